@@ -1,0 +1,52 @@
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/progress.h"
+#include "join/join_engine.h"
+
+namespace partwell::cli {
+namespace {
+
+class ConsoleJoinHost : public JoinHost {
+ public:
+  void JobStarted() override {}
+  bool HaltRequested() override { return false; }
+  void SourceStarted(int number) override { progress_.Unit(number); }
+  Progress& progress() { return progress_; }
+
+ private:
+  Progress progress_{"Joining... [%03d]"};
+};
+
+int Join(const std::string& destination, const std::vector<std::string>& sources) {
+  ConsoleJoinHost host;
+  JoinResult result = RunJoin(destination, sources, host);
+  host.progress().Done();
+  if (result.outcome != JoinOutcome::kCompleted) {
+    ReportFailure(JoinOutcomeText(result.outcome), result.failedPath, result.failureReason);
+    return kExitFailed;
+  }
+  std::printf("%s\n", JoinOutcomeText(result.outcome));
+  return kExitDone;
+}
+
+}  // namespace
+
+void AddJoinCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand(
+      "join", "Joins the SOURCE files, in order, into DEST, leaving out their ID3v1 tags.");
+  auto destination = std::make_shared<std::string>();
+  auto sources = std::make_shared<std::vector<std::string>>();
+  command->add_option("DEST", *destination, "The file to write (replaced when it exists)")
+      ->required();
+  command->add_option("SOURCE", *sources, "Two or more files to join, in order")
+      ->required()
+      ->expected(2, -1);
+  command->footer("Example:\n  mp3partwell join whole.mp3 \"part 01.mp3\" \"part 02.mp3\"");
+  command->callback([destination, sources, &exitCode] { exitCode = Join(*destination, *sources); });
+}
+
+}  // namespace partwell::cli

@@ -1,0 +1,37 @@
+#include "cli/progress.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace partwell::cli {
+
+Progress::Progress(const char* format) : format_(format), terminal_(isatty(fileno(stderr)) != 0) {}
+
+Progress::~Progress() { Done(); }
+
+void Progress::Unit(int number) {
+  if (terminal_) std::fputc('\r', stderr);
+  std::fprintf(stderr, format_, number);
+  if (!terminal_) std::fputc('\n', stderr);
+  std::fflush(stderr);
+  lineOpen_ = terminal_;
+}
+
+void Progress::Done() {
+  if (lineOpen_) std::fputc('\n', stderr);
+  lineOpen_ = false;
+}
+
+void ReportFailure(const char* message, const std::string& path, const std::string& reason) {
+  std::fprintf(stderr, "%s\n", message);
+  if (!path.empty()) std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
+}
+
+}  // namespace partwell::cli

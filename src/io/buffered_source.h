@@ -1,0 +1,40 @@
+// Large buffered reads of a source, bounded by a fixed buffer and an end position that
+// no read goes past (a split never reads its source's trailer as audio).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "io/file.h"
+
+namespace partwell {
+
+class BufferedSource {
+ public:
+  // `capacity` bytes are allocated once; views are at most that long.
+  BufferedSource(File& file, uint64_t end, size_t capacity);
+
+  uint64_t end() const { return end_; }
+  size_t capacity() const { return buffer_.size(); }
+
+  // Makes the bytes from `position` available: at least min(want, end - position) of them,
+  // perhaps more, in `data` and `available`. False when a read fails or the file holds
+  // fewer bytes than `end` promised. `want` must not exceed the capacity.
+  bool View(uint64_t position, size_t want, const unsigned char*& data, size_t& available);
+
+  // Writes the bytes [from, to) to `out`. `readFailed` tells a failed read of the source
+  // from a failed write of `out`.
+  bool CopyTo(File& out, uint64_t from, uint64_t to, bool& readFailed);
+
+  File& file() { return file_; }
+
+ private:
+  File& file_;
+  uint64_t end_;
+  std::vector<unsigned char> buffer_;
+  uint64_t start_ = 0;   // file position of buffer_[0]
+  size_t length_ = 0;    // bytes held
+};
+
+}  // namespace partwell

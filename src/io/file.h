@@ -1,0 +1,75 @@
+// The file layer: the few operations the engines need, with 64-bit positions and
+// sizes, over a POSIX and a Win32 backend. Every File closes its handle when it
+// goes away, so a job that leaves early by any path leaves no file open.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace partwell {
+
+// What identifies a file whatever name or link it is reached by.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
+  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing file for reading; other programs may read it meanwhile.
+  static File OpenForReading(const std::string& path);
+  // Creates a file for writing, replacing one of the same name; others may only read it.
+  static File CreateAlways(const std::string& path);
+
+  bool IsOpen() const { return handle_ != kClosed; }
+
+  // Reads until `size` bytes are in or the file ends; `got` says how many came.
+  // False on a failed read (the bytes read before it are in `got`).
+  bool Read(void* buffer, size_t size, size_t& got);
+  // Writes all `size` bytes, or returns false.
+  bool Write(const void* data, size_t size);
+  bool Seek(uint64_t position);
+  std::optional<uint64_t> Size();
+  std::optional<FileIdentity> Identity();
+  // Closes the file; false when the system reports that the close failed
+  // (for a written file, data may then be lost).
+  bool Close();
+
+  // The system's error code of the last failed call on this file (or of the failed open).
+  int LastError() const { return lastError_; }
+
+ private:
+  static constexpr intptr_t kClosed = -1;
+  friend std::optional<FileIdentity> IdentifyPath(const std::string& path);
+  explicit File(intptr_t handle, int error) : handle_(handle), lastError_(error) {}
+  void Fail();  // records the system's current error code
+
+  intptr_t handle_ = kClosed;
+  int lastError_ = 0;
+};
+
+// The identity of the file at `path`, or nothing when there is no such file.
+std::optional<FileIdentity> IdentifyPath(const std::string& path);
+
+// The system's wording for an error code of File::LastError().
+std::string SystemErrorText(int code);
+
+// The character that ends a folder in a path on this system ('\\' on Windows, '/' elsewhere);
+// on Windows a '/' also separates folders.
+bool IsPathSeparator(char c);
+extern const char kPathSeparator;
+
+}  // namespace partwell

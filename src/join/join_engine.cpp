@@ -1,0 +1,80 @@
+#include "join/join_engine.h"
+
+#include <optional>
+
+#include "io/buffered_source.h"
+#include "io/file.h"
+#include "mpeg/id3v1_trailer.h"
+
+namespace partwell {
+namespace {
+
+constexpr size_t kCopyBufferBytes = 1 << 20;
+
+JoinResult Failed(JoinResult result, const std::string& path, const std::string& reason) {
+  result.outcome = JoinOutcome::kFileError;
+  result.failedPath = path;
+  result.failureReason = reason;
+  return result;
+}
+
+}  // namespace
+
+JoinResult RunJoin(const std::string& destination, const std::vector<std::string>& sources,
+                   JoinHost& host) {
+  JoinResult result;
+  // Creating the destination empties it: it must not be one of the sources, by any name.
+  if (std::optional<FileIdentity> existing = IdentifyPath(destination)) {
+    for (const std::string& source : sources) {
+      if (IdentifyPath(source) == existing) {
+        result.outcome = JoinOutcome::kDestinationIsSource;
+        return result;
+      }
+    }
+  }
+  File out = File::CreateAlways(destination);
+  if (!out.IsOpen()) return Failed(result, destination, SystemErrorText(out.LastError()));
+  host.JobStarted();
+  result.jobStarted = true;
+
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (host.HaltRequested()) {
+      result.outcome = JoinOutcome::kCancelled;
+      if (!out.Close()) return Failed(result, destination, SystemErrorText(out.LastError()));
+      return result;
+    }
+    File source = File::OpenForReading(sources[i]);
+    if (!source.IsOpen()) return Failed(result, sources[i], SystemErrorText(source.LastError()));
+    host.SourceStarted(static_cast<int>(i) + 1);
+    // A source shorter than 128 bytes has no trailer and is copied whole.
+    std::optional<AudioExtent> extent = FindAudioExtent(source);
+    if (!extent) return Failed(result, sources[i], SystemErrorText(source.LastError()));
+    BufferedSource reader(source, extent->endOfAudio, kCopyBufferBytes);
+    bool readFailed = false;
+    if (!reader.CopyTo(out, 0, extent->endOfAudio, readFailed)) {
+      return readFailed ? Failed(result, sources[i], SystemErrorText(source.LastError()))
+                        : Failed(result, destination, SystemErrorText(out.LastError()));
+    }
+    ++result.sourcesJoined;
+  }
+  if (!out.Close()) return Failed(result, destination, SystemErrorText(out.LastError()));
+  result.outcome = JoinOutcome::kCompleted;
+  return result;
+}
+
+const char* JoinOutcomeText(JoinOutcome outcome) {
+  switch (outcome) {
+    case JoinOutcome::kCompleted:
+      return "Track joining completed successfully.";
+    case JoinOutcome::kCancelled:
+      return "";
+    case JoinOutcome::kDestinationIsSource:
+      return "The destination file is also one of the tracks to join.  Please choose another "
+             "destination.";
+    case JoinOutcome::kFileError:
+      break;
+  }
+  return "There has been a file error while trying to join tracks.  Please try again.";
+}
+
+}  // namespace partwell

@@ -1,0 +1,45 @@
+// The MPEG audio frame header word and the validity test shared by the source probe
+// and the split engine's re-synchronisation.
+//
+//   AAAAAAAA AAABBCCD EEEEFFGH IIJJKLMM
+//   A sync (11 bits, all ones)   B version (11 MPEG-1, 10 MPEG-2, 00 MPEG-2.5, 01 reserved)
+//   C layer (01 III, 10 II, 11 I, 00 reserved)   E bit rate index   F sampling rate index
+//   G padding   I channel mode (11 mono)   M emphasis (10 reserved)
+#pragma once
+
+#include <cstdint>
+
+namespace partwell {
+
+enum class MpegVersion { kMpeg1, kMpeg2, kMpeg25, kReserved };
+
+constexpr uint32_t ReadBigEndian32(const unsigned char* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+constexpr uint32_t HeaderVersionBits(uint32_t word) { return (word >> 19) & 3; }
+constexpr uint32_t HeaderLayerBits(uint32_t word) { return (word >> 17) & 3; }
+constexpr int HeaderBitRateIndex(uint32_t word) { return static_cast<int>((word >> 12) & 15); }
+constexpr uint32_t HeaderSampleRateIndex(uint32_t word) { return (word >> 10) & 3; }
+constexpr uint32_t HeaderPadding(uint32_t word) { return (word >> 9) & 1; }
+constexpr bool HeaderIsMono(uint32_t word) { return ((word >> 6) & 3) == 3; }
+constexpr bool HeaderIsLayer3(uint32_t word) { return HeaderLayerBits(word) == 1; }
+MpegVersion HeaderVersion(uint32_t word);
+
+// The six-condition test: sync, bit rate index not 15, sampling rate index not 3,
+// version not reserved, layer not reserved, emphasis not reserved. Any layer passes.
+bool IsFrameHeader(uint32_t word);
+
+// Layer III bit rate in kbps for the header's version and bit rate index: the MPEG-1 row,
+// or the MPEG-2 lower-sampling-frequency row for MPEG-2 and MPEG-2.5. Index 0 gives 0.
+int Layer3BitRate(uint32_t word);
+
+// Sampling rate in Hz, or 0 for the reserved index.
+int SampleRate(uint32_t word);
+// Samples per Layer III frame: 1152 for MPEG-1, 576 otherwise.
+int Layer3SamplesPerFrame(uint32_t word);
+// Length in bytes of the Layer III frame that the header begins, padding included;
+// 0 for free format or a reserved sampling rate.
+int Layer3FrameLength(uint32_t word);
+
+}  // namespace partwell

@@ -1,0 +1,66 @@
+// The split engine: cuts a constant-bit-rate source into track files by bit rate
+// arithmetic. One hundredth of a second is one block of kbps x 10 / 8 bytes; after its
+// blocks each track runs on to the next frame header with the source's bit rate index,
+// so that the next track begins on a frame. The source's ID3v1 trailer ends every track.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "split/track_entry.h"
+
+namespace partwell {
+
+// What a split works from, read from the page (or the command line) when it starts.
+struct SplitJob {
+  std::string sourcePath;
+  std::string nameTemplate;
+  std::string folder;  // empty: the source's folder; else ends in a separator
+  bool equalSegments = false;
+  std::vector<TrackEntry> entries;  // the track time list, in order
+  // The source probe's results.
+  int bitRate = 0;
+  int bitRateIndex = 0;
+  uint64_t firstFrame = 0;
+};
+
+// The front end's side of a running split.
+class SplitHost {
+ public:
+  virtual ~SplitHost() = default;
+  // The job's checks passed and its source is open: the job begins.
+  virtual void JobStarted() = 0;
+  // Asked before each track, the first included.
+  virtual bool HaltRequested() = 0;
+  // Track `number` (1-based) begins.
+  virtual void TrackStarted(int number) = 0;
+};
+
+enum class SplitOutcome {
+  kCompleted,
+  kCancelled,
+  kInvalidTemplate,
+  kEqualSegmentsNeedOffset,
+  kEmptyList,
+  kFileError,
+};
+
+struct SplitResult {
+  SplitOutcome outcome = SplitOutcome::kFileError;
+  bool jobStarted = false;  // JobStarted() was called: the front end gives the page back
+  int tracksWritten = 0;
+  // For a file error: the file and what went wrong with it.
+  std::string failedPath;
+  std::string failureReason;
+};
+
+// Bytes per hundredth of a second at `kbps`.
+constexpr int BlockSize(int kbps) { return kbps * 10 / 8; }
+
+SplitResult RunSplit(const SplitJob& job, SplitHost& host);
+
+// The message the front end shows for an outcome.
+const char* SplitOutcomeText(SplitOutcome outcome);
+
+}  // namespace partwell

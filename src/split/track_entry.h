@@ -1,0 +1,24 @@
+// The record behind each line of the track time list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace partwell {
+
+constexpr size_t kTrackTextChars = 100;  // artist and title, without the terminator
+
+struct TrackEntry {
+  char artist[kTrackTextChars + 1] = {};
+  char title[kTrackTextChars + 1] = {};
+  char timeText[22] = {};  // the raw text before it is added, then "mmm:ss.pp"
+  int32_t offset = 0;      // hundredths of a second from the start of the source
+};
+
+// Copies `text` into an artist or title field, cut to 100 characters at a UTF-8
+// character boundary.
+void SetTrackText(char (&field)[kTrackTextChars + 1], const std::string& text);
+// Copies `text` into the time text field, cut to 21 characters.
+void SetTimeText(TrackEntry& entry, const std::string& text);
+
+}  // namespace partwell
