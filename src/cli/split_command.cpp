@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/progress.h"
 #include "io/file.h"
 #include "mpeg/source_probe.h"
@@ -25,7 +26,7 @@ struct SplitOptions {
 class ConsoleSplitHost : public SplitHost {
  public:
   void JobStarted() override {}
-  bool HaltRequested() override { return false; }
+  bool HaltRequested() override { return InterruptRequested(); }
   void TrackStarted(int number) override { progress_.Unit(number); }
   Progress& progress() { return progress_; }
 
@@ -85,6 +86,7 @@ int Split(const SplitOptions& options) {
   job.firstFrame = probe.firstFrame;
 
   ConsoleSplitHost host;
+  HaltOnFirstInterrupt();
   SplitResult result = RunSplit(job, host);
   host.progress().Done();
   if (result.outcome != SplitOutcome::kCompleted) {
