@@ -43,7 +43,7 @@ void AddTimes(const std::string& list, TrackTimeList& times) {
     std::string text = list.substr(start, comma - start);
     auto entry = std::make_unique<TrackEntry>();
     SetTimeText(*entry, text);
-    if (text.size() >= sizeof entry->timeText || !ParseTimeText(text.c_str())) {
+    if (!ParseTimeText(text.c_str())) {
       throw CLI::ValidationError("--times", "invalid time \"" + text + "\"");
     }
     times.AddTrackTime(std::move(entry));
