@@ -127,7 +127,13 @@ TEST(CueSheetRead, DecodesUtf8Latin1AndUtf16) {
        "\xC3\xA9\xC3\xA9"},
       {"overlong UTF-8 is Latin-1", body + "\xC0\xAF" + tail, "\xC3\x80\xC2\xAF"},
       {"UTF-16 little-endian", utf16, "Caf\xC3\xA9"},
-      {"control characters", body + "a\x01" "b\x7F" "c" + tail, "a b c"},
+      {"control characters",
+       body +
+           "a\x01"
+           "b\x7F"
+           "c" +
+           tail,
+       "a b c"},
   };
   for (const Case& c : cases) {
     CueSheetResult result = ReadCueSheet(c.bytes, "");
@@ -173,7 +179,8 @@ TEST(CueSheetRead, RefusesWithTheLineAndTheReason) {
       {track1 + "TRACK 02 AUDIO\nINDEX 01 01:00:00\nTRACK 03 AUDIO\nINDEX 01 00:30:00\n",
        "line 6: track 03 starts at 00:30:00, not after track 02 at 01:00:00"},
       {track1 + "TRACK 02 AUDIO\nINDEX 01 00:00:00\n", "line 4: track 02 starts at 00:00:00"},
-      {track1 + "INDEX 01 00:01:00\n", "line 3: a second INDEX 01 for track 01 (the first is on line 2)"},
+      {track1 + "INDEX 01 00:01:00\n",
+       "line 3: a second INDEX 01 for track 01 (the first is on line 2)"},
       {"FILE a.wav WAVE\n" + track1 + "FILE \"b.wav\" WAVE\n" + track1,
        "the sheet is for 2 files (\"a.wav\", \"b.wav\") and none of them is \"show.mp3\""},
   };
@@ -234,7 +241,9 @@ TEST(CueSheetRead, SurvivesHostileSizes) {
 
 TEST(CueSheetWrite, WritesTracksTitlesPerformersAndFrames) {
   const std::vector<TrackEntry> entries = {
-      Entry(0), Entry(25238, "Ann", "Say \"hi\""), Entry(600037, "", "Late"),
+      Entry(0),
+      Entry(25238, "Ann", "Say \"hi\""),
+      Entry(600037, "", "Late"),
   };
   EXPECT_EQ(WriteCueSheet(entries, "/music/live show.mp3"),
             "FILE \"live show.mp3\" MP3\r\n"
@@ -248,8 +257,9 @@ TEST(CueSheetWrite, WritesTracksTitlesPerformersAndFrames) {
             "    TITLE \"Late\"\r\n"
             "    INDEX 01 100:00:28\r\n");
   // No source: no FILE line. Text beyond ASCII: a byte-order mark.
-  EXPECT_EQ(WriteCueSheet({Entry(0, "", "Caf\xC3\xA9")}, ""),
-            "\xEF\xBB\xBF  TRACK 01 AUDIO\r\n    TITLE \"Caf\xC3\xA9\"\r\n    INDEX 01 00:00:00\r\n");
+  EXPECT_EQ(
+      WriteCueSheet({Entry(0, "", "Caf\xC3\xA9")}, ""),
+      "\xEF\xBB\xBF  TRACK 01 AUDIO\r\n    TITLE \"Caf\xC3\xA9\"\r\n    INDEX 01 00:00:00\r\n");
 }
 
 TEST(CueSheetWrite, GivesEveryEntryAFrameOfItsOwn) {
@@ -266,9 +276,10 @@ TEST(CueSheetWrite, GivesEveryEntryAFrameOfItsOwn) {
 TEST(CueSheetList, ReplacesTheListThroughAddTrackTime) {
   TrackTimeList list;
   ASSERT_TRUE(ReplaceTrackTimes({Entry(0, "", "old")}, list));
-  CueSheetResult result =
-      ReadCueSheet("TRACK 1 AUDIO\nTITLE A\nPERFORMER P\nINDEX 01 00:02:00\n"
-                   "TRACK 2 AUDIO\nTITLE B\nINDEX 01 01:00:00\n", "");
+  CueSheetResult result = ReadCueSheet(
+      "TRACK 1 AUDIO\nTITLE A\nPERFORMER P\nINDEX 01 00:02:00\n"
+      "TRACK 2 AUDIO\nTITLE B\nINDEX 01 01:00:00\n",
+      "");
   ASSERT_TRUE(ReplaceTrackTimes(result.entries, list));
   ASSERT_EQ(list.size(), 3u);  // the zero marker first
   EXPECT_STREQ(list[0].timeText, "000:00.00");
@@ -287,7 +298,8 @@ TEST(CueSheetFile, WritesAndReadsAFileButNeverTheSource) {
   std::fputs("audio", file);
   std::fclose(file);
 
-  EXPECT_EQ(WriteCueSheetFile(source, {Entry(0)}, source), "the sheet would replace the source file");
+  EXPECT_EQ(WriteCueSheetFile(source, {Entry(0)}, source),
+            "the sheet would replace the source file");
   file = std::fopen(source.c_str(), "rb");
   char bytes[8] = {};
   ASSERT_EQ(std::fread(bytes, 1, sizeof bytes, file), 5u);
