@@ -243,7 +243,7 @@ TEST(CueSheetWrite, WritesTracksTitlesPerformersAndFrames) {
   const std::vector<TrackEntry> entries = {
       Entry(0),
       Entry(25238, "Ann", "Say \"hi\""),
-      Entry(600037, "", "Late"),
+      Entry(600037, "", "\"Late"),
   };
   EXPECT_EQ(WriteCueSheet(entries, "/music/live show.mp3"),
             "FILE \"live show.mp3\" MP3\r\n"
@@ -254,7 +254,7 @@ TEST(CueSheetWrite, WritesTracksTitlesPerformersAndFrames) {
             "    PERFORMER \"Ann\"\r\n"
             "    INDEX 01 04:12:29\r\n"
             "  TRACK 03 AUDIO\r\n"
-            "    TITLE \"Late\"\r\n"
+            "    TITLE \"'Late\"\r\n"
             "    INDEX 01 100:00:28\r\n");
   // No source: no FILE line. Text beyond ASCII: a byte-order mark.
   EXPECT_EQ(

@@ -164,6 +164,12 @@ std::string_view TakeWord(std::string_view& text) {
   return word;
 }
 
+void BlankControls(std::string& text) {
+  for (char& c : text) {
+    if (IsControl(c)) c = ' ';
+  }
+}
+
 // A value: the text between the first and the last double quote, or the rest of the line
 // when it is not quoted or its closing quote is missing. Control characters become spaces.
 std::string ValueOf(std::string_view rest, std::string_view* afterValue = nullptr) {
@@ -179,9 +185,7 @@ std::string ValueOf(std::string_view rest, std::string_view* afterValue = nullpt
     }
   }
   std::string text(value);
-  for (char& c : text) {
-    if (IsControl(c)) c = ' ';
-  }
+  BlankControls(text);
   return text;
 }
 
@@ -425,7 +429,8 @@ CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
 
 // A value as written: in double quotes, a double quote inside it as ', controls as spaces.
 std::string QuotedValue(const std::string& text) {
-  std::string value = ValueOf(text);
+  std::string value = text;
+  BlankControls(value);
   for (char& c : value) {
     if (c == '"') c = '\'';
   }
