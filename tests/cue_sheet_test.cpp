@@ -237,6 +237,17 @@ TEST(CueSheetRead, SurvivesHostileSizes) {
   ASSERT_EQ(result.entries.size(), 999u);
   EXPECT_EQ(std::string(result.entries[0].title).size(), 100u);  // 50 two-byte characters
   EXPECT_STREQ(result.entries[998].timeText, "999:00.00");
+
+  // Beyond the limits: a clear refusal, in time.
+  std::string tracks, files;
+  for (size_t i = 0; i <= kMaxCueTracks; ++i) {
+    tracks += "TRACK 1 AUDIO\n";
+    files += "FILE f" + std::to_string(i) + "\n";
+  }
+  EXPECT_EQ(ReadCueSheet(tracks, "").refusal, "line 20001: more than 20000 tracks");
+  EXPECT_EQ(ReadCueSheet(files, "").refusal, "line 20001: more than 20000 FILE entries");
+  EXPECT_EQ(ReadCueSheet(std::string(kMaxCueSheetBytes + 1, '\n'), "").refusal,
+            "the sheet is larger than 32 MB");
 }
 
 TEST(CueSheetWrite, WritesTracksTitlesPerformersAndFrames) {

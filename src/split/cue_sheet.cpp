@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "io/file.h"
 #include "split/track_time.h"
@@ -284,6 +285,9 @@ std::string SheetReader::ReadLine(std::string_view line) {
       size_t blank = std::string_view(name).find_last_of(" \t");
       if (blank != std::string::npos) name = std::string(TrimBlanks(name.substr(0, blank)));
     }
+    if (files_.size() == kMaxCueTracks) {
+      return Refuse("more than " + std::to_string(kMaxCueTracks) + " FILE entries");
+    }
     files_.push_back(name);
     currentFile_ = static_cast<int>(files_.size() - 1);
   } else if (EqualsIgnoringCase(command, "TRACK")) {
@@ -307,6 +311,9 @@ std::string SheetReader::ReadTrack(std::string_view rest) {
   if (!ReadNumber(digits, 9, number) || !digits.empty()) {
     return Refuse("a TRACK without a track number: expected TRACK nn AUDIO");
   }
+  if (tracks_.size() == kMaxCueTracks) {
+    return Refuse("more than " + std::to_string(kMaxCueTracks) + " tracks");
+  }
   SheetTrack track;
   track.number = std::string(numberText);
   track.line = lineNumber_;
@@ -315,27 +322,28 @@ std::string SheetReader::ReadTrack(std::string_view rest) {
 }
 
 std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line) {
-  const std::string malformed =
-      "malformed INDEX " + QuoteLine(line) + ": expected INDEX nn mm:ss:ff";
+  auto malformed = [&](const char* more) {
+    return Refuse("malformed INDEX " + QuoteLine(line) + ": expected INDEX nn mm:ss:ff" + more);
+  };
   std::string_view numberText = TakeWord(rest);
   int64_t number = 0;
-  if (!ReadNumber(numberText, 2, number) || !numberText.empty()) return Refuse(malformed);
+  if (!ReadNumber(numberText, 2, number) || !numberText.empty()) return malformed("");
   std::string_view time = TakeWord(rest);
-  if (time.empty() || !rest.empty()) return Refuse(malformed);
+  if (time.empty() || !rest.empty()) return malformed("");
   std::string_view parse = time;
   int64_t minutes = 0, seconds = 0, frames = 0;
   if (!ReadNumber(parse, SIZE_MAX, minutes) || parse.empty() || parse.front() != ':') {
-    return Refuse(malformed);
+    return malformed("");
   }
   parse.remove_prefix(1);
-  if (!ReadNumber(parse, 2, seconds)) return Refuse(malformed);
+  if (!ReadNumber(parse, 2, seconds)) return malformed("");
   if (!parse.empty()) {  // the frames may be missing
-    if (parse.front() != ':') return Refuse(malformed);
+    if (parse.front() != ':') return malformed("");
     parse.remove_prefix(1);
-    if (!ReadNumber(parse, 2, frames) || !parse.empty()) return Refuse(malformed);
+    if (!ReadNumber(parse, 2, frames) || !parse.empty()) return malformed("");
   }
   if (seconds > 59 || frames >= kFramesPerSecond) {
-    return Refuse(malformed + " (seconds 00 to 59, frames 00 to 74)");
+    return malformed(" (seconds 00 to 59, frames 00 to 74)");
   }
   if (minutes >= 1000) {
     return Refuse("the time " + std::string(time) +
@@ -360,11 +368,13 @@ std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line)
 bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& chosen,
                               std::string& refusal) const {
   chosen.assign(files_.size(), true);
-  std::vector<std::string_view> names;
+  std::vector<std::string_view> names;  // in the sheet's order, each once
+  std::set<std::string> seen;
   for (const std::string& file : files_) {
-    bool seen = false;
-    for (std::string_view name : names) seen = seen || EqualsIgnoringCase(name, FileNamePart(file));
-    if (!seen) names.push_back(FileNamePart(file));
+    std::string_view name = FileNamePart(file);
+    std::string key(name);
+    for (char& c : key) c = AsciiUpper(c);
+    if (seen.insert(key).second) names.push_back(name);
   }
   if (names.size() <= 1) return true;
 
@@ -471,13 +481,17 @@ CueSheetResult ReadCueSheetFile(const std::string& sheetPath, const std::string&
     result.refusal = "cannot open the sheet: " + SystemErrorText(file.LastError());
     return result;
   }
-  std::string bytes(kMaxCueSheetBytes + 1, '\0');
-  size_t got = 0;
-  if (!file.Read(bytes.data(), bytes.size(), got)) {
-    result.refusal = "cannot read the sheet: " + SystemErrorText(file.LastError());
-    return result;
+  // Read in pieces up to one byte beyond the limit, so that a larger sheet is refused.
+  std::string bytes;
+  char piece[65536];
+  size_t got = sizeof piece;
+  while (got == sizeof piece && bytes.size() <= kMaxCueSheetBytes) {
+    if (!file.Read(piece, sizeof piece, got)) {
+      result.refusal = "cannot read the sheet: " + SystemErrorText(file.LastError());
+      return result;
+    }
+    bytes.append(piece, got);
   }
-  bytes.resize(got);
   return ReadCueSheet(bytes, sourcePath);
 }
 

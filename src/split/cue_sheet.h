@@ -19,8 +19,9 @@ namespace partwell {
 
 class TrackTimeList;
 
-// The largest sheet that is read.
+// The largest sheet that is read, and the most tracks it may hold.
 constexpr size_t kMaxCueSheetBytes = size_t{32} << 20;
+constexpr size_t kMaxCueTracks = 20000;
 
 struct CueSheetResult {
   // The tracks in order of time: artist, title, offset and the time text "mmm:ss.pp".
