@@ -47,7 +47,8 @@ std::string AsWritten(const char* text) {
 }
 
 void CheckRoundTrip(const CueSheetResult& first, const std::string& source) {
-  CueSheetResult second = partwell::ReadCueSheet(partwell::WriteCueSheet(first.entries, source), source);
+  CueSheetResult second =
+      partwell::ReadCueSheet(partwell::WriteCueSheet(first.entries, source), source);
   Require(second.ok());
   Require(second.entries.size() == first.entries.size());
   for (size_t i = 0; i < first.entries.size(); ++i) {
