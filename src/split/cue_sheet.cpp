@@ -17,8 +17,8 @@ constexpr int64_t kFramesPerSecond = 75;
 constexpr int64_t kFramesPerMinute = 60 * kFramesPerSecond;
 // 999:59:74, the last frame below 1000 minutes; it reads as 999:59.99, the list's last time.
 constexpr int64_t kLastFrame = 1000 * kFramesPerMinute - 1;
-// How much of a line a refusal quotes.
-constexpr size_t kQuotedLineBytes = 60;
+// How much of a line or a name a refusal quotes.
+constexpr size_t kQuotedBytes = 60;
 // How many FILE names a refusal lists.
 constexpr size_t kListedFileNames = 5;
 
@@ -173,34 +173,29 @@ void BlankControls(std::string& text) {
 
 // A value: the text between the first and the last double quote, or the rest of the line
 // when it is not quoted or its closing quote is missing. Control characters become spaces.
-std::string ValueOf(std::string_view rest, std::string_view* afterValue = nullptr) {
+std::string ValueOf(std::string_view rest) {
   std::string_view value = rest;
-  if (afterValue) *afterValue = {};
   if (!rest.empty() && rest.front() == '"') {
     size_t close = rest.rfind('"');
-    if (close > 0) {
-      value = rest.substr(1, close - 1);
-      if (afterValue) *afterValue = TrimBlanks(rest.substr(close + 1));
-    } else {
-      value = rest.substr(1);
-    }
+    value = close > 0 ? rest.substr(1, close - 1) : rest.substr(1);
   }
   std::string text(value);
   BlankControls(text);
   return text;
 }
 
-// The start of a line as a refusal quotes it: cut on a character boundary, controls blanked.
-std::string QuoteLine(std::string_view line) {
-  line = TrimBlanks(line);
-  bool cut = line.size() > kQuotedLineBytes;
+// Text as a refusal quotes it: in double quotes, cut on a character boundary, controls
+// blanked.
+std::string Quoted(std::string_view text) {
+  bool cut = text.size() > kQuotedBytes;
   if (cut) {
-    size_t length = kQuotedLineBytes;
-    while (length > 0 && (static_cast<unsigned char>(line[length]) & 0xC0) == 0x80) --length;
-    line = line.substr(0, length);
+    size_t length = kQuotedBytes;
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    text = text.substr(0, length);
   }
-  std::string text = ValueOf(line);
-  return "\"" + text + (cut ? "...\"" : "\"");
+  std::string quoted(text);
+  BlankControls(quoted);
+  return "\"" + quoted + (cut ? "...\"" : "\"");
 }
 
 std::string LinePrefix(size_t number) { return "line " + std::to_string(number) + ": "; }
@@ -278,8 +273,7 @@ std::string SheetReader::ReadLine(std::string_view line) {
   if (rest.empty()) return {};
   std::string_view command = TakeWord(rest);
   if (EqualsIgnoringCase(command, "FILE")) {
-    std::string_view type;
-    std::string name = ValueOf(rest, &type);
+    std::string name = ValueOf(rest);
     if (rest.empty() || rest.front() != '"') {
       // Unquoted: the last word is the type when there are several.
       size_t blank = std::string_view(name).find_last_of(" \t");
@@ -323,7 +317,7 @@ std::string SheetReader::ReadTrack(std::string_view rest) {
 
 std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line) {
   auto malformed = [&](const char* more) {
-    return Refuse("malformed INDEX " + QuoteLine(line) + ": expected INDEX nn mm:ss:ff" + more);
+    return Refuse("malformed INDEX " + Quoted(TrimBlanks(line)) + ": expected INDEX nn mm:ss:ff" + more);
   };
   std::string_view numberText = TakeWord(rest);
   int64_t number = 0;
@@ -391,14 +385,14 @@ bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& 
   }
   std::string list;
   for (size_t i = 0; i < names.size() && i < kListedFileNames; ++i) {
-    list += (i ? ", \"" : "\"") + std::string(names[i]) + "\"";
+    list += (i ? ", " : "") + Quoted(names[i]);
   }
   if (names.size() > kListedFileNames) {
     list += " and " + std::to_string(names.size() - kListedFileNames) + " more";
   }
   refusal = "the sheet is for " + std::to_string(names.size()) + " files (" + list + ")";
   refusal += source.empty() ? "; choose the source file first"
-                            : " and none of them is \"" + std::string(source) + "\"";
+                            : " and none of them is " + Quoted(source);
   return false;
 }
 
