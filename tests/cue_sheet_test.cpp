@@ -161,6 +161,7 @@ TEST(CueSheetRead, RefusesWithTheLineAndTheReason) {
        "line 3: a second INDEX 01 for track 01 (the first is on line 2)"},
       {"FILE a.wav WAVE\n" + track1 + "FILE \"b.wav\" WAVE\n" + track1,
        "the sheet is for 2 files (\"a.wav\", \"b.wav\") and none of them is \"show.mp3\""},
+      {"FILE a.wav\n" + track1 + "FILE show.wav\n", "the sheet holds no track for \"show.mp3\""},
       {"FILE " + std::string(200, 'a') + " WAVE\n" + track1 + "FILE b\n" + track1,
        "the sheet is for 2 files (\"" + std::string(60, 'a') + "...\", \"b\")"},
   };

@@ -425,7 +425,11 @@ CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
     SetTimeText(entry, FormatTimeText(TimePartsOfOffset(entry.offset)));
     result.entries.push_back(entry);
   }
-  if (result.entries.empty()) result.refusal = "the sheet holds no track with an INDEX 01";
+  if (result.entries.empty()) {
+    result.refusal = tracks_.empty()
+                         ? "the sheet holds no track with an INDEX 01"
+                         : "the sheet holds no track for " + Quoted(FileNamePart(sourcePath));
+  }
   return result;
 }
 
