@@ -51,7 +51,8 @@ int Split(const SplitOptions& options) {
       return kExitFailed;
     }
     if (!ReplaceTrackTimes(sheet.entries, times)) {
-      std::fprintf(stderr, "%s: the track list refused a time of the sheet\n", options.cue.c_str());
+      std::fprintf(stderr, "%s: the track list refused a time of the sheet\n",
+                   options.cue.c_str());
       return kExitFailed;
     }
   } else {

@@ -317,7 +317,8 @@ std::string SheetReader::ReadTrack(std::string_view rest) {
 
 std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line) {
   auto malformed = [&](const char* more) {
-    return Refuse("malformed INDEX " + Quoted(TrimBlanks(line)) + ": expected INDEX nn mm:ss:ff" + more);
+    return Refuse("malformed INDEX " + Quoted(TrimBlanks(line)) +
+                  ": expected INDEX nn mm:ss:ff" + more);
   };
   std::string_view numberText = TakeWord(rest);
   int64_t number = 0;
