@@ -49,21 +49,21 @@ if(PARTWELL_WINDOW_TESTS)
   set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
   set_tests_properties(wine_teardown PROPERTIES FIXTURES_CLEANUP wine)
 
-  function(partwell_window_test name)
+  function(partwell_window_test name gtest)
     add_executable(${name} tests/win/${name}.cpp tests/win/test_media.cpp)
     target_include_directories(${name} PRIVATE tests/win)
-    target_link_libraries(${name} PRIVATE partwell_windows partwell_resources GTest::gtest)
+    target_link_libraries(${name} PRIVATE partwell_windows partwell_resources ${gtest})
     # ctest runs "<emulator> <path>/name.exe ..."
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no ${ARGN})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
   endfunction()
 
-  partwell_window_test(shell_window_test)
-  partwell_window_test(split_page_window_test)
-  partwell_window_test(join_page_window_test)
-  partwell_window_test(job_window_test)
+  partwell_window_test(shell_window_test GTest::gtest_main)
+  partwell_window_test(split_page_window_test GTest::gtest_main)
+  partwell_window_test(join_page_window_test GTest::gtest_main)
+  partwell_window_test(job_window_test GTest::gtest_main)
   # Drives the real program and compares its output with the command-line program's.
-  partwell_window_test(program_window_test
+  partwell_window_test(program_window_test GTest::gtest
     --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell>)
   add_dependencies(program_window_test MP3Partwell mp3partwell)
 endif()

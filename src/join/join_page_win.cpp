@@ -150,11 +150,11 @@ void StartJoinJob(HWND page) {
     ShowPageMessage(page, kMissingInputText, MB_OK | MB_ICONWARNING);
     return;
   }
-  if (IsStarting(page)) return;  // the second click of a double click
   if (!ActionCaptionIs(page, kJoinJobTexts.idleCaption)) {
     SetDlgItemTextA(page, IDC_ACTION, kHaltingCaption);
     return;
   }
+  if (IsStarting(page)) return;  // the second click of a double click
   std::unique_ptr<JoinWorkerJob> work = ReadJoinJob(page);
   BeginStarting(page);
   if (StartWorker(JoinWorker, work.get())) {

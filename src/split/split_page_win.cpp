@@ -176,11 +176,11 @@ void StartSplitJob(HWND page) {
     ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
     return;
   }
-  if (IsStarting(page)) return;  // the second click of a double click
   if (!ActionCaptionIs(page, kSplitJobTexts.idleCaption)) {
     SetDlgItemTextA(page, IDC_ACTION, kHaltingCaption);
     return;
   }
+  if (IsStarting(page)) return;  // the second click of a double click
   std::unique_ptr<SplitWorkerJob> work = ReadSplitJob(page);
   BeginStarting(page);
   if (StartWorker(SplitWorker, work.get())) {
