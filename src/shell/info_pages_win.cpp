@@ -26,13 +26,22 @@ const char kLinkFontProperty[] = "PartwellLinkFont";
 
 }  // namespace
 
-INT_PTR CALLBACK HelpPageProc(HWND page, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK HelpPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       LoadHelpText(page);
       return TRUE;
     case WM_ACTIVATE:
       SendDlgItemMessageA(page, IDC_HELP_TEXT, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+      return FALSE;
+    case WM_COMMAND:
+      // The dialog manager selects the whole text when the page gets the focus, which also
+      // scrolls it to its end: once it has done so, put the caret back at the start.
+      if (LOWORD(wParam) == IDC_HELP_TEXT && HIWORD(wParam) == EN_SETFOCUS) {
+        HWND text = reinterpret_cast<HWND>(lParam);
+        PostMessageA(text, EM_SETSEL, 0, 0);
+        PostMessageA(text, EM_SCROLLCARET, 0, 0);
+      }
       return FALSE;
   }
   return FALSE;
