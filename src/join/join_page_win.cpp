@@ -23,14 +23,10 @@ HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
 void AddJoinSources(HWND page) {
   std::vector<char> names(64000, '\0');
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = FileDialogRecordSize();
-  dialog.hwndOwner = page;
-  dialog.lpstrFilter = kMp3Filter;
-  dialog.lpstrFile = names.data();
-  dialog.nMaxFile = static_cast<DWORD>(names.size());
-  dialog.lpstrTitle = "Select MP3 Source File(s)";
-  dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST;
+  OPENFILENAMEA dialog =
+      Mp3FileDialog(page, names.data(), static_cast<DWORD>(names.size()),
+                    "Select MP3 Source File(s)",
+                    OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST);
   if (!GetOpenFileNameA(&dialog)) return;
   std::vector<std::string> paths;
   if (!ComposeSourcePaths(names.data(), names.size(), dialog.nFileOffset, paths)) {
@@ -65,15 +61,9 @@ void RemoveJoinItem(HWND page) {
 
 void ChooseJoinDestination(HWND page) {
   char path[MAX_PATH] = "";
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = FileDialogRecordSize();
-  dialog.hwndOwner = page;
-  dialog.lpstrFilter = kMp3Filter;
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof path;
-  dialog.lpstrTitle = "Select MP3 Destination File";
+  OPENFILENAMEA dialog = Mp3FileDialog(page, path, sizeof path, "Select MP3 Destination File",
+                                       OFN_EXPLORER | OFN_PATHMUSTEXIST);
   dialog.lpstrDefExt = ".mp3";
-  dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST;
   if (GetSaveFileNameA(&dialog)) {
     SetDlgItemTextA(page, IDC_DESTINATION_NAME, path);
   } else if (FileDialogPathTooLong()) {
@@ -106,11 +96,7 @@ DWORD WINAPI JoinWorker(void* parameter) {
   std::unique_ptr<JoinWorkerJob> work(static_cast<JoinWorkerJob*>(parameter));
   PageJoinHost host(work->page);
   JoinResult result = RunJoin(work->destination, work->sources, host);
-  if (result.jobStarted) {
-    GivePageBack(work->page, kJoinJobTexts);
-  } else {
-    LeaveStarting(work->page);
-  }
+  EndJob(work->page, kJoinJobTexts, result.jobStarted);
   switch (result.outcome) {
     case JoinOutcome::kCompleted:
       ShowPageMessage(work->page, JoinOutcomeText(result.outcome), MB_OK | MB_ICONINFORMATION);
@@ -150,17 +136,7 @@ void StartJoinJob(HWND page) {
     ShowPageMessage(page, kMissingInputText, MB_OK | MB_ICONWARNING);
     return;
   }
-  if (!ActionCaptionIs(page, kJoinJobTexts.idleCaption)) {
-    SetDlgItemTextA(page, IDC_ACTION, kHaltingCaption);
-    return;
-  }
-  if (IsStarting(page)) return;  // the second click of a double click
-  std::unique_ptr<JoinWorkerJob> work = ReadJoinJob(page);
-  BeginStarting(page);
-  if (StartWorker(JoinWorker, work.get())) {
-    work.release();  // the worker owns it now
-  } else {
-    EndStarting(page);
+  if (!StartOrHaltJob(page, kJoinJobTexts, ReadJoinJob, JoinWorker)) {
     ShowPageMessage(page, JoinOutcomeText(JoinOutcome::kFileError), MB_OK | MB_ICONWARNING);
   }
 }
@@ -168,6 +144,7 @@ void StartJoinJob(HWND page) {
 }  // namespace
 
 INT_PTR CALLBACK JoinPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (HandleJobMessage(page, message)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       SendMessageA(ListBox(page), LB_SETHORIZONTALEXTENT, 1000, 0);
@@ -185,12 +162,6 @@ INT_PTR CALLBACK JoinPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
       if (wParam == IDC_MOVE && reinterpret_cast<NMHDR*>(lParam)->code == UDN_DELTAPOS) {
         MoveJoinItem(ListBox(page), reinterpret_cast<NMUPDOWN*>(lParam)->iDelta);
       }
-      return FALSE;
-    case kJobLeftStartingMessage:
-      EndStarting(page);
-      return TRUE;
-    case WM_NCDESTROY:
-      EndStarting(page);
       return FALSE;
   }
   return FALSE;

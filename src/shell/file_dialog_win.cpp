@@ -15,6 +15,19 @@ DWORD FileDialogRecordSize() {
   return version.dwMajorVersion == 5 ? sizeof(OPENFILENAMEA) : OPENFILENAME_SIZE_VERSION_400A;
 }
 
+OPENFILENAMEA Mp3FileDialog(HWND owner, char* buffer, DWORD size, const char* title,
+                            DWORD flags) {
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = FileDialogRecordSize();
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kMp3Filter;
+  dialog.lpstrFile = buffer;
+  dialog.nMaxFile = size;
+  dialog.lpstrTitle = title;
+  dialog.Flags = flags;
+  return dialog;
+}
+
 bool FileDialogPathTooLong() { return CommDlgExtendedError() == FNERR_BUFFERTOOSMALL; }
 
 }  // namespace partwell

@@ -12,6 +12,11 @@ constexpr char kMp3Filter[] = "MP3 Files (*.mp3)\0*.mp3\0";
 // major version 5, the version-400 record on every other.
 DWORD FileDialogRecordSize();
 
+// An open or save dialog record for MP3 files, owned by `owner`, that returns its choice
+// in `buffer`.
+OPENFILENAMEA Mp3FileDialog(HWND owner, char* buffer, DWORD size, const char* title,
+                            DWORD flags);
+
 // True when the dialog failed because the chosen path does not fit its buffer: the
 // caller refuses the choice with kPathTooLongText rather than cut it.
 bool FileDialogPathTooLong();

@@ -42,6 +42,8 @@ void TakePage(HWND page) {
   SetDlgItemTextA(page, IDC_ACTION, kCancelCaption);
 }
 
+void RequestHalt(HWND page) { SetDlgItemTextA(page, IDC_ACTION, kHaltingCaption); }
+
 void ShowIdle(HWND page, const PageJobTexts& texts) {
   SetDlgItemTextA(page, IDC_ACTION, texts.idleCaption);
   SetDlgItemTextA(page, IDC_STATUS, kIdleStatus);
@@ -70,7 +72,24 @@ void BeginStarting(HWND page) {
 
 void EndStarting(HWND page) { RemovePropA(page, kStartingProperty); }
 
+bool HandleJobMessage(HWND page, UINT message) {
+  if (message == kJobLeftStartingMessage) {
+    EndStarting(page);
+    return true;
+  }
+  if (message == WM_NCDESTROY) EndStarting(page);  // a window's properties go with it
+  return false;
+}
+
 void LeaveStarting(HWND page) { SendMessageA(page, kJobLeftStartingMessage, 0, 0); }
+
+void EndJob(HWND page, const PageJobTexts& texts, bool pageTaken) {
+  if (pageTaken) {
+    GivePageBack(page, texts);
+  } else {
+    LeaveStarting(page);
+  }
+}
 
 bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job) {
   HANDLE thread = CreateThread(nullptr, 0, routine, job, 0, nullptr);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 namespace partwell {
 
 // The captions and texts of one page's jobs.
@@ -32,6 +34,8 @@ BOOL CALLBACK EnablePageControlsProc(HWND child, LPARAM flag);
 void TakePage(HWND page);
 // Giving the page back: idle caption, "Status: Idle", every control enabled.
 void GivePageBack(HWND page, const PageJobTexts& texts);
+// The halt request: the caption becomes "Halting...".
+void RequestHalt(HWND page);
 // Puts the idle caption and "Status: Idle" back at once (a halt that has been seen).
 void ShowIdle(HWND page, const PageJobTexts& texts);
 // Shows the progress text for unit `number` (1-based) on the status line.
@@ -44,9 +48,12 @@ int ShowPageMessage(HWND page, const char* text, UINT style);
 // (or giving up before it), the caption still shows the idle caption; the page is marked
 // as starting for that time, so that a second click does not start a second job. The mark
 // lives on the page window and is only touched on the user-interface thread: a worker
-// clears it by sending kJobLeftStartingMessage, which the page procedure passes to
-// EndStarting.
+// clears it by sending kJobLeftStartingMessage, which the page procedure hands to
+// HandleJobMessage.
 constexpr UINT kJobLeftStartingMessage = WM_APP + 1;
+// Called first by a page procedure for every message: true when the message was the job
+// control's own and has been handled.
+bool HandleJobMessage(HWND page, UINT message);
 bool IsStarting(HWND page);
 void BeginStarting(HWND page);
 void EndStarting(HWND page);
@@ -56,5 +63,32 @@ void LeaveStarting(HWND page);
 // Starts `routine` with `job` on a detached worker thread; false when no thread could be
 // made (the caller still owns the job then).
 bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job);
+
+// A click on the action button of a page whose precondition holds. On a running page it
+// asks the job to halt. On an idle page that is not starting already, it reads the job
+// from the page here, on the user-interface thread, marks the page as starting and hands
+// the job to a new worker running `routine`, which owns it from then on. False when no
+// worker could be started.
+template <typename Job>
+bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (*readJob)(HWND),
+                    LPTHREAD_START_ROUTINE routine) {
+  if (!ActionCaptionIs(page, texts.idleCaption)) {
+    RequestHalt(page);
+    return true;
+  }
+  if (IsStarting(page)) return true;  // the second click of a double click
+  std::unique_ptr<Job> job = readJob(page);
+  BeginStarting(page);
+  if (!StartWorker(routine, job.get())) {
+    EndStarting(page);
+    return false;
+  }
+  job.release();
+  return true;
+}
+
+// From a worker whose job has ended: gives the page back when the job took it, else ends
+// the Starting state.
+void EndJob(HWND page, const PageJobTexts& texts, bool pageTaken);
 
 }  // namespace partwell

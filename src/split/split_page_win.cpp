@@ -77,14 +77,8 @@ void AddTypedTime(HWND page) {
 
 void ChooseSourceFile(HWND page) {
   char path[MAX_PATH] = "";
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = FileDialogRecordSize();
-  dialog.hwndOwner = page;
-  dialog.lpstrFilter = kMp3Filter;
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof path;
-  dialog.lpstrTitle = "Select An MP3 Source File";
-  dialog.Flags = OFN_FILEMUSTEXIST;
+  OPENFILENAMEA dialog =
+      Mp3FileDialog(page, path, sizeof path, "Select An MP3 Source File", OFN_FILEMUSTEXIST);
   if (!GetOpenFileNameA(&dialog)) {
     if (FileDialogPathTooLong()) ShowPageMessage(page, kPathTooLongText, MB_ICONWARNING);
     return;
@@ -141,11 +135,7 @@ DWORD WINAPI SplitWorker(void* parameter) {
   std::unique_ptr<SplitWorkerJob> work(static_cast<SplitWorkerJob*>(parameter));
   PageSplitHost host(work->page);
   SplitResult result = RunSplit(work->job, host);
-  if (result.jobStarted) {
-    GivePageBack(work->page, kSplitJobTexts);
-  } else {
-    LeaveStarting(work->page);
-  }
+  EndJob(work->page, kSplitJobTexts, result.jobStarted);
   bool completed = result.outcome == SplitOutcome::kCompleted;
   ShowPageMessage(work->page, SplitOutcomeText(result.outcome),
                   completed ? MB_ICONINFORMATION : MB_ICONWARNING);
@@ -176,17 +166,7 @@ void StartSplitJob(HWND page) {
     ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
     return;
   }
-  if (!ActionCaptionIs(page, kSplitJobTexts.idleCaption)) {
-    SetDlgItemTextA(page, IDC_ACTION, kHaltingCaption);
-    return;
-  }
-  if (IsStarting(page)) return;  // the second click of a double click
-  std::unique_ptr<SplitWorkerJob> work = ReadSplitJob(page);
-  BeginStarting(page);
-  if (StartWorker(SplitWorker, work.get())) {
-    work.release();  // the worker owns it now
-  } else {
-    EndStarting(page);
+  if (!StartOrHaltJob(page, kSplitJobTexts, ReadSplitJob, SplitWorker)) {
     ShowPageMessage(page, SplitOutcomeText(SplitOutcome::kFileError), MB_ICONWARNING);
   }
 }
@@ -221,6 +201,7 @@ void LoadSourceFile(HWND page, const std::string& path) {
 }
 
 INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
+  if (HandleJobMessage(page, message)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       SetPropA(page, kTrackTimesProperty, new TrackTimeList);
@@ -243,12 +224,8 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
         case IDC_TRACK_NAMING: EditTrackInfo(page); break;
       }
       return FALSE;
-    case kJobLeftStartingMessage:
-      EndStarting(page);
-      return TRUE;
     case WM_NCDESTROY:
       // The list box that pointed into the list is gone; a running worker has its own copy.
-      EndStarting(page);
       delete static_cast<TrackTimeList*>(RemovePropA(page, kTrackTimesProperty));
       return FALSE;
   }

@@ -77,6 +77,8 @@ class Jobs : public ProgramWindows {
 };
 
 TEST_F(Jobs, SplitWritesOneFilePerTrackInBothModes) {
+  // From the open dialog to the tracks on disk.
+  ASSERT_EQ(ChooseSplitSource(split_, source_), source_);
   AddTimes({"0:02", "0:05.50"});
   EXPECT_EQ(RunJob(split_), kCompleted);
   EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));

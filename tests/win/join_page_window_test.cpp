@@ -50,10 +50,7 @@ TEST_F(JoinPage, AddAppendsTheChosenFilesInTheDialogsOrder) {
   EXPECT_EQ(ListItems(join_), (std::vector<std::string>{Path("b.mp3"), Path("c.mp3"),
                                                        Path("a.mp3"), Path("b.mp3")}));
   // Cancelling adds nothing.
-  wt::DialogAnswerer cancel("Select MP3 Source File(s)",
-                            [](HWND dialog) { wt::PressButton(dialog, IDCANCEL); });
-  Click(join_, IDC_ADD);
-  EXPECT_TRUE(cancel.Wait());
+  ClickAndCancel(join_, IDC_ADD, "Select MP3 Source File(s)");
   EXPECT_EQ(ListItems(join_).size(), 4u);
 }
 
@@ -115,10 +112,7 @@ TEST_F(JoinPage, SaveDialogSetsTheDestinationWithoutAsking) {
     EXPECT_TRUE(answer.Wait());
     EXPECT_EQ(Text(join_, IDC_DESTINATION_NAME), c.want);
   }
-  wt::DialogAnswerer cancel("Select MP3 Destination File",
-                            [](HWND dialog) { wt::PressButton(dialog, IDCANCEL); });
-  Click(join_, IDC_CHOOSE_DESTINATION);
-  EXPECT_TRUE(cancel.Wait());
+  ClickAndCancel(join_, IDC_CHOOSE_DESTINATION, "Select MP3 Destination File");
   EXPECT_EQ(Text(join_, IDC_DESTINATION_NAME), Path("a.mp3"));
 }
 

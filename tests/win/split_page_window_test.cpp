@@ -33,19 +33,6 @@ class SplitPage : public ProgramWindows {
                 reinterpret_cast<LRESULT>(&times[i]));
     }
   }
-  // Chooses the source through the real open dialog; `message` receives the text of the
-  // refusal that is expected to follow.
-  std::string ChooseSource(const std::string& path, std::string* message = nullptr) {
-    wt::DialogAnswerer answer("Select An MP3 Source File",
-                              [&](HWND dialog) { TypeFileName(dialog, path); });
-    if (message) {
-      *message = AnswerMessageBox([&] { Click(split_, IDC_BROWSE); });
-    } else {
-      Click(split_, IDC_BROWSE);
-    }
-    EXPECT_TRUE(answer.Wait());
-    return Text(split_, IDC_SOURCE);
-  }
 };
 
 TEST_F(SplitPage, AddRemoveAndClearFollowTheListRules) {
@@ -120,7 +107,7 @@ TEST_F(SplitPage, ChoosingASourceProbesItAndEmptiesTheList) {
 
   AddTime("1:00");
   std::string message;
-  EXPECT_EQ(ChooseSource(good), good);
+  EXPECT_EQ(ChooseSplitSource(split_, good), good);
   EXPECT_EQ(Text(split_, IDC_BIT_RATE), "Bit Rate: 128 kbps");
   EXPECT_EQ(FindIntegerProperty(list_.get(), kBitRateKey), 128);
   EXPECT_EQ(FindIntegerProperty(list_.get(), kFirstFrameKey), 300);
@@ -134,7 +121,7 @@ TEST_F(SplitPage, ChoosingASourceProbesItAndEmptiesTheList) {
                  {"noise.mp3", ProbeOutcome::kInvalid}};
   for (const auto& file : refused) {
     AddTime("2:00");
-    EXPECT_EQ(ChooseSource(folder + "\\" + file.name, &message), good) << file.name;
+    EXPECT_EQ(ChooseSplitSource(split_, folder + "\\" + file.name, &message), good) << file.name;
     EXPECT_EQ(message, ProbeRefusalText(file.outcome)) << file.name;
     EXPECT_EQ(Text(split_, IDC_BIT_RATE), "Bit Rate: 128 kbps");
     EXPECT_EQ(FindIntegerProperty(list_.get(), kFirstFrameKey), 300);
@@ -143,10 +130,7 @@ TEST_F(SplitPage, ChoosingASourceProbesItAndEmptiesTheList) {
 
   // A cancelled dialog changes nothing, the list included.
   AddTime("3:00");
-  wt::DialogAnswerer cancel("Select An MP3 Source File",
-                            [](HWND dialog) { wt::PressButton(dialog, IDCANCEL); });
-  Click(split_, IDC_BROWSE);
-  EXPECT_TRUE(cancel.Wait());
+  ClickAndCancel(split_, IDC_BROWSE, "Select An MP3 Source File");
   EXPECT_EQ(ListItems(split_).size(), 2u);
 }
 
@@ -172,10 +156,7 @@ TEST_F(SplitPage, FolderChooserAddsExactlyOneBackslash) {
     EXPECT_TRUE(answer.Wait());
     EXPECT_EQ(Text(split_, IDC_FOLDER), c.shown);
   }
-  wt::DialogAnswerer cancel("Browse for Folder",
-                            [](HWND browser) { wt::PressButton(browser, IDCANCEL); });
-  Click(split_, IDC_CHOOSE_FOLDER);
-  EXPECT_TRUE(cancel.Wait());
+  ClickAndCancel(split_, IDC_CHOOSE_FOLDER, "Browse for Folder");
   EXPECT_EQ(Text(split_, IDC_FOLDER), "C:\\");
 }
 

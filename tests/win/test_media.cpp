@@ -242,6 +242,24 @@ void WhenTextSet(HWND page, int id, const std::string& text, std::function<void(
       SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookedProc)));
 }
 
+std::string ChooseSplitSource(HWND split, const std::string& path, std::string* message) {
+  wt::DialogAnswerer answer("Select An MP3 Source File",
+                            [&](HWND dialog) { TypeFileName(dialog, path); });
+  if (message) {
+    *message = AnswerMessageBox([&] { Click(split, IDC_BROWSE); });
+  } else {
+    Click(split, IDC_BROWSE);
+  }
+  EXPECT_TRUE(answer.Wait());
+  return Text(split, IDC_SOURCE);
+}
+
+void ClickAndCancel(HWND page, int id, const std::string& title) {
+  wt::DialogAnswerer cancel(title, [](HWND dialog) { wt::PressButton(dialog, IDCANCEL); });
+  Click(page, id);
+  EXPECT_TRUE(cancel.Wait()) << title;
+}
+
 void TypeFileName(HWND dialog, const std::string& name) {
   HWND field = GetDlgItem(dialog, cmb13);
   if (!field) field = GetDlgItem(dialog, edt1);

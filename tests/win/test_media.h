@@ -85,6 +85,14 @@ bool PageIsIdle(HWND page, const char* idleCaption);
 // exactly `text` (by SetWindowText, from any thread), once.
 void WhenTextSet(HWND page, int id, const std::string& text, std::function<void()> action);
 
+// Chooses the Split page's source through the real open dialog and returns what the page
+// then shows as its source; `message` receives the text of the refusal expected to follow.
+std::string ChooseSplitSource(HWND split, const std::string& path, std::string* message = nullptr);
+
+// Clicks the control `id` of `page`, which opens the dialog captioned `title`, and cancels
+// that dialog.
+void ClickAndCancel(HWND page, int id, const std::string& title);
+
 // Types a full path into an open or save dialog and presses its default button.
 void TypeFileName(HWND dialog, const std::string& name);
 // Goes to `folder` in an explorer-style file dialog.
