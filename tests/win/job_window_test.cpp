@@ -113,6 +113,27 @@ TEST_F(Jobs, SplitWritesOneFilePerTrackInBothModes) {
   ExpectSourceUntouched();
 }
 
+TEST_F(Jobs, NamesInAnyScriptReachTheTrackFiles) {
+  std::string source = folder_ + "\\Caf\xc3\xa9 \xe9\x9f\xb3\xe6\xa5\xbd.mp3";  // "Café 音楽.mp3"
+  WriteBytes(source, sourceBytes_);
+  LoadSourceFile(split_, source);
+  AddTimes({"0:02"});
+  SetTrackText(PageTrackTimes(split_)[1].title, "\xce\xa9mega");  // "Ωmega"
+  SetText(split_, IDC_DESTINATION_NAME, "%file% %track% %title%");
+  EXPECT_EQ(RunJob(split_), kCompleted);
+  // The names as the system stores them, in UTF-16.
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  std::wstring pattern = std::wstring(folder_.begin(), folder_.end()) + L"\\Caf\u00e9 \u97f3\u697d 0*";
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do names.push_back(found.cFileName); while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  EXPECT_TRUE(names == (std::vector<std::wstring>{L"Caf\u00e9 \u97f3\u697d 01 .mp3",
+                                                  L"Caf\u00e9 \u97f3\u697d 02 \u03a9mega.mp3"}));
+}
+
 TEST_F(Jobs, SplitRefusalsLeaveThePageIdleAndWriteNothing) {
   const char* missing = "Please choose a source file and a destination name before you continue.";
   const struct {

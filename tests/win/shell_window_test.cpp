@@ -80,6 +80,11 @@ TEST_F(ShellWindow, StartsOnTheSplitPageWithEveryPageInItsInitialState) {
   EXPECT_EQ(Text(about_, IDC_LINK), PARTWELL_URL);
 }
 
+TEST(Manifest, AsksForTheUtf8CodePage) {
+  // File names in any script then pass through the "A" calls unharmed.
+  EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+}
+
 TEST_F(ShellWindow, TabsSwitchBetweenThePagesAndKeepTheirState) {
   SetText(split_, IDC_TIME, "1:23");
   const struct {
