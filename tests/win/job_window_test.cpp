@@ -113,12 +113,20 @@ TEST_F(Jobs, SplitWritesOneFilePerTrackInBothModes) {
   ExpectSourceUntouched();
 }
 
-TEST_F(Jobs, NamesInAnyScriptReachTheTrackFiles) {
+TEST_F(Jobs, TrackInfoAndNamesInAnyScriptReachTheTrackFiles) {
   std::string source = folder_ + "\\Caf\xc3\xa9 \xe9\x9f\xb3\xe6\xa5\xbd.mp3";  // "Café 音楽.mp3"
   WriteBytes(source, sourceBytes_);
   LoadSourceFile(split_, source);
   AddTimes({"0:02"});
-  SetTrackText(PageTrackTimes(split_)[1].title, "\xce\xa9mega");  // "Ωmega"
+  // The second track gets a title through the Track Info dialog.
+  SendDlgItemMessageA(split_, IDC_LIST, LB_SETCURSEL, 1, 0);
+  wt::DialogAnswerer info("", [](HWND dialog) {
+    SendDlgItemMessageA(dialog, IDC_TITLE, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>("\xce\xa9mega"));  // "Ωmega"
+    wt::PressButton(dialog, IDOK);
+  });
+  Click(split_, IDC_TRACK_NAMING);
+  ASSERT_TRUE(info.Wait());
   SetText(split_, IDC_DESTINATION_NAME, "%file% %track% %title%");
   EXPECT_EQ(RunJob(split_), kCompleted);
   // The names as the system stores them, in UTF-16.
