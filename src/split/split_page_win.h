@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "split/track_time_list.h"
@@ -25,7 +26,7 @@ void LoadSourceFile(HWND page, const std::string& path);
 // box shows it, the time box is emptied and gets the focus.
 bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry);
 
-// The Track Info dialog for the selected entry of the list box `list`.
+// Opens the Track Info dialog for the selected time of the page's list, when one is selected.
 void EditTrackInfo(HWND page);
 
 }  // namespace partwell
