@@ -10,7 +10,8 @@ case "${1:-native}" in
   native)
     packages+=(lame sox mpg123 ffmpeg mp3splt clang libclang-rt-14-dev) ;;
   windows|run)
-    packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb x11-utils imagemagick
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+               googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
                lame sox) ;;
   *) echo "usage: $0 native|windows|run" >&2; exit 2 ;;
 esac

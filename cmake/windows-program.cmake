@@ -1,0 +1,69 @@
+# The Windows desktop program MP3Partwell.exe, the command-line program built for Windows,
+# and the window tests, which ctest runs under Wine (tools/wine-run.sh is the emulator).
+enable_language(RC)
+
+# Resources as an object library: a .res inside a static library is dropped by the linker,
+# since nothing refers to it by name.
+add_library(partwell_resources OBJECT resources/partwell.rc)
+target_include_directories(partwell_resources PRIVATE resources)
+set_source_files_properties(resources/partwell.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_SOURCE_DIR}/resources/help.txt;${CMAKE_SOURCE_DIR}/resources/partwell.ico;${CMAKE_SOURCE_DIR}/resources/partwell.manifest")
+
+# The window code, apart from the entry point, so that the tests can create the real windows.
+add_library(partwell_windows STATIC
+  src/shell/file_dialog_win.cpp
+  src/shell/info_pages_win.cpp
+  src/shell/job_control_win.cpp
+  src/shell/main_window_win.cpp
+  src/split/player_position_win.cpp
+  src/split/split_page_win.cpp
+  src/split/track_info_win.cpp
+  src/join/join_page_win.cpp
+)
+target_include_directories(partwell_windows PUBLIC src resources)
+target_link_libraries(partwell_windows PUBLIC partwell_core comctl32 comdlg32 shell32 ole32 gdi32)
+
+add_executable(MP3Partwell WIN32 src/shell/main_win.cpp)
+target_link_libraries(MP3Partwell PRIVATE partwell_windows partwell_resources)
+
+# The command-line program, for Windows consoles. CLI11 is header-only; give the compiler
+# its folder alone, not the whole of the build machine's /usr/include.
+find_path(CLI11_HOST_DIR CLI/CLI.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
+if(CLI11_HOST_DIR)
+  set(cli11_dir ${CMAKE_BINARY_DIR}/cli11-include)
+  file(MAKE_DIRECTORY ${cli11_dir})
+  file(CREATE_LINK ${CLI11_HOST_DIR}/CLI ${cli11_dir}/CLI SYMBOLIC)
+  set(CLI11_INCLUDE_DIR ${cli11_dir} CACHE PATH "" FORCE)
+  add_subdirectory(src/cli)
+endif()
+
+option(PARTWELL_WINDOW_TESTS "Build the window tests (run under Wine)" ON)
+if(PARTWELL_WINDOW_TESTS)
+  set(GTEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest sources")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_gtest EXCLUDE_FROM_ALL)
+
+  set(wine_run ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
+  add_test(NAME wine_setup COMMAND ${wine_run} --setup)
+  add_test(NAME wine_teardown COMMAND ${wine_run} --teardown)
+  set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  set_tests_properties(wine_teardown PROPERTIES FIXTURES_CLEANUP wine)
+
+  function(partwell_window_test name gtest)
+    add_executable(${name} tests/win/${name}.cpp tests/win/test_media.cpp)
+    target_include_directories(${name} PRIVATE tests/win)
+    target_link_libraries(${name} PRIVATE partwell_windows partwell_resources ${gtest})
+    # ctest runs "<emulator> <path>/name.exe ..."
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no ${ARGN})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+  endfunction()
+
+  partwell_window_test(shell_window_test GTest::gtest_main)
+  partwell_window_test(split_page_window_test GTest::gtest_main)
+  partwell_window_test(join_page_window_test GTest::gtest_main)
+  partwell_window_test(job_window_test GTest::gtest_main)
+  # Drives the real program and compares its output with the command-line program's.
+  partwell_window_test(program_window_test GTest::gtest
+    --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell>)
+  add_dependencies(program_window_test MP3Partwell mp3partwell)
+endif()

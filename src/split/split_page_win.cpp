@@ -1,0 +1,235 @@
+#include "split/split_page_win.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "mpeg/source_probe.h"
+#include "resource_ids.h"
+#include "shell/file_dialog_win.h"
+#include "shell/job_control_win.h"
+#include "shell/main_window_win.h"
+#include "split/player_position_win.h"
+#include "split/split_engine.h"
+#include "split/track_naming.h"
+
+namespace partwell {
+namespace {
+
+const char kTrackTimesProperty[] = "PartwellTrackTimes";
+
+const char kFieldInfoText[] =
+    "Possible fields that will be parsed are:\n\n"
+    "%file%\t  Source file that is being split\n"
+    "%track%\t  Current track number\n"
+    "%artist%\t  Artist name\n"
+    "%title%\t  Title of song\n\n"
+    "The '%artist%' and '%title%' fields are set when importing a .CUE file, or can be set "
+    "manually by double clicking a track or selecting 'Track Naming'";
+
+const char kMissingInputText[] =
+    "Please choose a source file and a destination name before you continue.";
+
+std::string ItemText(HWND page, int id) {
+  char text[MAX_PATH] = "";
+  GetDlgItemTextA(page, id, text, sizeof text);
+  return text;
+}
+
+HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
+
+// Brings the list box in line with the model after an add: every entry that the list box
+// does not show at its place is added there (the sorted list box puts it in place).
+void ShowNewEntries(HWND page) {
+  TrackTimeList& times = PageTrackTimes(page);
+  HWND list = ListBox(page);
+  for (size_t i = 0; i < times.size(); ++i) {
+    LRESULT shown = SendMessageA(list, LB_GETITEMDATA, i, 0);
+    if (shown == reinterpret_cast<LRESULT>(&times[i])) continue;
+    LRESULT at = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(times[i].timeText));
+    SendMessageA(list, LB_SETITEMDATA, at, reinterpret_cast<LPARAM>(&times[i]));
+  }
+}
+
+void ClearTrackList(HWND page) {
+  PageTrackTimes(page).ClearTrackList();
+  SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
+}
+
+void RemoveTrackTime(HWND page) {
+  HWND list = ListBox(page);
+  LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
+  if (selected == LB_ERR) return;
+  if (!PageTrackTimes(page).RemoveTrackTime(static_cast<size_t>(selected))) return;
+  SendMessageA(list, LB_DELETESTRING, selected, 0);
+  SendMessageA(list, LB_SETCURSEL, selected, 0);
+}
+
+void AddTypedTime(HWND page) {
+  char text[10] = "";
+  GetDlgItemTextA(page, IDC_TIME, text, sizeof text);
+  auto entry = std::make_unique<TrackEntry>();
+  SetTimeText(*entry, text);
+  AddTrackTime(page, std::move(entry));
+}
+
+void ChooseSourceFile(HWND page) {
+  char path[MAX_PATH] = "";
+  OPENFILENAMEA dialog =
+      Mp3FileDialog(page, path, sizeof path, "Select An MP3 Source File", OFN_FILEMUSTEXIST);
+  if (!GetOpenFileNameA(&dialog)) {
+    if (FileDialogPathTooLong()) ShowPageMessage(page, kPathTooLongText, MB_ICONWARNING);
+    return;
+  }
+  LoadSourceFile(page, path);
+}
+
+void ChooseDestinationFolder(HWND page) {
+  BROWSEINFOA browse = {};
+  browse.hwndOwner = page;
+  browse.lpszTitle = "Please choose the directory to output created tracks to.";
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+  if (!item) return;
+  char path[MAX_PATH] = "";
+  BOOL found = SHGetPathFromIDListA(item, path);
+  CoTaskMemFree(item);
+  if (!found || !path[0]) return;
+  std::string folder = path;
+  if (folder.back() != '\\') folder += '\\';
+  // A folder of 259 characters has no room for its backslash: refuse it rather than cut it.
+  if (folder.size() > kMaxPathChars) {
+    ShowPageMessage(page, kPathTooLongText, MB_ICONWARNING);
+    return;
+  }
+  SetDlgItemTextA(page, IDC_FOLDER, folder.c_str());
+}
+
+// The split worker's view of the page.
+class PageSplitHost : public SplitHost {
+ public:
+  explicit PageSplitHost(HWND page) : page_(page) {}
+  void JobStarted() override {
+    TakePage(page_);
+    LeaveStarting(page_);
+  }
+  bool HaltRequested() override {
+    if (!ActionCaptionIs(page_, kHaltingCaption)) return false;
+    ShowIdle(page_, kSplitJobTexts);
+    return true;
+  }
+  void TrackStarted(int number) override { ShowProgress(page_, kSplitJobTexts, number); }
+
+ private:
+  HWND page_;
+};
+
+struct SplitWorkerJob {
+  HWND page;
+  SplitJob job;
+};
+
+DWORD WINAPI SplitWorker(void* parameter) {
+  std::unique_ptr<SplitWorkerJob> work(static_cast<SplitWorkerJob*>(parameter));
+  PageSplitHost host(work->page);
+  SplitResult result = RunSplit(work->job, host);
+  EndJob(work->page, kSplitJobTexts, result.jobStarted);
+  bool completed = result.outcome == SplitOutcome::kCompleted;
+  ShowPageMessage(work->page, SplitOutcomeText(result.outcome),
+                  completed ? MB_ICONINFORMATION : MB_ICONWARNING);
+  return completed ? 1 : 0;
+}
+
+// Reads what the split works from, on the user-interface thread, at the click that starts
+// it: nothing the user changes afterwards reaches the worker.
+std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
+  auto work = std::make_unique<SplitWorkerJob>();
+  work->page = page;
+  SplitJob& job = work->job;
+  job.sourcePath = ItemText(page, IDC_SOURCE);
+  job.nameTemplate = ItemText(page, IDC_DESTINATION_NAME);
+  job.folder = ItemText(page, IDC_FOLDER);
+  job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
+  job.entries = PageTrackTimes(page).Snapshot();
+  const PropertyList* list = WindowPropertyList(page);
+  job.bitRate = static_cast<int>(FindIntegerProperty(list, kBitRateKey).value_or(0));
+  job.bitRateIndex = static_cast<int>(FindIntegerProperty(list, kBitRateBinaryKey).value_or(0));
+  job.firstFrame = static_cast<uint64_t>(FindIntegerProperty(list, kFirstFrameKey).value_or(0));
+  return work;
+}
+
+void StartSplitJob(HWND page) {
+  if (GetWindowTextLengthA(GetDlgItem(page, IDC_SOURCE)) == 0 ||
+      GetWindowTextLengthA(GetDlgItem(page, IDC_DESTINATION_NAME)) == 0) {
+    ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
+    return;
+  }
+  if (!StartOrHaltJob(page, kSplitJobTexts, ReadSplitJob, SplitWorker)) {
+    ShowPageMessage(page, SplitOutcomeText(SplitOutcome::kFileError), MB_ICONWARNING);
+  }
+}
+
+}  // namespace
+
+TrackTimeList& PageTrackTimes(HWND page) {
+  return *static_cast<TrackTimeList*>(GetPropA(page, kTrackTimesProperty));
+}
+
+bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
+  if (!PageTrackTimes(page).AddTrackTime(std::move(entry))) return false;
+  ShowNewEntries(page);
+  SetDlgItemTextA(page, IDC_TIME, "");
+  SetFocus(GetDlgItem(page, IDC_TIME));
+  return true;
+}
+
+void LoadSourceFile(HWND page, const std::string& path) {
+  ProbeResult probe = ProbeSourceFile(path);
+  if (probe.outcome == ProbeOutcome::kAccepted) {
+    StoreProbeResult(WindowPropertyList(page), probe);
+    SetDlgItemTextA(page, IDC_SOURCE, path.c_str());
+    char bitRate[40];
+    std::snprintf(bitRate, sizeof bitRate, "Bit Rate: %d kbps", probe.bitRate);
+    SetDlgItemTextA(page, IDC_BIT_RATE, bitRate);
+  } else if (const char* refusal = ProbeRefusalText(probe.outcome)) {
+    ShowPageMessage(page, refusal,
+                    ProbeRefusalIsWarning(probe.outcome) ? MB_ICONWARNING : MB_ICONINFORMATION);
+  }
+  ClearTrackList(page);
+}
+
+INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
+  if (HandleJobMessage(page, message)) return TRUE;
+  switch (message) {
+    case WM_INITDIALOG:
+      SetPropA(page, kTrackTimesProperty, new TrackTimeList);
+      SendDlgItemMessageA(page, IDC_DESTINATION_NAME, EM_LIMITTEXT, kMaxTemplateChars, 0);
+      SetDlgItemTextA(page, IDC_DESTINATION_NAME, "%file% - %track%");
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_BROWSE: ChooseSourceFile(page); break;
+        case IDC_ADD: AddTypedTime(page); break;
+        case IDC_LIST:
+          if (HIWORD(wParam) == LBN_DBLCLK) EditTrackInfo(page);
+          break;
+        case IDC_FIELD_INFO: ShowPageMessage(page, kFieldInfoText, MB_OK); break;
+        case IDC_CHOOSE_FOLDER: ChooseDestinationFolder(page); break;
+        case IDC_GRAB_POSITION: GrabPlayerPosition(page); break;
+        case IDC_ACTION: StartSplitJob(page); break;
+        case IDC_REMOVE: RemoveTrackTime(page); break;
+        case IDC_CLEAR: ClearTrackList(page); break;
+        case IDC_TRACK_NAMING: EditTrackInfo(page); break;
+      }
+      return FALSE;
+    case WM_NCDESTROY:
+      // The list box that pointed into the list is gone; a running worker has its own copy.
+      delete static_cast<TrackTimeList*>(RemovePropA(page, kTrackTimesProperty));
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace partwell

@@ -1,0 +1,216 @@
+// The real program and the command-line program: splitting and joining through the
+// windows gives the command-line program's bytes, and quitting during a job ends the
+// program at once with exit code 0.
+#include <cstring>
+
+#include "split/split_page_win.h"
+#include "test_media.h"
+
+namespace partwell::test {
+namespace {
+
+std::string gProgram;  // MP3Partwell.exe
+std::string gCli;      // mp3partwell.exe
+
+// A path of the build machine as Wine shows it.
+std::string WinePath(const std::string& unixPath) {
+  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+struct Process {
+  PROCESS_INFORMATION info = {};
+  bool Start(const std::string& commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string line = commandLine;
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info) != 0;
+  }
+  // The exit code, or -1 when the process has not ended within the time.
+  long Wait(DWORD timeoutMs) {
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    return static_cast<long>(code);
+  }
+  ~Process() {
+    if (info.hProcess) {
+      if (Wait(0) == -1) TerminateProcess(info.hProcess, 99);
+      CloseHandle(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+  }
+};
+
+int RunCli(const std::string& arguments) {
+  Process cli;
+  if (!cli.Start("\"" + WinePath(gCli) + "\" " + arguments)) return -1;
+  return static_cast<int>(cli.Wait(60000));
+}
+
+void ExpectSameFiles(const std::string& ours, const std::string& theirs) {
+  std::vector<std::string> names = FilesIn(ours);
+  EXPECT_EQ(names, FilesIn(theirs));
+  for (const std::string& name : names) {
+    EXPECT_TRUE(ReadBytes(ours + "\\" + name) == ReadBytes(theirs + "\\" + name)) << name;
+  }
+}
+
+class SameBytes : public ProgramWindows {};
+
+TEST_F(SameBytes, SplitGivesTheCommandLineProgramsTracks) {
+  std::string folder = MakeTempFolder("same-split");
+  std::string source = folder + "\\live set.mp3";
+  WriteBytes(source, MakeMp3(700, true, 1000));
+  const struct {
+    const char* times;
+    bool equal;
+    const char* nameTemplate;
+  } cases[] = {
+      {"0:00,0:03.33,0:07,0:12.01", false, "%file% - %track%"},
+      {"0:04", true, "%track% of %file%"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    std::string ours = MakeTempFolder("same-split-ours" + std::to_string(n));
+    std::string theirs = MakeTempFolder("same-split-cli" + std::to_string(n++));
+    LoadSourceFile(split_, source);
+    std::string times = c.times;
+    for (size_t start = 0; start <= times.size();) {
+      size_t comma = std::min(times.find(',', start), times.size());
+      SetText(split_, IDC_TIME, times.substr(start, comma - start));
+      Click(split_, IDC_ADD);
+      start = comma + 1;
+    }
+    SetText(split_, IDC_FOLDER, ours + "\\");
+    SetText(split_, IDC_DESTINATION_NAME, c.nameTemplate);
+    CheckDlgButton(split_, IDC_EQUAL_SEGMENTS, c.equal ? BST_CHECKED : BST_UNCHECKED);
+    EXPECT_EQ(RunJob(split_), "Track creation completed successfully.");
+    EXPECT_EQ(RunCli("split \"" + source + "\" --times " + times + (c.equal ? " --equal" : "") +
+                     " --name \"" + c.nameTemplate + "\" --folder \"" + theirs + "\""),
+              0);
+    EXPECT_GE(FilesIn(ours).size(), 3u);
+    ExpectSameFiles(ours, theirs);
+  }
+}
+
+TEST_F(SameBytes, JoinGivesTheCommandLineProgramsFile) {
+  std::string folder = MakeTempFolder("same-join");
+  std::string arguments;
+  for (int i = 0; i < 4; ++i) {
+    std::string path = folder + "\\part " + std::to_string(i) + ".mp3";
+    WriteBytes(path, i == 3 ? MakeNoise(30000, 5) : MakeMp3(60 + i * 7, i != 1));
+    SendDlgItemMessageA(join_, IDC_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    arguments += " \"" + path + "\"";
+  }
+  SetText(join_, IDC_DESTINATION_NAME, folder + "\\ours.mp3");
+  EXPECT_EQ(RunJob(join_), "Track joining completed successfully.");
+  EXPECT_EQ(RunCli("join \"" + folder + "\\theirs.mp3\"" + arguments), 0);
+  Bytes ours = ReadBytes(folder + "\\ours.mp3");
+  EXPECT_GT(ours.size(), 90000u);
+  EXPECT_TRUE(ours == ReadBytes(folder + "\\theirs.mp3"));
+}
+
+// The program's windows, seen from this process.
+struct RunningProgram {
+  Process process;
+  HWND main = nullptr;
+  HWND join = nullptr;
+
+  bool Start() {
+    if (!process.Start("\"" + WinePath(gProgram) + "\"")) return false;
+    ULONGLONG end = GetTickCount64() + 15000;
+    while (!main && GetTickCount64() < end) {
+      EnumWindows(
+          [](HWND window, LPARAM self) -> BOOL {
+            auto* program = reinterpret_cast<RunningProgram*>(self);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            if (pid == program->process.info.dwProcessId && IsWindowVisible(window) &&
+                wt::CaptionOf(window) == "MP3 Partwell v1.5") {
+              program->main = window;
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(this));
+      Sleep(20);
+    }
+    if (!main) return false;
+    EnumChildWindows(
+        main,
+        [](HWND child, LPARAM self) -> BOOL {
+          if (GetDlgItem(child, IDC_MOVE)) reinterpret_cast<RunningProgram*>(self)->join = child;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+    return join != nullptr;
+  }
+};
+
+TEST(RealProgram, QuitDuringAJoinEndsTheProgramAtOnceWithCodeZero) {
+  std::string folder = MakeTempFolder("quit-during-job");
+  std::string big = folder + "\\big.mp3";
+  {
+    // A large source, so that the join is still running when Quit comes.
+    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 256ll << 20;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+  }
+  std::string destination = folder + "\\joined.mp3";
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  SendDlgItemMessageA(program.join, IDC_DESTINATION_NAME, WM_SETTEXT, 0,
+                      reinterpret_cast<LPARAM>(destination.c_str()));
+  for (int i = 0; i < 16; ++i) {
+    SendDlgItemMessageA(program.join, IDC_LIST, LB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(big.c_str()));
+  }
+  ASSERT_EQ(SendDlgItemMessageA(program.join, IDC_LIST, LB_GETCOUNT, 0, 0), 16);
+  PostMessageA(program.join, WM_COMMAND, MAKEWPARAM(IDC_ACTION, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(program.join, IDC_ACTION)));
+  HWND action = GetDlgItem(program.join, IDC_ACTION);
+  ASSERT_TRUE(wt::PumpUntil([&] { return wt::TextOf(action) == "Cancel"; }, 10000));
+  PostMessageA(program.main, WM_COMMAND, IDC_QUIT, 0);
+  EXPECT_EQ(program.process.Wait(5000), 0);
+  // The file being written stays as far as it got; the source is untouched.
+  EXPECT_TRUE(FileExists(destination));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA(big.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, 256u << 20);
+  DeleteFileA(destination.c_str());
+  DeleteFileA(big.c_str());
+}
+
+TEST(RealProgram, TheCloseBoxEndsTheProgramWithCodeZero) {
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  PostMessageA(program.main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.process.Wait(5000), 0);
+}
+
+}  // namespace
+}  // namespace partwell::test
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument.rfind("--program=", 0) == 0) partwell::test::gProgram = argument.substr(10);
+    if (argument.rfind("--cli=", 0) == 0) partwell::test::gCli = argument.substr(6);
+  }
+  if (partwell::test::gProgram.empty() || partwell::test::gCli.empty()) {
+    std::fprintf(stderr, "usage: %s --program=MP3Partwell.exe --cli=mp3partwell.exe\n", argv[0]);
+    return 2;
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,101 @@
+// Shared pieces of the window tests: test files, the program's windows created in the
+// test process, and driving them.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "resource_ids.h"
+#include "shell/property_list.h"
+#include "wintest.h"
+
+namespace partwell::test {
+
+using Bytes = std::vector<unsigned char>;
+
+// A fresh, empty folder under the temporary folder (no trailing backslash).
+std::string MakeTempFolder(const std::string& name);
+
+// A constant-bit-rate MPEG-1 Layer III file at 128 kbps, 44.1 kHz: `frames` frames of
+// 417 bytes (about 26 ms each), after `leading` bytes of other data, ending in an ID3v1
+// trailer when `trailer` is set.
+Bytes MakeMp3(int frames, bool trailer, size_t leading = 0);
+// Any bytes, none of which start a frame header.
+Bytes MakeNoise(size_t size, unsigned seed);
+
+void WriteBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
+// The names of the files in a folder, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
+
+// The main window and its four pages, created from the real templates in this process.
+class ProgramWindows : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  PropertyListPtr list_;
+  HWND main_ = nullptr;
+  HWND split_ = nullptr;
+  HWND join_ = nullptr;
+  HWND help_ = nullptr;
+  HWND about_ = nullptr;
+};
+
+// Clicks a control of a page (on this thread, as the dialog manager would).
+void Click(HWND page, int id);
+std::string Text(HWND page, int id);
+void SetText(HWND page, int id, const std::string& text);
+std::vector<std::string> ListItems(HWND page);
+int Selection(HWND page);
+
+// The text of the next "MP3 Partwell" message box, which is answered with OK; empty when
+// none came within the time. `trigger` runs on this thread while the box is awaited (a
+// click that shows a box at once, or nothing for a box that a worker shows).
+std::string AnswerMessageBox(const std::function<void()>& trigger, DWORD timeoutMs = 10000);
+
+// Answers every "MP3 Partwell" message box with OK, on a thread of its own, and keeps
+// their texts in the order they came.
+class MessageBoxAnswerer {
+ public:
+  MessageBoxAnswerer();
+  ~MessageBoxAnswerer();
+  // Pumps this thread's messages until `count` boxes have been answered.
+  bool WaitFor(size_t count, DWORD timeoutMs = 10000);
+  std::vector<std::string> Texts();
+
+ private:
+  struct State;
+  State* state_;
+};
+
+// Clicks the action button and waits, pumping, for the job to end and its message box,
+// which is answered. Returns the box's text ("" for a join halted without a message).
+std::string RunJob(HWND page, DWORD timeoutMs = 20000);
+// True once the page is idle again: idle caption, "Status: Idle", controls enabled.
+bool PageIsIdle(HWND page, const char* idleCaption);
+
+// Calls `action` on the user-interface thread when the control `id` of `page` is given
+// exactly `text` (by SetWindowText, from any thread), once.
+void WhenTextSet(HWND page, int id, const std::string& text, std::function<void()> action);
+
+// Chooses the Split page's source through the real open dialog and returns what the page
+// then shows as its source; `message` receives the text of the refusal expected to follow.
+std::string ChooseSplitSource(HWND split, const std::string& path, std::string* message = nullptr);
+
+// Clicks the control `id` of `page`, which opens the dialog captioned `title`, and cancels
+// that dialog.
+void ClickAndCancel(HWND page, int id, const std::string& title);
+
+// Types a full path into an open or save dialog and presses its default button.
+void TypeFileName(HWND dialog, const std::string& name);
+// Goes to `folder` in an explorer-style file dialog.
+bool NavigateTo(HWND dialog, const std::string& folder);
+
+}  // namespace partwell::test

@@ -1,0 +1,45 @@
+/* Drives the running MP3 Partwell window from outside, for the screenshots:
+     drive-window.exe tab N               select tab N (0 Split, 1 Join, 2 Help, 3 About)
+     drive-window.exe text PAGE ID TEXT   set the text of control ID on page PAGE (split|join)
+     drive-window.exe click PAGE ID       press button ID on page PAGE
+     drive-window.exe item PAGE TEXT      append TEXT to the page's list box
+   Exits 1 when the window or the control is not there. */
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+static HWND FindPage(HWND main, int markerId) {
+  HWND child = NULL;
+  while ((child = FindWindowExA(main, child, "#32770", NULL)) != NULL) {
+    if (GetDlgItem(child, markerId)) return child;
+  }
+  return NULL;
+}
+
+int main(int argc, char** argv) {
+  HWND main = FindWindowA("#32770", "MP3 Partwell v1.5");
+  if (!main || argc < 3) return 1;
+  if (strcmp(argv[1], "tab") == 0) {
+    HWND tabs = GetDlgItem(main, 1044);
+    int target = atoi(argv[2]);
+    int now = (int)SendMessageA(tabs, 0x1300 + 11 /* TCM_GETCURSEL */, 0, 0);
+    for (; now < target; ++now) SendMessageA(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+    for (; now > target; --now) SendMessageA(tabs, WM_KEYDOWN, VK_LEFT, 0);
+    return 0;
+  }
+  HWND page = FindPage(main, strcmp(argv[2], "join") == 0 ? 1040 : 1000);
+  if (!page) return 1;
+  if (strcmp(argv[1], "text") == 0 && argc == 5) {
+    return SetDlgItemTextA(page, atoi(argv[3]), argv[4]) ? 0 : 1;
+  }
+  if (strcmp(argv[1], "click") == 0 && argc == 4) {
+    HWND button = GetDlgItem(page, atoi(argv[3]));
+    if (!button) return 1;
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(atoi(argv[3]), BN_CLICKED), (LPARAM)button);
+    return 0;
+  }
+  if (strcmp(argv[1], "item") == 0 && argc == 4) {
+    return SendDlgItemMessageA(page, 1007, LB_ADDSTRING, 0, (LPARAM)argv[3]) < 0;
+  }
+  return 1;
+}
