@@ -186,10 +186,11 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-Outcome Run(const std::vector<std::string>& argv) {
+// Runs `argv` in the folder `in` (by default the test's own).
+Outcome Run(const std::vector<std::string>& argv, const fs::path& in = {}) {
   static int serial = 0;
   std::string stem = (Workspace::Root() / ("run " + std::to_string(++serial))).string();
-  std::string command;
+  std::string command = in.empty() ? "" : "cd " + Quote(in) + " && ";
   for (const std::string& arg : argv) command += Quote(arg) + " ";
   command += "</dev/null >" + Quote(stem + ".out") + " 2>" + Quote(stem + ".err");
   int status = std::system(command.c_str());
@@ -215,9 +216,9 @@ Outcome MustRun(const std::vector<std::string>& argv) {
 }
 
 // Runs mp3partwell; a run that passes `seconds` is stopped and fails.
-Outcome Cli(std::vector<std::string> args, int seconds = 60) {
+Outcome Cli(std::vector<std::string> args, int seconds = 60, const fs::path& in = {}) {
   args.insert(args.begin(), {"timeout", std::to_string(seconds), PARTWELL_CLI});
-  return Run(args);
+  return Run(args, in);
 }
 
 Outcome Split(const fs::path& source, const std::string& times, const fs::path& folder,
@@ -235,6 +236,15 @@ Outcome Join(const fs::path& destination, const std::vector<fs::path>& sources, 
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// The job's progress on standard error names every unit of work, like "Creating... [001]".
+void CheckProgress(const Outcome& o, const char* format, size_t units) {
+  for (size_t unit = 1; unit <= units; ++unit) {
+    char line[64];
+    std::snprintf(line, sizeof line, format, unit);
+    EXPECT_TRUE(Contains(o.err, line)) << "no progress \"" << line << "\" in\n" << o;
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -479,6 +489,7 @@ void CheckJoinGivesBack(const Stream& s, const fs::path& folder, const std::vect
   Outcome o = Join(joined, TrackPaths(s, folder, bodies.size()));
   ASSERT_EQ(o.exit, 0) << o;
   EXPECT_TRUE(Contains(o.out, kJoinDone)) << o;
+  CheckProgress(o, "Joining... [%03zu]", bodies.size());
   Bytes all;
   for (const Bytes& body : bodies) Append(all, body);
   Bytes result = ReadBytes(joined);
@@ -569,7 +580,9 @@ std::vector<Bytes> SplitAndCheck(const Stream& s, const std::string& times,
                                                  : std::vector<std::string>{});
   EXPECT_EQ(o.exit, 0) << o;
   EXPECT_TRUE(Contains(o.out, kSplitDone)) << o;
-  return CheckTracks(s, folder, ExpectedTracks(s, offsets, equal));
+  std::vector<Span> spans = ExpectedTracks(s, offsets, equal);
+  CheckProgress(o, "Creating... [%03zu]", spans.size());
+  return CheckTracks(s, folder, spans);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -682,6 +695,13 @@ std::vector<Accepted> AcceptedSources() {
                          tags == Tags::kId3v1 || tags == Tags::kBoth, e.info});
     }
   }
+  // The scan for a VBR marker starts after the tags: a title may say what it likes.
+  sources.push_back({"mpeg1-128 id3v2 titled Xing VBRI",
+                     [] {
+                       return Lame("titled-xing.mp3", kMpeg1At128,
+                                   {"--cbr", "-b", "128", "--id3v2-only", "--tt", "Xing VBRI"});
+                     },
+                     128, 9, true, false, true});
   // ffmpeg writes an ID3v2.4 tag in UTF-8 and an Info header of its own.
   sources.push_back({"ffmpeg mpeg1-128 id3v2.4",
                      [] {
@@ -746,6 +766,7 @@ TEST(RealMp3, TimeListsAndEqualSegmentsCutWhereTheFramesSay) {
       {"equal segments go on beyond the list", "0:02.50", true, {0, 250}, 5},
       {"equal segments as long as the first offset", "0:05,0:07", true, {0, 500, 700}, 3},
       {"an equal segment longer than the audio", "0:00,1:00", true, {0, 6000}, 1},
+      {"a first track of one hundredth", "0:00.01", false, {0, 1}, 2},
       {"a track whose blocks end past the last frame runs to the end", "0:02", true, {0, 200}, 0},
   };
   for (const char* name : {"mpeg1-128 id3v1-id3v2", "mpeg25-8 id3v1"}) {
@@ -1015,6 +1036,53 @@ TEST(RealMp3, JoinCopiesSourcesShorterThanATrailerWhole) {
   }
 }
 
+// Every file and folder below `folder`, as paths relative to it, sorted.
+std::vector<std::string> FileTree(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    names.push_back(entry.path().lexically_relative(folder));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(RealMp3, TrackNamesFollowTheTemplate) {
+  struct Case {
+    const char* what;
+    const char* source;
+    std::vector<std::string> options;
+    std::vector<std::string> tree;  // the source's folder afterwards, the source left out
+  };
+  const Case cases[] = {
+      {"the default, beside the source; the base name ends at the first dot", "live.at.club.mp3", {},
+       {"live - 01.mp3", "live - 02.mp3", "live - 03.mp3"}},
+      {"a relative folder", "show.mp3", {"--folder", "out"},
+       {"out", "out/show - 01.mp3", "out/show - 02.mp3", "out/show - 03.mp3"}},
+      {"the number first", "show.mp3", {"--name", "%track% %file%"}, {"01 show.mp3", "02 show.mp3", "03 show.mp3"}},
+      {"a second %track% stays as it is", "show.mp3", {"--name", "%track%-%track%"},
+       {"01-%track%.mp3", "02-%track%.mp3", "03-%track%.mp3"}},
+      {"no artist or title without a CUE sheet", "show.mp3", {"--name", "%artist%%file%%title% %track%"},
+       {"show 01.mp3", "show 02.mp3", "show 03.mp3"}},
+      {"without %track% each track replaces the one before", "show.mp3", {"--name", "%file%.mp3"},
+       {"show.mp3.mp3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::path folder = Workspace::NewFolder("names");
+    fs::copy_file(CbrSource(kMpeg25At8, Tags::kId3v1), folder / c.source);
+    fs::create_directory(folder / "out");
+    std::vector<std::string> args = {"split", c.source, "--times", "0:00,0:04,0:08"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    Outcome o = Cli(args, 60, folder);
+    EXPECT_EQ(o.exit, 0) << o;
+    fs::remove(folder / c.source);
+    std::vector<std::string> tree = c.tree;
+    if (std::count(tree.begin(), tree.end(), "out") == 0) tree.push_back("out");
+    std::sort(tree.begin(), tree.end());
+    EXPECT_EQ(FileTree(folder), tree);
+  }
+}
+
 TEST(RealMp3, TrackNamesLongerThan259CharactersAreFileErrors) {
   fs::path source = CbrSource(kMpeg25At8, Tags::kNone);
   for (size_t length : {259, 260}) {
@@ -1066,6 +1134,24 @@ TEST(RealMp3, FailedWritesAndReadsAreFileErrors) {
          fs::create_symlink("/dev/full", folder / "joined.mp3");
          return std::vector<std::string>{"join", folder / "joined.mp3", CbrSource(kMpeg25At8, Tags::kNone),
                                          CbrSource(kMpeg25At8, Tags::kId3v1)};
+       },
+       kJoinFileError, {"joined.mp3"}},
+      {"split into a folder that does not exist",
+       [](const fs::path& folder) {
+         return std::vector<std::string>{"split", CbrSource(kMpeg25At8, Tags::kNone), "--times", "0:00,0:05",
+                                         "--folder", folder / "missing"};
+       },
+       kSplitFileError, {}},
+      {"join into a folder that does not exist",
+       [](const fs::path& folder) {
+         return std::vector<std::string>{"join", folder / "missing" / "joined.mp3",
+                                         CbrSource(kMpeg25At8, Tags::kNone), CbrSource(kMpeg25At8, Tags::kId3v1)};
+       },
+       kJoinFileError, {}},
+      {"join of a source that does not exist",
+       [](const fs::path& folder) {
+         return std::vector<std::string>{"join", folder / "joined.mp3", CbrSource(kMpeg25At8, Tags::kNone),
+                                         folder / "missing.mp3"};
        },
        kJoinFileError, {"joined.mp3"}},
       {"join of a source that cannot be read",
