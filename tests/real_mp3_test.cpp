@@ -767,6 +767,8 @@ TEST(RealMp3, TimeListsAndEqualSegmentsCutWhereTheFramesSay) {
       {"equal segments as long as the first offset", "0:05,0:07", true, {0, 500, 700}, 3},
       {"an equal segment longer than the audio", "0:00,1:00", true, {0, 6000}, 1},
       {"a first track of one hundredth", "0:00.01", false, {0, 1}, 2},
+      {"the largest time", "999:59.99", false, {0, 5999999}, 1},
+      {"the largest equal segment", "999:59.99", true, {0, 5999999}, 1},
       {"a track whose blocks end past the last frame runs to the end", "0:02", true, {0, 200}, 0},
   };
   for (const char* name : {"mpeg1-128 id3v1-id3v2", "mpeg25-8 id3v1"}) {
