@@ -3,7 +3,6 @@
 // them, and every result is checked against what the source's own frames say it must be.
 // The frames are read here with code of this file's own, not with the program's.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
