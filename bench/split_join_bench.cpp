@@ -24,7 +24,7 @@ namespace {
 
 constexpr int kMinutes = 60;
 constexpr int kTracks = 12;
-constexpr int kRounds = 5;
+constexpr int kRounds = 9;
 // MPEG-1 Layer III, 128 kbps, 44.1 kHz, no padding: 417-byte frames.
 constexpr unsigned char kHeader[4] = {0xFF, 0xFB, 0x90, 0x64};
 constexpr size_t kFrameBytes = 417;
@@ -55,15 +55,32 @@ void PlainCopy(const std::vector<std::string>& from, const std::string& to) {
   }
 }
 
-double BestSeconds(const std::function<void()>& run) {
-  double best = 1e9;
+double Seconds(const std::function<void()>& run) {
+  auto start = std::chrono::steady_clock::now();
+  run();
+  std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  return took.count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Runs the job and the plain copy in turns, each into files removed beforehand (outside
+// the timing), so that both meet the same state of the system's cache. Returns the
+// median seconds of each.
+std::pair<double, double> TimeInTurns(const std::function<void()>& job,
+                                      const std::function<void()>& copy,
+                                      const std::vector<std::string>& outputs) {
+  std::vector<double> jobSeconds, copySeconds;
   for (int round = 0; round < kRounds; ++round) {
-    auto start = std::chrono::steady_clock::now();
-    run();
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    best = std::min(best, took.count());
+    for (const std::string& path : outputs) fs::remove(path);
+    jobSeconds.push_back(Seconds(job));
+    for (const std::string& path : outputs) fs::remove(path);
+    copySeconds.push_back(Seconds(copy));
   }
-  return best;
+  return {Median(jobSeconds), Median(copySeconds)};
 }
 
 uint64_t TotalBytes(const std::vector<std::string>& paths) {
@@ -110,22 +127,26 @@ int main(int argc, char** argv) {
     entry.offset = TimeOffset(*ParseTimeText(entry.timeText));
     job.entries.push_back(entry);
   }
-  QuietSplit splitHost;
-  double splitSeconds = BestSeconds([&] { RunSplit(job, splitHost); });
-  double splitCopySeconds = BestSeconds([&] { PlainCopy({source}, (dir / "copy.mp3").string()); });
-
   std::vector<std::string> tracks;
   for (int track = 1; track <= kTracks; ++track) {
     char name[32];
     std::snprintf(name, sizeof name, "track %02d.mp3", track);
     tracks.push_back((dir / name).string());
   }
+  const std::string copy = (dir / "copy.mp3").string();
+  QuietSplit splitHost;
+  std::vector<std::string> splitOutputs = tracks;
+  splitOutputs.push_back(copy);
+  auto [splitSeconds, splitCopySeconds] = TimeInTurns(
+      [&] { RunSplit(job, splitHost); }, [&] { PlainCopy({source}, copy); }, splitOutputs);
+  RunSplit(job, splitHost);
+
   QuietJoin joinHost;
   const std::string joined = (dir / "joined.mp3").string();
-  double joinSeconds = BestSeconds([&] { RunJoin(joined, tracks, joinHost); });
-  double joinCopySeconds = BestSeconds([&] { PlainCopy(tracks, (dir / "copy.mp3").string()); });
+  auto [joinSeconds, joinCopySeconds] = TimeInTurns(
+      [&] { RunJoin(joined, tracks, joinHost); }, [&] { PlainCopy(tracks, copy); }, {joined, copy});
 
-  std::printf("source: %d minutes at 128 kbps, %.1f MB; best of %d rounds\n", kMinutes,
+  std::printf("source: %d minutes at 128 kbps, %.1f MB; median of %d rounds\n", kMinutes,
               fs::file_size(source) / 1e6, kRounds);
   Report("split", fs::file_size(source), splitSeconds, splitCopySeconds);
   Report("join", TotalBytes(tracks), joinSeconds, joinCopySeconds);

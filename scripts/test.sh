@@ -17,3 +17,4 @@ ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
 if [ -x scripts/test-windows.sh ]; then
   scripts/test-windows.sh
 fi
+scripts/fuzz.sh 60

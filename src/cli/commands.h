@@ -3,12 +3,22 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <string>
+
+namespace partwell {
+class TrackTimeList;
+}
 
 namespace partwell::cli {
 
 void AddProbeCommand(CLI::App& app, int& exitCode);
 void AddSplitCommand(CLI::App& app, int& exitCode);
 void AddJoinCommand(CLI::App& app, int& exitCode);
+void AddCueCommand(CLI::App& app, int& exitCode);
+
+// Adds the comma-separated times of `list` in order, as the page's "Add Time" would;
+// throws CLI::ValidationError for "--times" on a time that is not valid.
+void AddTimes(const std::string& list, TrackTimeList& times);
 
 // Exit codes.
 constexpr int kExitDone = 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/progress.h"
 #include "join/join_engine.h"
 
@@ -13,7 +14,7 @@ namespace {
 class ConsoleJoinHost : public JoinHost {
  public:
   void JobStarted() override {}
-  bool HaltRequested() override { return false; }
+  bool HaltRequested() override { return InterruptRequested(); }
   void SourceStarted(int number) override { progress_.Unit(number); }
   Progress& progress() { return progress_; }
 
@@ -23,8 +24,13 @@ class ConsoleJoinHost : public JoinHost {
 
 int Join(const std::string& destination, const std::vector<std::string>& sources) {
   ConsoleJoinHost host;
+  HaltOnFirstInterrupt();
   JoinResult result = RunJoin(destination, sources, host);
   host.progress().Done();
+  if (result.outcome == JoinOutcome::kCancelled) {
+    std::fprintf(stderr, "Track joining has been cancelled.\n");
+    return kExitFailed;
+  }
   if (result.outcome != JoinOutcome::kCompleted) {
     ReportFailure(JoinOutcomeText(result.outcome), result.failedPath, result.failureReason);
     return kExitFailed;

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   partwell::cli::AddProbeCommand(app, exitCode);
   partwell::cli::AddSplitCommand(app, exitCode);
   partwell::cli::AddJoinCommand(app, exitCode);
+  partwell::cli::AddCueCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -3,9 +3,11 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/progress.h"
 #include "io/file.h"
 #include "mpeg/source_probe.h"
+#include "split/cue_sheet.h"
 #include "split/split_engine.h"
 #include "split/track_naming.h"
 #include "split/track_time.h"
@@ -17,6 +19,8 @@ namespace {
 struct SplitOptions {
   std::string source;
   std::string times;
+  std::string cue;
+  bool fromCue = false;
   bool equalSegments = false;
   std::string nameTemplate = "%file% - %track%";
   std::string folder;
@@ -25,30 +29,13 @@ struct SplitOptions {
 class ConsoleSplitHost : public SplitHost {
  public:
   void JobStarted() override {}
-  bool HaltRequested() override { return false; }
+  bool HaltRequested() override { return InterruptRequested(); }
   void TrackStarted(int number) override { progress_.Unit(number); }
   Progress& progress() { return progress_; }
 
  private:
   Progress progress_{"Creating... [%03d]"};
 };
-
-// Adds the comma-separated times in order, as the page's "Add Time" would.
-void AddTimes(const std::string& list, TrackTimeList& times) {
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t comma = list.find(',', start);
-    if (comma == std::string::npos) comma = list.size();
-    std::string text = list.substr(start, comma - start);
-    auto entry = std::make_unique<TrackEntry>();
-    SetTimeText(*entry, text);
-    if (text.size() >= sizeof entry->timeText || !ParseTimeText(text.c_str())) {
-      throw CLI::ValidationError("--times", "invalid time \"" + text + "\"");
-    }
-    times.AddTrackTime(std::move(entry));
-    start = comma + 1;
-  }
-}
 
 std::string WithTrailingSeparator(const std::string& folder) {
   if (folder.empty() || IsPathSeparator(folder.back())) return folder;
@@ -57,7 +44,21 @@ std::string WithTrailingSeparator(const std::string& folder) {
 
 int Split(const SplitOptions& options) {
   TrackTimeList times;
-  AddTimes(options.times, times);
+  if (options.fromCue) {
+    CueSheetResult sheet = ReadCueSheetFile(options.cue, options.source);
+    if (!sheet.ok()) {
+      std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", options.cue.c_str(),
+                   sheet.refusal.c_str());
+      return kExitFailed;
+    }
+    if (!ReplaceTrackTimes(sheet.entries, times)) {
+      std::fprintf(stderr, "%s: the track list refused a time of the sheet\n",
+                   options.cue.c_str());
+      return kExitFailed;
+    }
+  } else {
+    AddTimes(options.times, times);
+  }
   std::string folder = WithTrailingSeparator(options.folder);
   if (folder.size() > kMaxPathChars) {
     throw CLI::ValidationError("--folder", "the folder's path is longer than 259 characters");
@@ -85,6 +86,7 @@ int Split(const SplitOptions& options) {
   job.firstFrame = probe.firstFrame;
 
   ConsoleSplitHost host;
+  HaltOnFirstInterrupt();
   SplitResult result = RunSplit(job, host);
   host.progress().Done();
   if (result.outcome != SplitOutcome::kCompleted) {
@@ -97,16 +99,37 @@ int Split(const SplitOptions& options) {
 
 }  // namespace
 
+void AddTimes(const std::string& list, TrackTimeList& times) {
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string text = list.substr(start, comma - start);
+    auto entry = std::make_unique<TrackEntry>();
+    SetTimeText(*entry, text);
+    if (!ParseTimeText(text.c_str())) {
+      throw CLI::ValidationError("--times", "invalid time \"" + text + "\"");
+    }
+    times.AddTrackTime(std::move(entry));
+    start = comma + 1;
+  }
+}
+
 void AddSplitCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand(
       "split", "Cuts FILE into tracks that start at the given times, without re-encoding.");
   auto options = std::make_shared<SplitOptions>();
   command->add_option("FILE", options->source, "The constant-bit-rate MP3 file to split")
       ->required();
-  command->add_option("--times", options->times,
-                      "Comma-separated track start times, mmm:ss.pp (minutes, seconds, "
-                      "hundredths); 0:00 is added before the first when missing")
-      ->required();
+  auto* times = command->add_option(
+      "--times", options->times,
+      "Comma-separated track start times, mmm:ss.pp (minutes, seconds, hundredths); 0:00 "
+      "is added before the first when missing");
+  auto* cue = command->add_option(
+      "--cue", options->cue,
+      "A CUE sheet whose INDEX 01 times, performers and titles give the tracks (instead of "
+      "--times)");
+  times->excludes(cue);
   command->add_flag("--equal", options->equalSegments,
                     "Split the whole file into segments as long as the first time after 0:00");
   command
@@ -123,8 +146,13 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "Examples:\n"
       "  mp3partwell split concert.mp3 --times 0:00,4:12.50,9:03\n"
       "  mp3partwell split show.mp3 --times 30:00 --equal --name \"Show part %track%\" "
-      "--folder parts");
-  command->callback([options, &exitCode] { exitCode = Split(*options); });
+      "--folder parts\n"
+      "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"");
+  command->callback([options, times, cue, &exitCode] {
+    if (times->count() + cue->count() == 0) throw CLI::RequiredError("--times or --cue");
+    options->fromCue = cue->count() > 0;
+    exitCode = Split(*options);
+  });
 }
 
 }  // namespace partwell::cli

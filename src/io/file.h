@@ -66,6 +66,9 @@ std::optional<FileIdentity> IdentifyPath(const std::string& path);
 
 // The system's wording for an error code of File::LastError().
 std::string SystemErrorText(int code);
+// Why a read of `file` did not deliver what was needed: the system's error, or, when the
+// system reported none, that the file ended sooner than it said.
+std::string ReadFailureText(const File& file);
 
 // The character that ends a folder in a path on this system ('\\' on Windows, '/' elsewhere);
 // on Windows a '/' also separates folders.

@@ -18,6 +18,11 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
+std::string ReadFailureText(const File& file) {
+  return file.LastError() != 0 ? SystemErrorText(file.LastError())
+                               : "the file ended sooner than its size said";
+}
+
 #ifdef _WIN32
 const char kPathSeparator = '\\';
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }

@@ -48,11 +48,11 @@ JoinResult RunJoin(const std::string& destination, const std::vector<std::string
     host.SourceStarted(static_cast<int>(i) + 1);
     // A source shorter than 128 bytes has no trailer and is copied whole.
     std::optional<AudioExtent> extent = FindAudioExtent(source);
-    if (!extent) return Failed(result, sources[i], SystemErrorText(source.LastError()));
+    if (!extent) return Failed(result, sources[i], ReadFailureText(source));
     BufferedSource reader(source, extent->endOfAudio, kCopyBufferBytes);
     bool readFailed = false;
     if (!reader.CopyTo(out, 0, extent->endOfAudio, readFailed)) {
-      return readFailed ? Failed(result, sources[i], SystemErrorText(source.LastError()))
+      return readFailed ? Failed(result, sources[i], ReadFailureText(source))
                         : Failed(result, destination, SystemErrorText(out.LastError()));
     }
     ++result.sourcesJoined;

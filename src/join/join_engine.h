@@ -37,7 +37,7 @@ struct JoinResult {
 JoinResult RunJoin(const std::string& destination, const std::vector<std::string>& sources,
                    JoinHost& host);
 
-// The message the front end shows for an outcome.
+// The message the front end shows for an outcome; empty for a halt, which shows nothing.
 const char* JoinOutcomeText(JoinOutcome outcome);
 
 }  // namespace partwell

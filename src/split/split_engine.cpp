@@ -39,7 +39,7 @@ class Splitter {
     return Finish(SplitOutcome::kFileError);
   }
   SplitResult SourceReadError() {
-    return FileError(job_.sourcePath, SystemErrorText(source_.LastError()));
+    return FileError(job_.sourcePath, ReadFailureText(source_));
   }
 
   // Finds the first position from `from` on whose four bytes, all before the end of audio,
