@@ -188,8 +188,13 @@ bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
 
 void ReplacePageTrackTimes(HWND page, TrackTimeList&& times) {
   PageTrackTimes(page) = std::move(times);
-  SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
+  HWND list = ListBox(page);
+  // Drawn once at the end: a sheet may hold thousands of tracks.
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
   ShowNewEntries(page);
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
 }
 
 void LoadSourceFile(HWND page, const std::string& path) {

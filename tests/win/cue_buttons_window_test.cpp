@@ -3,6 +3,7 @@
 #include "test_media.h"  // first: <windows.h> before the other system headers
 
 #include <algorithm>
+#include <cstdio>
 
 #include "split/split_page_win.h"
 #include "split/track_entry.h"
@@ -145,6 +146,23 @@ TEST_F(CueButtons, ImportFillsTheListWithTimesArtistsAndTitlesThatNameTheTracks)
   WriteSheet("late.cue", "TRACK 1 AUDIO\nTITLE Late\nINDEX 01 01:00:00\n");
   EXPECT_EQ(Import("late.cue"), std::vector<std::string>{});
   EXPECT_EQ(Rows(), (std::vector<std::string>{"000:00.00||", "001:00.00||Late"}));
+
+  // A long sheet, one track a second, fills the list at once (a list box redrawn at every
+  // line took over a minute).
+  std::string many;
+  for (int i = 0; i < 10000; ++i) {
+    char track[80];
+    std::snprintf(track, sizeof track, "TRACK %d AUDIO\nINDEX 01 %d:%02d:00\n", i + 1, i / 60,
+                  i % 60);
+    many += track;
+  }
+  WriteSheet("many.cue", many);
+  ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(Import("many.cue"), std::vector<std::string>{});
+  EXPECT_LT(GetTickCount64() - start, 10000u);
+  std::vector<std::string> rows = Rows();
+  ASSERT_EQ(rows.size(), 10000u);
+  EXPECT_EQ(rows[9999], "166:39.00||");
 }
 
 TEST_F(CueButtons, ExportWritesASheetThatImportsBackToTheSameList) {
