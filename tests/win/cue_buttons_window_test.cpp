@@ -179,7 +179,7 @@ TEST_F(CueButtons, ExportWritesASheetThatImportsBackToTheSameList) {
              {{"", ""}, {"S\xC3\xBC\xC3\x9F", "One"}, {"", "Two"}, {"Band", ""}});
     ASSERT_EQ(Rows(), list);
 
-    std::string name = withSource ? "with-source" : "without-source";
+    std::string name = withSource ? "with-source" : "Bl\xC3\xA4tter ohne Quelle";
     EXPECT_EQ(Export(name), std::vector<std::string>{});  // the extension is added
     std::string sheet = ReadSheet(name + ".cue");
     EXPECT_EQ(sheet.rfind("\xEF\xBB\xBF", 0), 0u);
