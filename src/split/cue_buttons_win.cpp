@@ -1,6 +1,7 @@
 #include "split/cue_buttons_win.h"
 
 #include <string>
+#include <utility>
 
 #include "resource_ids.h"
 #include "shell/file_dialog_win.h"
@@ -22,22 +23,22 @@ constexpr char kEmptyListText[] =
 std::string SourcePath(HWND page) {
   HWND source = GetDlgItem(page, IDC_SOURCE);
   std::string path(static_cast<size_t>(GetWindowTextLengthA(source)) + 1, '\0');
-  path.resize(static_cast<size_t>(GetWindowTextA(source, &path[0], static_cast<int>(path.size()))));
+  int length = GetWindowTextA(source, &path[0], static_cast<int>(path.size()));
+  path.resize(static_cast<size_t>(length));
   return path;
 }
 
-// Shows the dialog and returns true with the chosen path in `path`. A cancelled dialog
-// returns false silently; a path too long for the buffer is refused with a warning.
-bool AskForSheet(HWND page, const char* title, DWORD flags, char (&path)[MAX_PATH]) {
-  OPENFILENAMEA dialog = Mp3FileDialog(page, path, sizeof path, title, flags);
-  dialog.lpstrFilter = kCueFilter;
-  bool chosen;
-  if (flags & OFN_OVERWRITEPROMPT) {
-    dialog.lpstrDefExt = "cue";
-    chosen = GetSaveFileNameA(&dialog) != FALSE;
-  } else {
-    chosen = GetOpenFileNameA(&dialog) != FALSE;
-  }
+// Shows the open dialog (import) or the save dialog (export) for a sheet and returns true
+// with the chosen path in `path`. A cancelled dialog returns false silently; a path too
+// long for the buffer is refused with a warning.
+bool AskForSheet(HWND page, bool save, char (&path)[MAX_PATH]) {
+  DWORD flags = save ? OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT
+                     : OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  OPENFILENAMEA dialog =
+      Mp3FileDialog(page, path, sizeof path, save ? kExportTitle : kImportTitle, flags);
+  dialog.lpstrFilter = kCueFilter;  // the same record as for MP3 files, but for sheets
+  if (save) dialog.lpstrDefExt = "cue";
+  bool chosen = (save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)) != FALSE;
   if (!chosen && FileDialogPathTooLong()) ShowPageMessage(page, kPathTooLongText, MB_ICONWARNING);
   return chosen;
 }
@@ -55,7 +56,7 @@ void ShowSheetWarning(HWND page, const char* what, const char* path, std::string
 
 void ImportCueSheet(HWND page) {
   char path[MAX_PATH] = "";
-  if (!AskForSheet(page, kImportTitle, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, path)) return;
+  if (!AskForSheet(page, false, path)) return;
   CueSheetResult sheet = ReadCueSheetFile(path, SourcePath(page));
   std::string refusal = sheet.refusal;
   // The times go into a list of their own first: the page's list is replaced only by a
@@ -78,8 +79,7 @@ void ExportCueSheet(HWND page) {
     return;
   }
   char path[MAX_PATH] = "";
-  DWORD flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-  if (!AskForSheet(page, kExportTitle, flags, path)) return;
+  if (!AskForSheet(page, true, path)) return;
   std::string failure =
       WriteCueSheetFile(path, PageTrackTimes(page).Snapshot(), SourcePath(page));
   if (!failure.empty()) {

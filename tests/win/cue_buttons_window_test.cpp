@@ -142,11 +142,6 @@ TEST_F(CueButtons, ImportFillsTheListWithTimesArtistsAndTitlesThatNameTheTracks)
                                                     "02 Guest - Caf\xC3\xA9 Song.mp3",
                                                     "03 The Band - Encore_ Reprise.mp3"}));
 
-  // A sheet whose first time is above 0 gets the zero marker ahead of it.
-  WriteSheet("late.cue", "TRACK 1 AUDIO\nTITLE Late\nINDEX 01 01:00:00\n");
-  EXPECT_EQ(Import("late.cue"), std::vector<std::string>{});
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"000:00.00||", "001:00.00||Late"}));
-
   // A long sheet, one track a second, fills the list at once (a list box redrawn at every
   // line took over a minute).
   std::string many;
