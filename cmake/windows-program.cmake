@@ -15,6 +15,7 @@ add_library(partwell_windows STATIC
   src/shell/info_pages_win.cpp
   src/shell/job_control_win.cpp
   src/shell/main_window_win.cpp
+  src/split/cue_buttons_win.cpp
   src/split/player_position_win.cpp
   src/split/split_page_win.cpp
   src/split/track_info_win.cpp
@@ -62,6 +63,7 @@ if(PARTWELL_WINDOW_TESTS)
   partwell_window_test(split_page_window_test GTest::gtest_main)
   partwell_window_test(join_page_window_test GTest::gtest_main)
   partwell_window_test(job_window_test GTest::gtest_main)
+  partwell_window_test(cue_buttons_window_test GTest::gtest_main)
   # Drives the real program and compares its output with the command-line program's.
   partwell_window_test(program_window_test GTest::gtest
     --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell>)

@@ -11,6 +11,7 @@
 #include "shell/file_dialog_win.h"
 #include "shell/job_control_win.h"
 #include "shell/main_window_win.h"
+#include "split/cue_buttons_win.h"
 #include "split/player_position_win.h"
 #include "split/split_engine.h"
 #include "split/track_naming.h"
@@ -185,6 +186,17 @@ bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
   return true;
 }
 
+void ReplacePageTrackTimes(HWND page, TrackTimeList&& times) {
+  PageTrackTimes(page) = std::move(times);
+  HWND list = ListBox(page);
+  // Drawn once at the end: a sheet may hold thousands of tracks.
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  ShowNewEntries(page);
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
 void LoadSourceFile(HWND page, const std::string& path) {
   ProbeResult probe = ProbeSourceFile(path);
   if (probe.outcome == ProbeOutcome::kAccepted) {
@@ -218,6 +230,8 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
         case IDC_FIELD_INFO: ShowPageMessage(page, kFieldInfoText, MB_OK); break;
         case IDC_CHOOSE_FOLDER: ChooseDestinationFolder(page); break;
         case IDC_GRAB_POSITION: GrabPlayerPosition(page); break;
+        case IDC_CUE_IMPORT: ImportCueSheet(page); break;
+        case IDC_CUE_EXPORT: ExportCueSheet(page); break;
         case IDC_ACTION: StartSplitJob(page); break;
         case IDC_REMOVE: RemoveTrackTime(page); break;
         case IDC_CLEAR: ClearTrackList(page); break;

@@ -26,6 +26,10 @@ void LoadSourceFile(HWND page, const std::string& path);
 // box shows it, the time box is emptied and gets the focus.
 bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry);
 
+// Replaces the whole track time list by `times` and shows it in the list box, with no
+// item selected.
+void ReplacePageTrackTimes(HWND page, TrackTimeList&& times);
+
 // Opens the Track Info dialog for the selected time of the page's list, when one is selected.
 void EditTrackInfo(HWND page);
 
