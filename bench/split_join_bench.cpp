@@ -94,15 +94,10 @@ void Report(const char* what, uint64_t bytes, double seconds, double copySeconds
               bytes / seconds / 1e6, bytes / copySeconds / 1e6, seconds / copySeconds);
 }
 
-struct QuietSplit : SplitHost {
+struct QuietHost : JobHost {
   void JobStarted() override {}
   bool HaltRequested() override { return false; }
-  void TrackStarted(int) override {}
-};
-struct QuietJoin : JoinHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void SourceStarted(int) override {}
+  void UnitStarted(int) override {}
 };
 
 }  // namespace
@@ -134,17 +129,16 @@ int main(int argc, char** argv) {
     tracks.push_back((dir / name).string());
   }
   const std::string copy = (dir / "copy.mp3").string();
-  QuietSplit splitHost;
+  QuietHost host;
   std::vector<std::string> splitOutputs = tracks;
   splitOutputs.push_back(copy);
   auto [splitSeconds, splitCopySeconds] = TimeInTurns(
-      [&] { RunSplit(job, splitHost); }, [&] { PlainCopy({source}, copy); }, splitOutputs);
-  RunSplit(job, splitHost);
+      [&] { RunSplit(job, host); }, [&] { PlainCopy({source}, copy); }, splitOutputs);
+  RunSplit(job, host);
 
-  QuietJoin joinHost;
   const std::string joined = (dir / "joined.mp3").string();
   auto [joinSeconds, joinCopySeconds] = TimeInTurns(
-      [&] { RunJoin(joined, tracks, joinHost); }, [&] { PlainCopy(tracks, copy); }, {joined, copy});
+      [&] { RunJoin(joined, tracks, host); }, [&] { PlainCopy(tracks, copy); }, {joined, copy});
 
   std::printf("source: %d minutes at 128 kbps, %.1f MB; median of %d rounds\n", kMinutes,
               fs::file_size(source) / 1e6, kRounds);

@@ -73,10 +73,10 @@ TEST(InfoHeader, FindsAndRewritesTheCounts) {
   EXPECT_FALSE(monoLayout->bytesField);
 }
 
-struct QuietHost : SplitHost {
+struct QuietHost : JobHost {
   void JobStarted() override {}
   bool HaltRequested() override { return false; }
-  void TrackStarted(int) override {}
+  void UnitStarted(int) override {}
 };
 
 TEST(InfoHeader, TrackOneOfASplitStatesItsOwnLength) {

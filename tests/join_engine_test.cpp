@@ -12,13 +12,13 @@ namespace {
 
 using test::Bytes;
 
-struct RecordingHost : JoinHost {
+struct RecordingHost : JobHost {
   int haltAtPoll = -1;
   int polls = 0;
   std::vector<int> sources;
   void JobStarted() override {}
   bool HaltRequested() override { return polls++ == haltAtPoll; }
-  void SourceStarted(int number) override { sources.push_back(number); }
+  void UnitStarted(int number) override { sources.push_back(number); }
 };
 
 Bytes Filled(size_t size, unsigned char value) { return Bytes(size, value); }

@@ -87,14 +87,14 @@ std::vector<Bytes> ReferenceSplit(const Bytes& file, const SplitJob& job) {
   }
 }
 
-struct RecordingHost : SplitHost {
+struct RecordingHost : JobHost {
   int haltAtPoll = -1;  // answer "halt" at this poll (0-based)
   int polls = 0;
   bool started = false;
   std::vector<int> tracks;
   void JobStarted() override { started = true; }
   bool HaltRequested() override { return polls++ == haltAtPoll; }
-  void TrackStarted(int number) override { tracks.push_back(number); }
+  void UnitStarted(int number) override { tracks.push_back(number); }
 };
 
 class SplitEngineTest : public testing::Test {

@@ -4,29 +4,16 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/interrupt.h"
 #include "cli/progress.h"
 #include "join/join_engine.h"
 
 namespace partwell::cli {
 namespace {
 
-class ConsoleJoinHost : public JoinHost {
- public:
-  void JobStarted() override {}
-  bool HaltRequested() override { return InterruptRequested(); }
-  void SourceStarted(int number) override { progress_.Unit(number); }
-  Progress& progress() { return progress_; }
-
- private:
-  Progress progress_{"Joining... [%03d]"};
-};
-
 int Join(const std::string& destination, const std::vector<std::string>& sources) {
-  ConsoleJoinHost host;
-  HaltOnFirstInterrupt();
+  ConsoleJobHost host("Joining... [%03d]");
   JoinResult result = RunJoin(destination, sources, host);
-  host.progress().Done();
+  host.Done();
   if (result.outcome == JoinOutcome::kCancelled) {
     std::fprintf(stderr, "Track joining has been cancelled.\n");
     return kExitFailed;

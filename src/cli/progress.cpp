@@ -1,5 +1,7 @@
 #include "cli/progress.h"
 
+#include "cli/interrupt.h"
+
 #include <cstdio>
 
 #ifdef _WIN32
@@ -28,6 +30,12 @@ void Progress::Done() {
   if (lineOpen_) std::fputc('\n', stderr);
   lineOpen_ = false;
 }
+
+ConsoleJobHost::ConsoleJobHost(const char* progressFormat) : progress_(progressFormat) {
+  HaltOnFirstInterrupt();
+}
+
+bool ConsoleJobHost::HaltRequested() { return InterruptRequested(); }
 
 void ReportFailure(const char* message, const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "%s\n", message);

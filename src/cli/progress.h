@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "shell/job_host.h"
+
 namespace partwell::cli {
 
 class Progress {
@@ -19,6 +21,20 @@ class Progress {
   const char* format_;
   bool terminal_;
   bool lineOpen_ = false;
+};
+
+// A job run from the command line: progress on standard error, a halt on Ctrl-C.
+class ConsoleJobHost : public JobHost {
+ public:
+  explicit ConsoleJobHost(const char* progressFormat);
+  void JobStarted() override {}
+  bool HaltRequested() override;
+  void UnitStarted(int number) override { progress_.Unit(number); }
+  // Ends the progress line before the job's message follows.
+  void Done() { progress_.Done(); }
+
+ private:
+  Progress progress_;
 };
 
 // Prints a failure to standard error: the message, then the file and the system's reason.

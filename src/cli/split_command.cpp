@@ -3,7 +3,6 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/interrupt.h"
 #include "cli/progress.h"
 #include "io/file.h"
 #include "mpeg/source_probe.h"
@@ -24,17 +23,6 @@ struct SplitOptions {
   bool equalSegments = false;
   std::string nameTemplate = "%file% - %track%";
   std::string folder;
-};
-
-class ConsoleSplitHost : public SplitHost {
- public:
-  void JobStarted() override {}
-  bool HaltRequested() override { return InterruptRequested(); }
-  void TrackStarted(int number) override { progress_.Unit(number); }
-  Progress& progress() { return progress_; }
-
- private:
-  Progress progress_{"Creating... [%03d]"};
 };
 
 std::string WithTrailingSeparator(const std::string& folder) {
@@ -85,10 +73,9 @@ int Split(const SplitOptions& options) {
   job.bitRateIndex = probe.bitRateIndex;
   job.firstFrame = probe.firstFrame;
 
-  ConsoleSplitHost host;
-  HaltOnFirstInterrupt();
+  ConsoleJobHost host("Creating... [%03d]");
   SplitResult result = RunSplit(job, host);
-  host.progress().Done();
+  host.Done();
   if (result.outcome != SplitOutcome::kCompleted) {
     ReportFailure(SplitOutcomeText(result.outcome), result.failedPath, result.failureReason);
     return kExitFailed;

@@ -21,7 +21,7 @@ JoinResult Failed(JoinResult result, const std::string& path, const std::string&
 }  // namespace
 
 JoinResult RunJoin(const std::string& destination, const std::vector<std::string>& sources,
-                   JoinHost& host) {
+                   JobHost& host) {
   JoinResult result;
   // Creating the destination empties it: it must not be one of the sources, by any name.
   if (std::optional<FileIdentity> existing = IdentifyPath(destination)) {
@@ -45,7 +45,7 @@ JoinResult RunJoin(const std::string& destination, const std::vector<std::string
     }
     File source = File::OpenForReading(sources[i]);
     if (!source.IsOpen()) return Failed(result, sources[i], SystemErrorText(source.LastError()));
-    host.SourceStarted(static_cast<int>(i) + 1);
+    host.UnitStarted(static_cast<int>(i) + 1);
     // A source shorter than 128 bytes has no trailer and is copied whole.
     std::optional<AudioExtent> extent = FindAudioExtent(source);
     if (!extent) return Failed(result, sources[i], ReadFailureText(source));

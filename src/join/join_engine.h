@@ -5,19 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace partwell {
+#include "shell/job_host.h"
 
-// The front end's side of a running join.
-class JoinHost {
- public:
-  virtual ~JoinHost() = default;
-  // The destination has been created: the job begins.
-  virtual void JobStarted() = 0;
-  // Asked before each source, the first included.
-  virtual bool HaltRequested() = 0;
-  // Source `number` (1-based) is open and its copy begins.
-  virtual void SourceStarted(int number) = 0;
-};
+namespace partwell {
 
 enum class JoinOutcome {
   kCompleted,
@@ -34,8 +24,10 @@ struct JoinResult {
   std::string failureReason;
 };
 
+// The job begins once the destination is created; the host is asked for a halt before each
+// source and told of each source once it is open.
 JoinResult RunJoin(const std::string& destination, const std::vector<std::string>& sources,
-                   JoinHost& host);
+                   JobHost& host);
 
 // The message the front end shows for an outcome; empty for a halt, which shows nothing.
 const char* JoinOutcomeText(JoinOutcome outcome);

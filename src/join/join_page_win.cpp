@@ -71,21 +71,6 @@ void ChooseJoinDestination(HWND page) {
   }
 }
 
-// The join worker's view of the page.
-class PageJoinHost : public JoinHost {
- public:
-  explicit PageJoinHost(HWND page) : page_(page) {}
-  void JobStarted() override {
-    TakePage(page_);
-    LeaveStarting(page_);
-  }
-  bool HaltRequested() override { return ActionCaptionIs(page_, kHaltingCaption); }
-  void SourceStarted(int number) override { ShowProgress(page_, kJoinJobTexts, number); }
-
- private:
-  HWND page_;
-};
-
 struct JoinWorkerJob {
   HWND page;
   std::string destination;
@@ -94,7 +79,7 @@ struct JoinWorkerJob {
 
 DWORD WINAPI JoinWorker(void* parameter) {
   std::unique_ptr<JoinWorkerJob> work(static_cast<JoinWorkerJob*>(parameter));
-  PageJoinHost host(work->page);
+  PageJobHost host(work->page, kJoinJobTexts);
   JoinResult result = RunJoin(work->destination, work->sources, host);
   EndJob(work->page, kJoinJobTexts, result.jobStarted);
   switch (result.outcome) {

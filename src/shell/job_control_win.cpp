@@ -83,6 +83,17 @@ bool HandleJobMessage(HWND page, UINT message) {
 
 void LeaveStarting(HWND page) { SendMessageA(page, kJobLeftStartingMessage, 0, 0); }
 
+void PageJobHost::JobStarted() {
+  TakePage(page_);
+  LeaveStarting(page_);
+}
+
+bool PageJobHost::HaltRequested() {
+  if (!ActionCaptionIs(page_, kHaltingCaption)) return false;
+  ShowIdle(page_, texts_);
+  return true;
+}
+
 void EndJob(HWND page, const PageJobTexts& texts, bool pageTaken) {
   if (pageTaken) {
     GivePageBack(page, texts);

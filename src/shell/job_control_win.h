@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "shell/job_host.h"
+
 namespace partwell {
 
 // The captions and texts of one page's jobs.
@@ -86,6 +88,20 @@ bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (
   job.release();
   return true;
 }
+
+// A worker's view of its page: taking it, the caption poll (a halt that is seen puts the
+// idle caption and "Status: Idle" back at once) and the progress text.
+class PageJobHost : public JobHost {
+ public:
+  PageJobHost(HWND page, const PageJobTexts& texts) : page_(page), texts_(texts) {}
+  void JobStarted() override;
+  bool HaltRequested() override;
+  void UnitStarted(int number) override { ShowProgress(page_, texts_, number); }
+
+ private:
+  HWND page_;
+  const PageJobTexts& texts_;
+};
 
 // From a worker whose job has ended: gives the page back when the job took it, else ends
 // the Starting state.

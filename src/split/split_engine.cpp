@@ -25,7 +25,7 @@ struct TrackPlan {
 
 class Splitter {
  public:
-  Splitter(const SplitJob& job, SplitHost& host) : job_(job), host_(host) {}
+  Splitter(const SplitJob& job, JobHost& host) : job_(job), host_(host) {}
   SplitResult Run();
 
  private:
@@ -52,7 +52,7 @@ class Splitter {
   SplitResult WriteTrack(int index, uint64_t start, TrackPlan& plan);
 
   const SplitJob& job_;
-  SplitHost& host_;
+  JobHost& host_;
   SplitResult result_;
   File source_;
   std::optional<BufferedSource> reader_;
@@ -210,7 +210,7 @@ SplitResult Splitter::Run() {
   uint64_t start = std::min(job_.firstFrame, *endOfAudio);
   for (int index = 0;; ++index) {
     if (host_.HaltRequested()) return Finish(SplitOutcome::kCancelled);
-    host_.TrackStarted(index + 1);
+    host_.UnitStarted(index + 1);
     TrackPlan plan;
     SplitResult written = WriteTrack(index, start, plan);
     if (written.outcome != SplitOutcome::kCompleted || plan.last) return written;
@@ -220,7 +220,7 @@ SplitResult Splitter::Run() {
 
 }  // namespace
 
-SplitResult RunSplit(const SplitJob& job, SplitHost& host) { return Splitter(job, host).Run(); }
+SplitResult RunSplit(const SplitJob& job, JobHost& host) { return Splitter(job, host).Run(); }
 
 const char* SplitOutcomeText(SplitOutcome outcome) {
   switch (outcome) {

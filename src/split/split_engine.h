@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/job_host.h"
 #include "split/track_entry.h"
 
 namespace partwell {
@@ -23,18 +24,6 @@ struct SplitJob {
   int bitRate = 0;
   int bitRateIndex = 0;
   uint64_t firstFrame = 0;
-};
-
-// The front end's side of a running split.
-class SplitHost {
- public:
-  virtual ~SplitHost() = default;
-  // The job's checks passed and its source is open: the job begins.
-  virtual void JobStarted() = 0;
-  // Asked before each track, the first included.
-  virtual bool HaltRequested() = 0;
-  // Track `number` (1-based) begins.
-  virtual void TrackStarted(int number) = 0;
 };
 
 enum class SplitOutcome {
@@ -58,7 +47,8 @@ struct SplitResult {
 // Bytes per hundredth of a second at `kbps`.
 constexpr int BlockSize(int kbps) { return kbps * 10 / 8; }
 
-SplitResult RunSplit(const SplitJob& job, SplitHost& host);
+// The host is asked for a halt before each track and told of each track as it begins.
+SplitResult RunSplit(const SplitJob& job, JobHost& host);
 
 // The message the front end shows for an outcome.
 const char* SplitOutcomeText(SplitOutcome outcome);

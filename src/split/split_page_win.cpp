@@ -108,25 +108,6 @@ void ChooseDestinationFolder(HWND page) {
   SetDlgItemTextA(page, IDC_FOLDER, folder.c_str());
 }
 
-// The split worker's view of the page.
-class PageSplitHost : public SplitHost {
- public:
-  explicit PageSplitHost(HWND page) : page_(page) {}
-  void JobStarted() override {
-    TakePage(page_);
-    LeaveStarting(page_);
-  }
-  bool HaltRequested() override {
-    if (!ActionCaptionIs(page_, kHaltingCaption)) return false;
-    ShowIdle(page_, kSplitJobTexts);
-    return true;
-  }
-  void TrackStarted(int number) override { ShowProgress(page_, kSplitJobTexts, number); }
-
- private:
-  HWND page_;
-};
-
 struct SplitWorkerJob {
   HWND page;
   SplitJob job;
@@ -134,7 +115,7 @@ struct SplitWorkerJob {
 
 DWORD WINAPI SplitWorker(void* parameter) {
   std::unique_ptr<SplitWorkerJob> work(static_cast<SplitWorkerJob*>(parameter));
-  PageSplitHost host(work->page);
+  PageJobHost host(work->page, kSplitJobTexts);
   SplitResult result = RunSplit(work->job, host);
   EndJob(work->page, kSplitJobTexts, result.jobStarted);
   bool completed = result.outcome == SplitOutcome::kCompleted;

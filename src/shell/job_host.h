@@ -1,0 +1,18 @@
+// The front end's side of a running split or join: both workers follow one job control
+// protocol, whichever front end (the window program's pages, the command line) runs them.
+#pragma once
+
+namespace partwell {
+
+class JobHost {
+ public:
+  virtual ~JobHost() = default;
+  // The job's checks passed and its files are open: the job begins (the page is taken).
+  virtual void JobStarted() = 0;
+  // Asked before each unit of work (a track, a source), the first included.
+  virtual bool HaltRequested() = 0;
+  // Unit `number` (1-based) begins.
+  virtual void UnitStarted(int number) = 0;
+};
+
+}  // namespace partwell
