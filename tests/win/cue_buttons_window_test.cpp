@@ -16,17 +16,8 @@ const char kExportTitle[] = "Export Track Times To A .CUE File";
 const char kImportFailed[] = "The track times could not be imported from this .CUE file:";
 const char kExportFailed[] = "The track times could not be exported to this .CUE file:";
 
-class CueButtons : public ProgramWindows {
+class CueButtons : public ProgramWithSource {
  protected:
-  void SetUp() override {
-    ProgramWindows::SetUp();
-    folder_ = MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    source_ = folder_ + "\\concert.mp3";
-    sourceBytes_ = MakeMp3(400, true, 100);  // about 10.4 seconds
-    WriteBytes(source_, sourceBytes_);
-  }
-
-  std::string Path(const std::string& name) { return folder_ + "\\" + name; }
   void WriteSheet(const std::string& name, const std::string& text) {
     WriteBytes(Path(name), Bytes(text.begin(), text.end()));
   }
@@ -96,10 +87,6 @@ class CueButtons : public ProgramWindows {
   std::vector<std::string> Export(const std::string& name, bool replace = false) {
     return UseDialog(IDC_CUE_EXPORT, kExportTitle, Path(name), replace);
   }
-
-  std::string folder_;
-  std::string source_;
-  Bytes sourceBytes_;
 };
 
 TEST_F(CueButtons, ImportFillsTheListWithTimesArtistsAndTitlesThatNameTheTracks) {

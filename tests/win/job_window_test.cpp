@@ -20,15 +20,10 @@ const char kJoined[] = "Track joining completed successfully.";
 const char kJoinFileError[] =
     "There has been a file error while trying to join tracks.  Please try again.";
 
-class Jobs : public ProgramWindows {
+class Jobs : public ProgramWithSource {
  protected:
   void SetUp() override {
-    ProgramWindows::SetUp();
-    folder_ = MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    source_ = folder_ + "\\concert.mp3";
-    // 400 frames of 417 bytes at 160 bytes per hundredth: about 10.4 seconds.
-    sourceBytes_ = MakeMp3(400, true, 100);
-    WriteBytes(source_, sourceBytes_);
+    ProgramWithSource::SetUp();
     LoadSourceFile(split_, source_);
   }
   void AddTimes(std::initializer_list<const char*> times) {
@@ -70,10 +65,6 @@ class Jobs : public ProgramWindows {
     }
     return all;
   }
-
-  std::string folder_;
-  std::string source_;
-  Bytes sourceBytes_;
 };
 
 TEST_F(Jobs, SplitWritesOneFilePerTrackInBothModes) {

@@ -109,6 +109,14 @@ void ProgramWindows::TearDown() {
   wt::PumpUntil([] { return false; }, 20);  // swallows the WM_QUIT that WM_DESTROY posted
 }
 
+void ProgramWithSource::SetUp() {
+  ProgramWindows::SetUp();
+  folder_ = MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  source_ = Path("concert.mp3");
+  sourceBytes_ = MakeMp3(400, true, 100);
+  WriteBytes(source_, sourceBytes_);
+}
+
 void Click(HWND page, int id) { SendDlgItemMessageA(page, id, BM_CLICK, 0, 0); }
 
 std::string Text(HWND page, int id) { return wt::ItemText(page, id); }

@@ -48,6 +48,18 @@ class ProgramWindows : public ::testing::Test {
   HWND about_ = nullptr;
 };
 
+// The program's windows and a source MP3 in a folder of the test's own: 400 frames of
+// 417 bytes after 100 bytes of other data, with a trailer (about 10.4 seconds).
+class ProgramWithSource : public ProgramWindows {
+ protected:
+  void SetUp() override;
+  std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+
+  std::string folder_;
+  std::string source_;
+  Bytes sourceBytes_;
+};
+
 // Clicks a control of a page (on this thread, as the dialog manager would).
 void Click(HWND page, int id);
 std::string Text(HWND page, int id);
