@@ -149,8 +149,8 @@ bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end
     }
     uint32_t word = ReadBigEndian32(data);
     size_t frameBytes = std::min<size_t>(span, static_cast<size_t>(Layer3FrameLength(word)));
-    std::optional<InfoHeaderLayout> layout = FindInfoHeader(data, frameBytes);
-    if (layout) {
+    std::optional<VbrHeader> header = ReadVbrHeader(data, frameBytes);
+    if (header && header->kind == VbrHeaderKind::kInfo) {
       unsigned char frame[kInfoHeaderSpan];
       std::copy(data, data + frameBytes, frame);
       uint32_t frames = 0;
@@ -158,7 +158,11 @@ bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end
         readFailed = true;
         return false;
       }
-      RewriteInfoHeader(frame, *layout, frames, static_cast<uint32_t>(end - start));
+      // The frame count leaves out the Info frame itself, which holds no audio.
+      VbrHeaderUpdate update;
+      update.audioFrames = frames > 0 ? frames - 1 : 0;
+      update.bytes = static_cast<uint32_t>(end - start);
+      UpdateVbrHeader(frame, *header, update);
       if (!out.Write(frame, frameBytes)) return false;
       start += frameBytes;
     }
