@@ -149,7 +149,7 @@ TEST(InfoHeader, TrackOneOfASplitStatesItsOwnLength) {
     job.entries.push_back(entry);
   }
   QuietHost host;
-  ASSERT_EQ(RunSplit(job, host).outcome, SplitOutcome::kCompleted);
+  ASSERT_EQ(RunSplit(job, host).outcome, JobOutcome::kCompleted);
   Bytes track1 = test::ReadBytes(dir.File("t01.mp3"));
   Bytes track2 = test::ReadBytes(dir.File("t02.mp3"));
   ASSERT_EQ(track1.size(), 39u * 417 + 128);  // 100 blocks of 160 bytes, up to frame 39
