@@ -91,16 +91,6 @@ std::optional<VbrHeader> ReadVbriHeader(const unsigned char* frame, size_t lengt
 
 }  // namespace
 
-uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
-  for (size_t i = 0; i < length; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
-    }
-  }
-  return crc;
-}
-
 void WriteBigEndian32(unsigned char* p, uint32_t value) {
   p[0] = static_cast<unsigned char>(value >> 24);
   p[1] = static_cast<unsigned char>(value >> 16);
