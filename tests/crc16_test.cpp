@@ -5,18 +5,11 @@
 #include <random>
 #include <vector>
 
+#include "mp3_walk.h"
 #include "mpeg/crc16.h"
 
 namespace partwell {
 namespace {
-
-uint16_t BitByBit(const unsigned char* data, size_t length, uint16_t crc) {
-  for (size_t i = 0; i < length; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return crc;
-}
 
 TEST(Crc16, AgreesWithTheBitByBitCrcForEveryLengthAndStart) {
   const unsigned char check[] = "123456789";
@@ -31,12 +24,12 @@ TEST(Crc16, AgreesWithTheBitByBitCrcForEveryLengthAndStart) {
     for (size_t start : {0, 1, 7}) {
       SCOPED_TRACE("length " + std::to_string(length) + " from " + std::to_string(start));
       const unsigned char* p = data.data() + start;
-      uint16_t expected = BitByBit(p, length, 0);
+      uint16_t expected = test::BitByBitCrc16(p, length, 0);
       ASSERT_EQ(Crc16(p, length), expected);
       // A running value carried over any split gives the same.
       size_t split = length * 5 / 7;
       ASSERT_EQ(Crc16(p + split, length - split, Crc16(p, split)), expected);
-      ASSERT_EQ(Crc16(p, length, 0xFFFF), BitByBit(p, length, 0xFFFF));
+      ASSERT_EQ(Crc16(p, length, 0xFFFF), test::BitByBitCrc16(p, length, 0xFFFF));
     }
   }
 }

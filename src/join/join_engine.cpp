@@ -24,7 +24,8 @@ bool SameKind(uint32_t a, uint32_t b) {
 
 // Of a source that is not the first, the join leaves out the ID3v2 tags it begins with and a
 // first frame that holds a header: the joined file has one header, at its start, that speaks
-// for all of it. Every source loses its ID3v1 trailer; all other bytes are copied as they are.
+// for all of it. A source without MPEG audio keeps its tags. Every source loses its ID3v1
+// trailer; all other bytes are copied as they are.
 class Joiner {
  public:
   Joiner(const std::string& destination, const std::vector<std::string>& sources, JobHost& host)
@@ -129,9 +130,10 @@ bool Joiner::AllOneBitRate(JoinSource& first) {
 
 CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
   BufferedSource& reader = source.reader();
-  const uint64_t start = index == 0 ? 0 : source.tagsEnd();
-  if (!source.firstFrame()) return Copy(reader, start, source.endOfAudio());
+  // A source without MPEG audio is copied whole, but for its trailer.
+  if (!source.firstFrame()) return Copy(reader, 0, source.endOfAudio());
   const MpegFrame& first = *source.firstFrame();
+  const uint64_t start = index == 0 ? 0 : source.tagsEnd();
   if (!firstHeader_) {
     firstHeader_ = first.header;
   } else if (!SameKind(first.header, *firstHeader_)) {

@@ -1,7 +1,5 @@
 #include "join/join_source.h"
 
-#include <algorithm>
-
 #include "mpeg/id3v1_trailer.h"
 #include "mpeg/source_probe.h"
 
@@ -17,7 +15,9 @@ JoinSource::Opened JoinSource::Open(const std::string& path) {
   if (!file_.IsOpen()) return Opened::kCannotOpen;
   std::optional<AudioExtent> extent = FindAudioExtent(file_);
   if (!extent) return Opened::kReadFailed;
-  tagsEnd_ = std::min(SkipLeadingId3v2Tags(file_), extent->endOfAudio);
+  // Tags that would run past the end of the audio are not tags.
+  tagsEnd_ = SkipLeadingId3v2Tags(file_);
+  if (tagsEnd_ > extent->endOfAudio) tagsEnd_ = 0;
   reader_.emplace(file_, extent->endOfAudio, kSourceBufferBytes);
 
   MpegFrame frame;
