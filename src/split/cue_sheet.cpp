@@ -165,6 +165,7 @@ class SheetReader {
                    std::string& refusal) const;
 
   size_t lineNumber_ = 0;
+  std::string discTitle_;
   std::string discPerformer_;
   std::vector<std::string> files_;
   int currentFile_ = kNoFile;
@@ -193,7 +194,7 @@ std::string SheetReader::ReadLine(std::string_view line) {
     return ReadIndex(rest, line);
   } else if (EqualsIgnoringCase(command, "TITLE")) {
     // A title before the first track names the disc, which is not a track's title.
-    if (!tracks_.empty()) tracks_.back().title = ValueOf(rest);
+    (tracks_.empty() ? discTitle_ : tracks_.back().title) = ValueOf(rest);
   } else if (EqualsIgnoringCase(command, "PERFORMER")) {
     (tracks_.empty() ? discPerformer_ : tracks_.back().performer) = ValueOf(rest);
   }
@@ -302,6 +303,8 @@ bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& 
 
 CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
   CueSheetResult result;
+  result.discTitle = discTitle_;
+  result.discPerformer = discPerformer_;
   for (const SheetTrack& track : tracks_) {
     if (track.indexLine == 0) {
       result.refusal = LinePrefix(track.line) + "track " + track.number + " has no INDEX 01";
