@@ -110,7 +110,7 @@ void SetLatin1Field(unsigned char* field, size_t length, const std::string& text
   Bytes latin1;
   AppendString(latin1, kLatin1, text, false);
   std::memset(field, 0, length);
-  std::memcpy(field, latin1.data(), std::min(length, latin1.size()));
+  std::copy_n(latin1.begin(), std::min(length, latin1.size()), field);
 }
 
 }  // namespace
