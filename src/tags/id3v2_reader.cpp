@@ -194,7 +194,7 @@ Id3v2Tag ParseId3v2Tag(std::string_view file) {
 
 std::string FrameText(const Id3v2Tag& tag, std::string_view id) {
   for (const Id3v2Frame& frame : tag.frames) {
-    if (frame.id != id || frame.sealed()) continue;
+    if (frame.id != id || frame.sealed() || frame.content.empty()) continue;
     std::vector<std::string> strings =
         DecodeStrings(frame.content[0], ByteView(frame.content).substr(1));
     return strings.empty() ? std::string() : strings[0];
