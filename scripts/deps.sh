@@ -7,13 +7,14 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libcli11-dev)
-# The manual page and bash completion are written from the program at build time.
-packages+=(python3 man-db)
+# The native build writes the manual page and bash completion from the program (python3)
+# and checks the page with man.
+native_build=(python3 man-db)
 case "${1:-native}" in
   native)
-    packages+=(lame sox mpg123 ffmpeg mp3splt clang libclang-rt-14-dev) ;;
+    packages+=("${native_build[@]}" lame sox mpg123 ffmpeg mp3splt clang libclang-rt-14-dev) ;;
   package)
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    packages+=("${native_build[@]}" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                dpkg-dev lintian zip unzip bash-completion) ;;
   windows|run)
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
