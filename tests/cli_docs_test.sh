@@ -7,12 +7,7 @@
 #   cli_docs_test.sh PROGRAM PAGE COMPLETION
 set -u
 program=$1 page=$2 completion=$3
-checks=0 failures=0
-check() {  # DESCRIPTION COMMAND...
-  local what=$1; shift
-  checks=$((checks + 1))
-  "$@" || { echo "FAIL: $what"; failures=$((failures + 1)); }
-}
+source "$(dirname "$0")/check.sh"
 
 # The names of a help text's entries, split at commas: "commands" and "positionals" are the
 # first words of the lines of their sections; "options" are the lines that start with a dash
@@ -83,5 +78,4 @@ for command in $commands; do
     grep -qx "$scratch/concert one.mp3" <<<"$(complete_words mp3partwell "$command" "$scratch/conc")"
 done
 
-echo "cli_docs: $((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+check_summary cli_docs
