@@ -49,6 +49,7 @@ class Help:
         self.usage = ""
         self.sections = {}  # title -> [Entry], in the order printed
         self.section_notes = {}  # title -> an option group's description
+        self.notes = []  # footer text other than examples
         self.examples = []
         section = None
         indent = 2
@@ -72,6 +73,8 @@ class Help:
                     self.examples.append(stripped)
             elif not stripped or (indent == 4 and line == "  Options:"):
                 continue
+            elif re.match(r"^\S", line):
+                self.notes.append(stripped)
             elif indent == 4 and re.match(r"^  \S", line):
                 self.section_notes[section] = stripped
             elif line.startswith(" " * (DESCRIPTION_COLUMN + indent - 2)) and self.sections[section]:
@@ -189,6 +192,8 @@ def CommandRoff(name, help):
             lines += [".PP", f"{Roff(title)}: {Sentence(Roff(help.section_notes[title]))}"]
         lines += [EntryRoff(entry, positional) for entry in entries
                   if "--help" not in entry.names]
+    if help.notes:
+        lines += [".PP", " ".join(Roff(line) for line in help.notes)]
     return "\n".join(lines)
 
 

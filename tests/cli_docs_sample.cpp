@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   auto* copy = app.add_subcommand("copy", "Copies FILE into a folder.");
   copy->add_option("FILE", path, "The file to copy")->required()->check(CLI::ExistingFile);
   copy->add_option("-d,--folder", folder, "The folder to copy into");
-  copy->footer("Example:\n  mp3partwell copy show.mp3 -d backup");
+  copy->footer("A note below the options.\n\nExample:\n  mp3partwell copy show.mp3 -d backup");
 
   CLI11_PARSE(app, argc, argv);
   return 0;
