@@ -4,7 +4,7 @@
 # an error, installs on this machine, and its program, manual page and bash completion
 # work; the zip unpacks to both programs with their version resources and CRLF texts, and
 # under Wine the command line probes a real MP3 and the window program opens and quits.
-# The package is removed again at the end.
+# The package is removed again at the end unless it was installed before.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh windows
@@ -22,9 +22,11 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export WINE_TEST_STATE=$PWD/build/windows/wine   # the window tests' Wine prefix
 mkdir -p "$WINE_TEST_STATE"
+# Installed before the test, the package stays installed (now at this version); else it goes.
+installed_before=$(dpkg-query -W -f='${Status}' mp3partwell 2>/dev/null || true)
 cleanup() {
   tools/wine-run.sh --teardown >/dev/null 2>&1 || true
-  $sudo dpkg --purge mp3partwell >/dev/null 2>&1 || true
+  [ "$installed_before" = "install ok installed" ] || $sudo dpkg --purge mp3partwell >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
