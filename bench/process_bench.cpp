@@ -95,17 +95,19 @@ void Compare(const fs::path& work, const Command& job, const Command& plain) {
   }
   fs::remove_all(work / "out");
   Measured a = Median(jobRuns), b = Median(plainRuns);
-  std::printf("%-28s %7.1f ms %6.1f MiB   %-4s %7.1f ms %6.1f MiB   ratio %.2f\n",
-              job.name.c_str(), a.seconds * 1e3, a.peakMiB, plain.name.c_str(), b.seconds * 1e3,
-              b.peakMiB, a.seconds / b.seconds);
+  std::printf("%-28s %7.1f ms %6.1f MiB   %-4s %7.1f ms %6.1f MiB   ratio %.2f\n", job.name.c_str(),
+              a.seconds * 1e3, a.peakMiB, plain.name.c_str(), b.seconds * 1e3, b.peakMiB,
+              a.seconds / b.seconds);
 }
 
 fs::path MakeSource(const fs::path& work, const std::string& name, const std::string& lameRate) {
   fs::path path = work / name;
   if (fs::exists(path)) return path;
-  std::string command = "sox -R -n -r 44100 -c 2 -t wav - synth 3600 sine 220-1760 sine 330-2640 "
-                        "| lame --quiet " + lameRate + " - '" + path.string() + ".part' && mv '" +
-                        path.string() + ".part' '" + path.string() + "'";
+  std::string command =
+      "sox -R -n -r 44100 -c 2 -t wav - synth 3600 sine 220-1760 sine 330-2640 "
+      "| lame --quiet " +
+      lameRate + " - '" + path.string() + ".part' && mv '" + path.string() + ".part' '" +
+      path.string() + "'";
   std::printf("making %s (a few minutes)...\n", path.c_str());
   if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + path.string());
   return path;
@@ -128,11 +130,13 @@ std::string Load() {
 }  // namespace
 
 int main(int argc, char** argv) try {
-  fs::path work = fs::path(argc > 1 ? argv[1] : fs::temp_directory_path().string()) / "partwell-bench";
+  fs::path work =
+      fs::path(argc > 1 ? argv[1] : fs::temp_directory_path().string()) / "partwell-bench";
   fs::create_directories(work);
   const fs::path cbr = MakeSource(work, "hour-128.mp3", "-b 128");
   std::string times = "0:00";
-  for (int track = 1; track < kTracks; ++track) times += "," + std::to_string(track * 60 / kTracks) + ":00";
+  for (int track = 1; track < kTracks; ++track)
+    times += "," + std::to_string(track * 60 / kTracks) + ":00";
 
   // The tracks that the join takes, made once by the split.
   fs::path tracks = work / "tracks";
@@ -147,7 +151,8 @@ int main(int argc, char** argv) try {
               static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)), Load().c_str(), kRounds);
   auto split = [&](const fs::path& source, std::vector<std::string> more) {
     return [=](const fs::path& folder) {
-      std::vector<std::string> args = {PARTWELL_CLI, "split", source, "--times", times, "--folder", folder};
+      std::vector<std::string> args = {PARTWELL_CLI, "split",    source, "--times",
+                                       times,        "--folder", folder};
       args.insert(args.end(), more.begin(), more.end());
       return RunProcess(args);
     };
@@ -163,8 +168,7 @@ int main(int argc, char** argv) try {
              args.insert(args.end(), trackPaths.begin(), trackPaths.end());
              return RunProcess(args);
            }},
-          {"cat",
-           [&](const fs::path& folder) {
+          {"cat", [&](const fs::path& folder) {
              std::vector<std::string> args = {"cat"};
              args.insert(args.end(), trackPaths.begin(), trackPaths.end());
              return RunProcess(args, folder / "joined.mp3");

@@ -17,16 +17,12 @@ namespace partwell {
 namespace {
 
 using test::Bytes;
+using test::Slice;
 
 Bytes Counting(size_t size) {
   Bytes bytes(size);
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + i / 251);
   return bytes;
-}
-
-Bytes Slice(const Bytes& bytes, uint64_t from, uint64_t to) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
 TEST(FileCopy, CopiesTheRangeAfterWhatTheDestinationHolds) {

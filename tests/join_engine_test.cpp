@@ -13,6 +13,7 @@ namespace partwell {
 namespace {
 
 using test::Bytes;
+using test::Slice;
 
 struct RecordingHost : JobHost {
   int haltAtPoll = -1;
@@ -175,11 +176,6 @@ Bytes HeaderFrame(const char* marker, int delay = -1, int padding = 0) {
   return frame;
 }
 
-Bytes Slice(const Bytes& bytes, size_t from, size_t to) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
 // The joined file is the bytes the join keeps of its sources, under one header that states
 // the joined stream's numbers, as a walk of the file of our own finds them.
 TEST(JoinEngine, JoinedFileIsTheKeptBytesUnderOneHeader) {
@@ -269,6 +265,47 @@ TEST(JoinEngine, JoinedFileIsTheKeptBytesUnderOneHeader) {
     if (walked.header->lame) {
       EXPECT_EQ(walked.header->delay, c.delay);
       EXPECT_EQ(walked.header->padding, c.padding);
+    }
+  }
+}
+
+// What a halt or a failure leaves on disk plays as it is: its header states what it holds.
+TEST(JoinEngine, AFileCutShortByAHaltOrAFailureStatesWhatItHolds) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> sources;
+    int haltAtPoll;
+    JobOutcome outcome;
+    bool header;
+  };
+  const Case cases[] = {
+      {"a halt after a source with an Info header", {"info.mp3", "cbr.mp3"}, 1,
+       JobOutcome::kCancelled, true},
+      {"a failure after a source with an Info header", {"info.mp3", "gone.mp3"}, -1,
+       JobOutcome::kFileError, true},
+      {"a failure after a source of one bit rate: no header of our own",
+       {"cbr.mp3", "gone.mp3", "vbr.mp3"}, -1, JobOutcome::kFileError, false},
+  };
+  test::TempDir dir;
+  test::WriteBytes(dir.File("info.mp3"),
+                   test::Concat({HeaderFrame("Info", 576, 1000), Frames(k128, 10)}));
+  test::WriteBytes(dir.File("cbr.mp3"), Frames(k128, 10));
+  test::WriteBytes(dir.File("vbr.mp3"), Frames(k160, 10));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> paths;
+    for (const std::string& name : c.sources) paths.push_back(dir.File(name));
+    RecordingHost host;
+    host.haltAtPoll = c.haltAtPoll;
+    EXPECT_EQ(RunJoin(dir.File("joined.mp3"), paths, host).outcome, c.outcome);
+    const Bytes joined = test::ReadBytes(dir.File("joined.mp3"));
+    const test::WalkedFile walked = test::WalkMp3(joined);
+    EXPECT_EQ(walked.frames.size(), 10u);
+    ASSERT_EQ(walked.header.has_value(), c.header);
+    if (c.header) {
+      test::ExpectHeaderSpeaksForFile(walked, joined);
+    } else {
+      EXPECT_EQ(joined, test::ReadBytes(paths[0]));
     }
   }
 }

@@ -48,7 +48,9 @@ fs::path Lame(const std::string& name, const fs::path& wave, std::vector<std::st
   });
 }
 
-fs::path Whole() { return Lame("whole.mp3", WaveA(), {"-b", "128", "--add-id3v2", "--tt", "Whole"}); }
+fs::path Whole() {
+  return Lame("whole.mp3", WaveA(), {"-b", "128", "--add-id3v2", "--tt", "Whole"});
+}
 
 // Three tracks of Whole(), made by the documented split.
 std::vector<fs::path> SplitTracks() {
@@ -77,7 +79,8 @@ Bytes Kept(const Bytes& source, bool first) {
   Bytes bytes = LessTrailer(source);
   if (first) return bytes;
   test::WalkedFile walked = test::WalkMp3(bytes);
-  if (walked.header) bytes = Without(bytes, walked.firstFrame, walked.firstFrame + walked.firstFrameBytes);
+  if (walked.header)
+    bytes = Without(bytes, walked.firstFrame, walked.firstFrame + walked.firstFrameBytes);
   return Without(bytes, 0, walked.tagsEnd);
 }
 
@@ -93,17 +96,22 @@ TEST(JoinRealMp3, JoinedFilesPlayTheirWholeLength) {
   };
   const std::vector<fs::path> tracks = SplitTracks();
   const Case cases[] = {
-      {"two VBR sources", {Lame("a-v4.mp3", WaveA(), {"-V", "4"}), Lame("b-v4.mp3", WaveB(), {"-V", "4"})},
+      {"two VBR sources",
+       {Lame("a-v4.mp3", WaveA(), {"-V", "4"}), Lame("b-v4.mp3", WaveB(), {"-V", "4"})},
        "Xing"},
-      {"CBR 128 and VBR", {Lame("a-128.mp3", WaveA(), {"-b", "128"}), Lame("b-v4.mp3", WaveB(), {"-V", "4"})},
+      {"CBR 128 and VBR",
+       {Lame("a-128.mp3", WaveA(), {"-b", "128"}), Lame("b-v4.mp3", WaveB(), {"-V", "4"})},
        "Xing"},
       {"CBR 128 and CBR 320 without Info headers",
-       {Lame("a-128-t.mp3", WaveA(), {"-t", "-b", "128"}), Lame("b-320-t.mp3", WaveB(), {"-t", "-b", "320"})},
+       {Lame("a-128-t.mp3", WaveA(), {"-t", "-b", "128"}),
+        Lame("b-320-t.mp3", WaveB(), {"-t", "-b", "320"})},
        "Xing"},
       {"UTF-16 ID3v2 tags with a 60 KB cover",
-       {Lame("a-cover.mp3", WaveA(), {"-V", "2", "--id3v2-utf16", "--tt", "Ünïcödé", "--ti", Cover().string()}),
+       {Lame("a-cover.mp3", WaveA(),
+             {"-V", "2", "--id3v2-utf16", "--tt", "Ünïcödé", "--ti", Cover().string()}),
         Lame("b-cover.mp3", WaveB(),
-             {"-b", "128", "--add-id3v2", "--id3v2-utf16", "--ta", "Ärtist", "--ti", Cover().string()})},
+             {"-b", "128", "--add-id3v2", "--id3v2-utf16", "--ta", "Ärtist", "--ti",
+              Cover().string()})},
        "Xing"},
       {"the documented split's tracks", tracks, "Info"},
   };
@@ -124,7 +132,8 @@ TEST(JoinRealMp3, JoinedFilesPlayTheirWholeLength) {
     Outcome o = Cli(args);
     ASSERT_EQ(o.exit, 0) << o;
     for (size_t i = 0; i < c.sources.size(); ++i) {
-      EXPECT_TRUE(SameBytes(ReadBytes(c.sources[i]), before[i])) << "source " << i + 1 << " changed";
+      EXPECT_TRUE(SameBytes(ReadBytes(c.sources[i]), before[i]))
+          << "source " << i + 1 << " changed";
     }
 
     // The bytes: the kept bytes under one header that states the joined stream's numbers.
@@ -158,7 +167,8 @@ TEST(JoinRealMp3, JoinedFilesPlayTheirWholeLength) {
     // ffprobe states the length of every frame; ffmpeg plays it less the encoder delay and
     // padding that a LAME extension asks it to trim.
     double stated = std::stod(MustRun({"ffprobe", "-v", "error", "-show_entries", "format=duration",
-                                       "-of", "csv=p=0", joined}).out);
+                                       "-of", "csv=p=0", joined})
+                                  .out);
     double trimmed = walked.header->lame && walked.header->encoder.rfind("LAME", 0) == 0
                          ? walked.header->delay + walked.header->padding
                          : 0;
@@ -170,13 +180,16 @@ TEST(JoinRealMp3, JoinedFilesPlayTheirWholeLength) {
 // A source of another sampling rate or channel count is joined, with a warning that names it.
 TEST(JoinRealMp3, ASourceOfAnotherKindIsNamedInAWarning) {
   fs::path mono = Made("b-mono-22k.mp3", [](const fs::path& path) {
-    MustRun({"lame", "--quiet", "-m", "m", "--resample", "22.05", "-b", "64", WaveB().string(), path.string()});
+    MustRun({"lame", "--quiet", "-m", "m", "--resample", "22.05", "-b", "64", WaveB().string(),
+             path.string()});
   });
   fs::path joined = Workspace::NewFolder("join") / "joined.mp3";
   Outcome o = Cli({"join", joined, Lame("a-128.mp3", WaveA(), {"-b", "128"}), mono});
   EXPECT_EQ(o.exit, 0) << o;
-  EXPECT_TRUE(Contains(o.err, "Warning: " + mono.string() + " is MPEG-2 Layer III, 22050 Hz, mono, "
-                              "the first source MPEG-1 Layer III, 44100 Hz, stereo")) << o;
+  EXPECT_TRUE(Contains(o.err, "Warning: " + mono.string() +
+                                  " is MPEG-2 Layer III, 22050 Hz, mono, "
+                                  "the first source MPEG-1 Layer III, 44100 Hz, stereo"))
+      << o;
   EXPECT_TRUE(Contains(o.out, "Track joining completed successfully.")) << o;
 }
 

@@ -10,8 +10,9 @@ namespace {
 // Layer III frame length in bytes, or 0 when `p` holds no Layer III frame header whose
 // length the header gives.
 size_t Layer3Bytes(const unsigned char* p) {
-  static const int kKbps[2][15] = {{0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-                                   {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
+  static const int kKbps[2][15] = {
+      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
   static const int kRates[3] = {44100, 48000, 32000};
   const int version = (p[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
   const int rateIndex = (p[2] >> 2) & 3;

@@ -25,10 +25,12 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "mp3_walk.h"
 
 namespace {
 
 using namespace partwell::e2e;
+using partwell::test::BitByBitCrc16;
 
 constexpr char kSplitDone[] = "Track creation completed successfully.";
 constexpr char kJoinDone[] = "Track joining completed successfully.";
@@ -138,16 +140,6 @@ std::optional<FrameHeader> ReadHeader(const unsigned char* p) {
   return h;
 }
 
-// CRC-16 with the polynomial 0x8005, bit-reversed, starting at 0: the LAME extension's.
-uint16_t LameCrc(const unsigned char* data, size_t length) {
-  uint16_t crc = 0;
-  for (size_t i = 0; i < length; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return crc;
-}
-
 // Where an "Info" header, as lame and ffmpeg write it (or its "Xing" twin, as a join of
 // several bit rates says), keeps the counts that describe the whole stream.
 struct InfoFields {
@@ -165,7 +157,7 @@ std::optional<InfoFields> FindInfoFields(const Bytes& frame) {
   if (frame.size() < lame + 36 ||
       (std::memcmp(&frame[at], "Info", 4) != 0 && std::memcmp(&frame[at], "Xing", 4) != 0) ||
       BigEndian32(&frame[at + 4]) != 0x0F ||
-      LameCrc(frame.data(), lame + 34) != ((frame[lame + 34] << 8) | frame[lame + 35])) {
+      BitByBitCrc16(frame.data(), lame + 34) != ((frame[lame + 34] << 8) | frame[lame + 35])) {
     return std::nullopt;
   }
   return InfoFields{at + 8, at + 12, lame + 28, lame + 34};
@@ -290,7 +282,7 @@ void CheckTrackOne(const Stream& s, const Bytes& body, const Span& span) {
   EXPECT_EQ(BigEndian32(&body[info->frames]), frames - 1) << "frames after the Info frame";
   EXPECT_EQ(BigEndian32(&body[info->bytes]), span.end) << "Info byte count";
   EXPECT_EQ(BigEndian32(&body[info->musicLength]), span.end) << "LAME music length";
-  EXPECT_EQ((body[info->crc] << 8) | body[info->crc + 1], LameCrc(body.data(), info->crc))
+  EXPECT_EQ((body[info->crc] << 8) | body[info->crc + 1], BitByBitCrc16(body.data(), info->crc))
       << "LAME tag CRC";
 }
 
@@ -352,10 +344,12 @@ void CheckJoinGivesBack(const Stream& s, const fs::path& folder, const std::vect
                         Slice(s.audio, frameBytes, s.audio.size())))
       << "the join does not give back the source's audio";
   if (!info || result.size() < frameBytes) return;
-  EXPECT_EQ(BigEndian32(&result[info->frames]), s.frames.size() - 1) << "frames after the Info frame";
+  EXPECT_EQ(BigEndian32(&result[info->frames]), s.frames.size() - 1)
+      << "frames after the Info frame";
   EXPECT_EQ(BigEndian32(&result[info->bytes]), s.audio.size()) << "Info byte count";
   EXPECT_EQ(BigEndian32(&result[info->musicLength]), s.audio.size()) << "LAME music length";
-  EXPECT_EQ((result[info->crc] << 8) | result[info->crc + 1], LameCrc(result.data(), info->crc))
+  EXPECT_EQ((result[info->crc] << 8) | result[info->crc + 1],
+            BitByBitCrc16(result.data(), info->crc))
       << "LAME tag CRC";
   fs::remove(joined);
 }

@@ -64,8 +64,9 @@ uint64_t File::CopyInSystem(uint64_t position, uint64_t length, File& to) {
   constexpr uint64_t kMostPerCall = uint64_t{1} << 30;
   while (copied < length && position + copied <= static_cast<uint64_t>(INT64_MAX)) {
     off_t from = static_cast<off_t>(position + copied);
-    ssize_t n = ::copy_file_range(static_cast<int>(handle_), &from, static_cast<int>(to.handle_),
-                                  nullptr, static_cast<size_t>(std::min(length - copied, kMostPerCall)), 0);
+    ssize_t n =
+        ::copy_file_range(static_cast<int>(handle_), &from, static_cast<int>(to.handle_), nullptr,
+                          static_cast<size_t>(std::min(length - copied, kMostPerCall)), 0);
     if (n < 0 && errno == EINTR) continue;
     // Files the system cannot copy between (EXDEV, ENOSYS, EINVAL...), a failure, or the
     // source's end: the caller's reads and writes find out which.

@@ -106,20 +106,20 @@ void Joiner::ChooseHeader(JoinSource& first) {
 }
 
 // Reads the frame headers of every source, the audio frames as the join copies them, up to
-// the first whose bit rate differs. A source that cannot be opened or read ends the scan:
-// the join meets it again and reports it.
+// the first whose bit rate differs. A source that cannot be opened or read ends the scan
+// with what it found so far: the join stops at that source too, and reports it.
 bool Joiner::AllOneBitRate(JoinSource& first) {
   std::optional<uint32_t> reference;
   for (size_t i = 0; i < sources_.size(); ++i) {
     JoinSource later;
-    if (i > 0 && later.Open(sources_[i]) != JoinSource::Opened::kOpened) return false;
+    if (i > 0 && later.Open(sources_[i]) != JoinSource::Opened::kOpened) return true;
     JoinSource& source = i == 0 ? first : later;
     if (!source.firstFrame()) continue;
     FrameScanner scanner(source.reader(), source.audioStart());
     MpegFrame frame;
     for (;;) {
       FrameScanner::Step step = scanner.Next(frame);
-      if (step == FrameScanner::Step::kReadFailed) return false;
+      if (step == FrameScanner::Step::kReadFailed) return true;
       if (step != FrameScanner::Step::kFrame) break;
       if (!reference) reference = frame.header;
       if (!SameBitRate(frame.header, *reference)) return false;
@@ -189,7 +189,8 @@ CopyStatus Joiner::CopyAudio(JoinSource& source) {
       emitted = frameEnd;
       const unsigned char* data = nullptr;
       size_t available = 0;
-      size_t fill = static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
+      size_t fill =
+          static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
       if (!reader.View(frameEnd, fill, data, available)) return CopyStatus::kReadFailed;
     }
   }
@@ -199,7 +200,7 @@ CopyStatus Joiner::CopyAudio(JoinSource& source) {
 // Bytes that are not walked as frames: through the buffer when the music CRC needs them,
 // else file to file.
 CopyStatus Joiner::Copy(BufferedSource& reader, uint64_t from, uint64_t to) {
-  if (stream_.hasHeader() && stream_.wantsMusicCrc()) return Emit(reader, from, to);
+  if (stream_.wantsMusicCrc()) return Emit(reader, from, to);
   CopyStatus status = reader.CopyTo(out_, from, to);
   if (status == CopyStatus::kDone) written_ += to - from;
   return status;
@@ -208,7 +209,7 @@ CopyStatus Joiner::Copy(BufferedSource& reader, uint64_t from, uint64_t to) {
 // Writes the bytes [from, to) from the buffer, adding those after the header frame to the
 // music CRC.
 CopyStatus Joiner::Emit(BufferedSource& reader, uint64_t from, uint64_t to) {
-  const bool checked = stream_.hasHeader() && stream_.wantsMusicCrc();
+  const bool checked = stream_.wantsMusicCrc();
   while (from < to) {
     const unsigned char* data = nullptr;
     size_t available = 0;

@@ -29,17 +29,13 @@ class JoinedStream {
   // follow in the joined file may complete it. It counts when the next frame begins where it
   // ends, as a decoder then plays it whole.
   void AddCutFrame(uint64_t position, uint32_t header, uint32_t length);
-  // Whether the header states a music CRC (a LAME extension whose tag CRC holds) ...
+  // Whether the header, once set, states a music CRC (a LAME extension whose tag CRC holds) ...
   bool wantsMusicCrc() const { return header_ && header_->lame && header_->lame->tagCrcHolds; }
   // ... of these bytes, written after the header frame.
   void AddBytes(const unsigned char* data, size_t length);
   // The joined stream ends with a source whose encoder padding is this (it has a trusted LAME
   // tag), or is unknown (nothing).
   void SetLastPadding(std::optional<int> padding);
-  // Whether every audio frame so far has the first one's bit rate (and version, layer and
-  // sampling rate).
-  bool oneBitRate() const { return oneBitRate_; }
-
   // The header frame with the joined stream's numbers, for a stream that ends `endOfAudio`
   // bytes into the joined file.
   std::vector<unsigned char> UpdatedHeaderFrame(uint64_t endOfAudio) const;
@@ -58,7 +54,7 @@ class JoinedStream {
   };
   std::optional<CutFrame> cut_;
   uint32_t firstAudioHeader_ = 0;
-  bool oneBitRate_ = true;
+  bool oneBitRate_ = true;  // every audio frame has the first one's bit rate
   uint16_t musicCrc_ = 0;
   int lastPadding_ = 0;
 };

@@ -93,11 +93,11 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i block, __m128
 
 // For 64 bytes or more: four blocks fold in step, 512 bits at a time, then into one.
 __attribute__((target("pclmul,sse2"))) uint16_t Crc16Folded(const unsigned char* data,
-                                                             size_t length, uint16_t crc) {
-  const __m128i by128 = _mm_set_epi64x(static_cast<long long>(kHighBy128),
-                                       static_cast<long long>(kLowBy128));
-  const __m128i by512 = _mm_set_epi64x(static_cast<long long>(kHighBy512),
-                                       static_cast<long long>(kLowBy512));
+                                                            size_t length, uint16_t crc) {
+  const __m128i by128 =
+      _mm_set_epi64x(static_cast<long long>(kHighBy128), static_cast<long long>(kLowBy128));
+  const __m128i by512 =
+      _mm_set_epi64x(static_cast<long long>(kHighBy512), static_cast<long long>(kLowBy512));
   auto load = [](const unsigned char* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   };
@@ -130,7 +130,8 @@ __attribute__((target("pclmul,sse2"))) uint16_t Crc16Folded(const unsigned char*
 #ifdef PARTWELL_CRC16_WIDE_CLMUL
 #define PARTWELL_WIDE __attribute__((target("avx2,vpclmulqdq,pclmul,sse2")))
 
-PARTWELL_WIDE inline __m256i FoldWide(__m256i blocks, __m256i multipliers, const unsigned char* next) {
+PARTWELL_WIDE inline __m256i FoldWide(__m256i blocks, __m256i multipliers,
+                                      const unsigned char* next) {
   __m256i low = _mm256_clmulepi64_epi128(blocks, multipliers, 0x00);
   __m256i high = _mm256_clmulepi64_epi128(blocks, multipliers, 0x11);
   __m256i following = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(next));
@@ -140,15 +141,16 @@ PARTWELL_WIDE inline __m256i FoldWide(__m256i blocks, __m256i multipliers, const
 // For 256 bytes or more: eight blocks fold in step, two to a register, 1024 bits at a time;
 // the 128 bytes they come to go on through Crc16Folded with the rest.
 PARTWELL_WIDE uint16_t Crc16FoldedWide(const unsigned char* data, size_t length, uint16_t crc) {
-  const __m256i by1024 = _mm256_set_epi64x(
-      static_cast<long long>(kHighBy1024), static_cast<long long>(kLowBy1024),
-      static_cast<long long>(kHighBy1024), static_cast<long long>(kLowBy1024));
+  const __m256i by1024 =
+      _mm256_set_epi64x(static_cast<long long>(kHighBy1024), static_cast<long long>(kLowBy1024),
+                        static_cast<long long>(kHighBy1024), static_cast<long long>(kLowBy1024));
   unsigned char held[128];
   std::memcpy(held, data, sizeof held);
   held[0] ^= static_cast<unsigned char>(crc);
   held[1] ^= static_cast<unsigned char>(crc >> 8);
   __m256i x[4];
-  for (int i = 0; i < 4; ++i) x[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(held + 32 * i));
+  for (int i = 0; i < 4; ++i)
+    x[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(held + 32 * i));
   data += sizeof held;
   length -= sizeof held;
   for (; length >= 128; data += 128, length -= 128) {
