@@ -1,6 +1,7 @@
 // Times mp3partwell as a user runs it, whole process against whole process: a split of a
 // 60-minute 128 kbps source into 12 tracks against `cp` of the same file, and a join of the
-// 12 tracks against `cat` of them, each into a fresh folder, in turns, median of 7 rounds;
+// 12 tracks against `cat` of them, each into a fresh folder, in turns, median of 7 rounds (the
+// split also against coreutils `split -n 12`, which writes the same bytes into as many files);
 // with `split --exact`, when the program has it, on that source and on a VBR (-V 2) encode of
 // the same audio. Prints the medians, their ratios and each process's peak resident memory.
 //
@@ -38,9 +39,12 @@ constexpr int kRounds = 7;
 constexpr int kTracks = 12;
 
 struct Measured {
-  double seconds = 0;
+  double seconds = 0;     // wall clock
+  double cpuSeconds = 0;  // user and system: less disturbed by other work on the machine
   double peakMiB = 0;
 };
+
+double Seconds(const struct timeval& t) { return t.tv_sec + t.tv_usec / 1e6; }
 
 // Runs `argv` (its standard output into `output` when one is named, else nowhere) and waits
 // for it; throws when it cannot start or does not succeed.
@@ -64,15 +68,20 @@ Measured RunProcess(const std::vector<std::string>& argv, const std::string& out
     throw std::runtime_error(argv[0] + " " + (argv.size() > 1 ? argv[1] : "") + " failed");
   }
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  return {took.count(), usage.ru_maxrss / 1024.0};
+  return {took.count(), Seconds(usage.ru_utime) + Seconds(usage.ru_stime),
+          usage.ru_maxrss / 1024.0};
 }
 
+// The median of each measure, and the highest peak.
 Measured Median(std::vector<Measured> runs) {
-  std::sort(runs.begin(), runs.end(),
-            [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
-  Measured median = runs[runs.size() / 2];
-  for (const Measured& run : runs) median.peakMiB = std::max(median.peakMiB, run.peakMiB);
-  return median;
+  auto median = [&](double Measured::*measure) {
+    std::sort(runs.begin(), runs.end(),
+              [&](const Measured& a, const Measured& b) { return a.*measure < b.*measure; });
+    return runs[runs.size() / 2].*measure;
+  };
+  Measured result{median(&Measured::seconds), median(&Measured::cpuSeconds), 0};
+  for (const Measured& run : runs) result.peakMiB = std::max(result.peakMiB, run.peakMiB);
+  return result;
 }
 
 // A command that writes into a folder of its own; `run` gets the fresh, empty folder.
@@ -95,9 +104,12 @@ void Compare(const fs::path& work, const Command& job, const Command& plain) {
   }
   fs::remove_all(work / "out");
   Measured a = Median(jobRuns), b = Median(plainRuns);
-  std::printf("%-28s %7.1f ms %6.1f MiB   %-4s %7.1f ms %6.1f MiB   ratio %.2f\n", job.name.c_str(),
-              a.seconds * 1e3, a.peakMiB, plain.name.c_str(), b.seconds * 1e3, b.peakMiB,
-              a.seconds / b.seconds);
+  std::printf(
+      "%-26s %6.1f ms (cpu %5.1f) %5.1f MiB | %-11s %6.1f ms (cpu %5.1f) %5.1f MiB | "
+      "ratio %.2f (cpu %.2f)\n",
+      job.name.c_str(), a.seconds * 1e3, a.cpuSeconds * 1e3, a.peakMiB, plain.name.c_str(),
+      b.seconds * 1e3, b.cpuSeconds * 1e3, b.peakMiB, a.seconds / b.seconds,
+      a.cpuSeconds / b.cpuSeconds);
 }
 
 fs::path MakeSource(const fs::path& work, const std::string& name, const std::string& lameRate) {
@@ -161,6 +173,11 @@ int main(int argc, char** argv) try {
     return [=](const fs::path& folder) { return RunProcess({"cp", source, folder}); };
   };
   Compare(work, {"split (60 min, 128 kbps)", split(cbr, {})}, {"cp", copy(cbr)});
+  // The same bytes into as many files, by a plain tool: what twelve files cost by themselves.
+  Compare(work, {"split (60 min, 128 kbps)", split(cbr, {})},
+          {"split -n 12", [&](const fs::path& folder) {
+             return RunProcess({"split", "-n", std::to_string(kTracks), cbr, folder / "part"});
+           }});
   Compare(work,
           {"join (12 tracks)",
            [&](const fs::path& folder) {

@@ -56,7 +56,7 @@ CopyStatus BufferedSource::CopyTo(File& out, uint64_t from, uint64_t to) {
     from += held;
   }
   if (from >= to) return CopyStatus::kDone;
-  // The copy may pass through the buffer: it holds nothing afterwards.
+  // The copy passes through the buffer: it holds nothing afterwards.
   length_ = 0;
   return CopyFileRange(file_, from, to - from, out, buffer_);
 }

@@ -58,12 +58,6 @@ class File {
  private:
   static constexpr intptr_t kClosed = -1;
   friend std::optional<FileIdentity> IdentifyPath(const std::string& path);
-  friend CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& to,
-                                  std::vector<unsigned char>& scratch);
-  // Has the system copy bytes of this file from `position` on to `to`, at its position,
-  // without their passing through this process; returns how many it copied before it ended,
-  // failed or found it could not copy between these files (0 where it never can).
-  uint64_t CopyInSystem(uint64_t position, uint64_t length, File& to);
   explicit File(intptr_t handle, int error) : handle_(handle), lastError_(error) {}
   void Fail();  // records the system's current error code
 
@@ -72,10 +66,12 @@ class File {
 };
 
 // Writes the `length` bytes of `from` that begin at `position` to `to`, at its current
-// position. The system copies them file to file where it can (on Linux); the rest, or all on
-// other systems, goes through `scratch` in reads and writes of its size, which is not 0. A
-// source that ends before `position + length` is a read failure; the bytes read before a
-// failure are written. `from`'s position is left undefined.
+// position, through `scratch` in reads and writes of its size (not 0). A source that ends
+// before `position + length` is a read failure; the bytes read before a failure are written.
+// `from`'s position is left undefined.
+//
+// (Linux's copy_file_range, which copies inside the system, was measured here against 1 MiB
+// reads and writes: on ext4 it made a split into 12 tracks a fifth slower, and a join no faster.)
 CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& to,
                          std::vector<unsigned char>& scratch);
 

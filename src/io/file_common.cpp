@@ -21,11 +21,6 @@ File& File::operator=(File&& other) noexcept {
 
 CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& to,
                          std::vector<unsigned char>& scratch) {
-  uint64_t copied = from.CopyInSystem(position, length, to);
-  position += copied;
-  length -= copied;
-  // What the system did not copy goes through the scratch buffer, which also tells a failed
-  // read from a failed write where the system's copy failed.
   if (length > 0 && !from.Seek(position)) return CopyStatus::kReadFailed;
   while (length > 0) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(length, scratch.size()));

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -56,29 +55,6 @@ bool File::Write(const void* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
-}
-
-uint64_t File::CopyInSystem(uint64_t position, uint64_t length, File& to) {
-  uint64_t copied = 0;
-#ifdef __linux__
-  constexpr uint64_t kMostPerCall = uint64_t{1} << 30;
-  while (copied < length && position + copied <= static_cast<uint64_t>(INT64_MAX)) {
-    off_t from = static_cast<off_t>(position + copied);
-    ssize_t n =
-        ::copy_file_range(static_cast<int>(handle_), &from, static_cast<int>(to.handle_), nullptr,
-                          static_cast<size_t>(std::min(length - copied, kMostPerCall)), 0);
-    if (n < 0 && errno == EINTR) continue;
-    // Files the system cannot copy between (EXDEV, ENOSYS, EINVAL...), a failure, or the
-    // source's end: the caller's reads and writes find out which.
-    if (n <= 0) break;
-    copied += static_cast<uint64_t>(n);
-  }
-#else
-  (void)position;
-  (void)length;
-  (void)to;
-#endif
-  return copied;
 }
 
 bool File::Seek(uint64_t position) {

@@ -66,9 +66,6 @@ bool File::Write(const void* data, size_t size) {
   return true;
 }
 
-// Windows has no file-to-file copy of a byte range: every byte goes through the caller's buffer.
-uint64_t File::CopyInSystem(uint64_t, uint64_t, File&) { return 0; }
-
 bool File::Seek(uint64_t position) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
