@@ -3,17 +3,20 @@
 #   scripts/deps.sh native   the core, the command-line program and the native tests
 #   scripts/deps.sh windows  the window program and its tests under Wine
 #   scripts/deps.sh run      what it takes to start the window program
+#   scripts/deps.sh windows-decoder  what scripts/build-mpg123-windows.sh needs
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libcli11-dev)
+packages=(cmake g++ make libgtest-dev libcli11-dev pkg-config libmpg123-dev)
+mingw=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 case "${1:-native}" in
   native)
-    packages+=(lame sox mpg123 ffmpeg mp3splt clang libclang-rt-14-dev) ;;
+    packages+=(lame sox mpg123 ffmpeg mp3splt espeak-ng clang libclang-rt-14-dev) ;;
   windows|run)
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-               googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
+    packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
                lame sox) ;;
-  *) echo "usage: $0 native|windows|run" >&2; exit 2 ;;
+  windows-decoder)
+    packages+=("${mingw[@]}" dpkg-dev) ;;
+  *) echo "usage: $0 native|windows|run|windows-decoder" >&2; exit 2 ;;
 esac
 
 missing=()
