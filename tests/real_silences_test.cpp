@@ -1,0 +1,516 @@
+// End-to-end tests of the silence search on real encoder output. A small album and a
+// spoken-word recording are made with sox and espeak-ng, so that where every pause lies is
+// known to the sample; lame and ffmpeg encode them; mp3partwell silences must find the
+// pauses, and the levels it measures must match ffmpeg's decoding of the same files.
+//
+// PARTWELL_SILENCES_ALBUMS=N (default 1) makes N albums of longer songs and prints how many
+// pauses were found and how many cuts were false, per encoding: the figures of a larger run.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analysis/loudness_levels.h"
+#include "analysis/source_timeline.h"
+#include "test_support.h"
+
+#ifndef PARTWELL_CLI
+#error "PARTWELL_CLI must name the mp3partwell program"
+#endif
+
+namespace partwell {
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// Running programs
+
+struct Outcome {
+  int exit = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+Outcome RunCommand(const std::string& command, const test::TempDir& dir) {
+  std::string out = dir.File("run.out"), err = dir.File("run.err");
+  int status = std::system((command + " </dev/null >'" + out + "' 2>'" + err + "'").c_str());
+  Outcome outcome;
+  outcome.exit = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  outcome.out = ReadText(out);
+  outcome.err = ReadText(err);
+  return outcome;
+}
+
+void MustRun(const std::string& command, const test::TempDir& dir) {
+  Outcome outcome = RunCommand(command, dir);
+  if (outcome.exit != 0) {
+    throw std::runtime_error(command + " failed (scripts/deps.sh native installs the tools): " +
+                             outcome.err);
+  }
+}
+
+std::string Seconds(int hundredths) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d.%02d", hundredths / 100, hundredths % 100);
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------
+// The recordings: pieces made by sox and put end to end, each a whole number of hundredths
+// long (441 samples at 44.1 kHz), so that every pause's place is known exactly.
+
+struct Pause {
+  int start = 0;  // hundredths of the timeline
+  int end = 0;
+};
+
+struct Recording {
+  std::string name;
+  std::vector<Pause> pauses;  // between tracks (songs, chapters)
+  std::vector<Pause> traps;   // pauses that are no track boundary (stops, sentence pauses)
+  std::string wav;
+};
+
+class Maker {
+ public:
+  explicit Maker(const test::TempDir& dir) : dir_(dir) {}
+
+  std::string NewPiece() { return dir_.File("piece" + std::to_string(++pieces_) + ".wav"); }
+
+  // A piece of `hundredths` made by sox from nothing with `effects`.
+  std::string Synth(int hundredths, const std::string& effects) {
+    std::string path = NewPiece();
+    MustRun("sox -R -n -r 44100 -c 2 '" + path + "' synth " + Seconds(hundredths) + " " + effects,
+            dir_);
+    return path;
+  }
+  std::string Zeros(int hundredths) {
+    std::string path = NewPiece();
+    MustRun("sox -n -r 44100 -c 2 '" + path + "' trim 0 " + Seconds(hundredths), dir_);
+    return path;
+  }
+  // White noise at `db` dBFS RMS (uniform noise of amplitude a has an RMS of a / sqrt 3).
+  std::string Noise(int hundredths, double db) {
+    char vol[32];
+    std::snprintf(vol, sizeof vol, "%.6f", std::pow(10.0, db / 20) * std::sqrt(3.0));
+    return Synth(hundredths, std::string("whitenoise vol ") + vol);
+  }
+  // A soft tone at `db` dBFS RMS, the same in both channels so that a mono downmix keeps its
+  // level (a sine of amplitude a has an RMS of a / sqrt 2).
+  std::string Pad(int hundredths, double db, int frequency) {
+    char effects[96];
+    std::snprintf(effects, sizeof effects, "sine %d sine %d vol %.6f", frequency, frequency,
+                  std::pow(10.0, db / 20) * std::sqrt(2.0));
+    return Synth(hundredths, effects);
+  }
+  // Music: a chord with tremolo over pink-noise beats, around -20 dBFS.
+  std::string Music(int hundredths, int frequency) {
+    std::string path = NewPiece();
+    std::string d = Seconds(hundredths), f = std::to_string(frequency),
+                g = std::to_string(frequency * 3 / 2);
+    MustRun("sox -R -m \"|sox -R -n -r 44100 -c 2 -p synth " + d + " sine " + f + " sine " + g +
+                " tremolo 5 40 vol 0.5\" \"|sox -R -n -r 44100 -c 2 -p synth " + d +
+                " pinknoise tremolo 2 90 vol 0.4\" '" + path + "'",
+            dir_);
+    return path;
+  }
+  std::string Join(const std::vector<std::string>& pieces, const std::string& effects = "") {
+    std::string path = NewPiece(), command = "sox";
+    for (const std::string& piece : pieces) command += " '" + piece + "'";
+    MustRun(command + " '" + path + "' " + effects, dir_);
+    return path;
+  }
+
+ private:
+  const test::TempDir& dir_;
+  int pieces_ = 0;
+};
+
+// Draws from [low, high] with the generator's own arithmetic, the same on every library.
+int Draw(std::mt19937& random, int low, int high) {
+  return low + static_cast<int>(random() % static_cast<uint32_t>(high - low + 1));
+}
+
+// Songs separated by digital silence or by noise at -50...-70 dBFS; inside the songs, quiet
+// passages at -40...-46 dBFS and short stops (zeros or -60 dBFS noise) that are no pause.
+Recording MakeAlbum(Maker& make, const std::string& name, int songs, int songHundredths,
+                    std::mt19937& random) {
+  Recording album;
+  album.name = name;
+  std::vector<std::string> pieces = {make.Zeros(30)};
+  int at = 30;
+  for (int song = 0; song < songs; ++song) {
+    int music = Draw(random, songHundredths * 2 / 3, songHundredths * 4 / 3);
+    int frequency = Draw(random, 200, 400);
+    int first = music / 2, length = music;
+    std::vector<std::string> parts = {make.Music(first, frequency)};
+    if (song % 3 == 0) {
+      int quiet = Draw(random, 150, 300);
+      parts.push_back(make.Pad(quiet, -40 - Draw(random, 0, 6), frequency));
+      length += quiet;
+    } else if (song % 3 == 1) {
+      int stop = Draw(random, 25, 35);
+      parts.push_back(song % 2 ? make.Zeros(stop) : make.Noise(stop, -60));
+      album.traps.push_back({at + first, at + first + stop});
+      length += stop;
+    }
+    parts.push_back(make.Music(music - first, frequency));
+    // Fades stay in the music, away from the quiet passage they would push under -48 dBFS.
+    int fadeIn = Draw(random, 1, std::min(100, first - 50));
+    int fadeOut = Draw(random, 5, std::min(400, music - first - 50));
+    pieces.push_back(make.Join(parts, "fade t " + Seconds(fadeIn) + " " + Seconds(length) + " " +
+                                          Seconds(fadeOut)));
+    at += length;
+    if (song + 1 == songs) break;
+    int pause = Draw(random, 55, 250);
+    pieces.push_back(song % 2 ? make.Zeros(pause) : make.Noise(pause, -50 - Draw(random, 0, 20)));
+    album.pauses.push_back({at, at + pause});
+    at += pause;
+  }
+  pieces.push_back(make.Zeros(100));
+  album.wav = make.Join(pieces);
+  return album;
+}
+
+const char* const kSentences[] = {
+    "The ship left the harbour at dawn, and nobody on the quay waved.",
+    "For three days the wind held steady from the west.",
+    "Then the sky turned grey, and the sea rose.",
+    "The captain kept to his cabin with the charts.",
+    "Nobody knew where the old map had come from.",
+    "It showed an island that no other map had ever shown.",
+    "On the fifth morning the lookout saw land.",
+    "They rowed ashore through a narrow gap in the reef.",
+};
+
+// Chapters of sentences spoken by espeak-ng, each trimmed of its own leading and trailing
+// silence, with pauses of 0.3...0.8 s between sentences and 2...5 s between chapters, all
+// over room tone at -62 dBFS.
+Recording MakeSpeech(Maker& make, const test::TempDir& dir, int chapters, std::mt19937& random) {
+  Recording speech;
+  speech.name = "speech";
+  std::vector<std::string> pieces = {make.Zeros(60)};
+  int at = 60;
+  size_t sentence = 0;
+  for (int chapter = 1; chapter <= chapters; ++chapter) {
+    std::vector<std::string> texts = {"Chapter " + std::to_string(chapter) + "."};
+    for (int i = 0; i < 3; ++i) texts.push_back(kSentences[sentence++ % std::size(kSentences)]);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      std::string spoken = make.NewPiece(), trimmed = make.NewPiece();
+      MustRun("espeak-ng -v en -s 165 -w '" + spoken + "' '" + texts[i] + "'", dir);
+      MustRun("sox '" + spoken + "' -r 44100 -c 2 '" + trimmed +
+                  "' silence 1 0.01 0.1% reverse silence 1 0.01 0.1% reverse",
+              dir);
+      Outcome length = RunCommand("soxi -s '" + trimmed + "'", dir);
+      long samples = length.exit == 0 ? std::atol(length.out.c_str()) : 0;
+      if (samples <= 0) throw std::runtime_error("soxi could not read " + trimmed);
+      int hundredths = static_cast<int>((samples + 440) / 441);
+      std::string padded = make.NewPiece();
+      MustRun("sox '" + trimmed + "' '" + padded + "' pad 0 " +
+                  std::to_string(hundredths * 441 - samples) + "s",
+              dir);
+      pieces.push_back(padded);
+      at += hundredths;
+      bool chapterEnds = i + 1 == texts.size();
+      if (chapterEnds && chapter == chapters) break;
+      int pause = chapterEnds ? Draw(random, 200, 500) : Draw(random, 30, 80);
+      pieces.push_back(make.Zeros(pause));
+      (chapterEnds ? speech.pauses : speech.traps).push_back({at, at + pause});
+      at += pause;
+    }
+  }
+  pieces.push_back(make.Zeros(100));
+  std::string words = make.Join(pieces);
+  std::string tone = make.Noise(at + 100, -62);
+  speech.wav = make.NewPiece();
+  MustRun("sox -m -v 1 '" + words + "' -v 1 '" + tone + "' '" + speech.wav + "'", dir);
+  return speech;
+}
+
+// ---------------------------------------------------------------------------------------
+// Encodings
+
+struct Encoding {
+  const char* name;
+  const char* command;  // IN and OUT are replaced
+  int channels;
+  int rate;
+  // Without a LAME tag: the timeline leaves out the first 529 samples that ffmpeg plays.
+  bool untagged;
+};
+
+const Encoding kSearched[] = {
+    {"cbr128", "lame -S -b 128 IN OUT", 2, 44100, false},
+    {"v2", "lame -S -V 2 IN OUT", 2, 44100, false},
+    {"m64", "lame -S -b 64 -m m --resample 22.05 IN OUT", 1, 22050, false},
+};
+const Encoding kLarger[] = {
+    {"cbr320", "lame -S -b 320 IN OUT", 2, 44100, false},
+    {"ff160", "ffmpeg -v error -i IN -c:a libmp3lame -b:a 160k OUT", 2, 44100, false},
+};
+// Other timelines, for the levels only: no Info frame, ID3v2 and ID3v1 tags, ffmpeg's tag.
+const Encoding kTimelines[] = {
+    {"untagged", "lame -S -t -b 128 IN OUT", 2, 44100, true},
+    {"id3", "lame -S -b 96 --add-id3v2 --tt Title --ta Artist IN OUT", 2, 32000, false},
+    {"lavc", "ffmpeg -v error -i IN -c:a libmp3lame -b:a 160k OUT", 2, 44100, false},
+};
+
+std::string Encode(const Encoding& encoding, const Recording& recording, const test::TempDir& dir) {
+  std::string out = dir.File(recording.name + "-" + encoding.name + ".mp3");
+  std::string command = encoding.command;
+  command.replace(command.find("IN"), 2, "'" + recording.wav + "'");
+  command.replace(command.find("OUT"), 3, "'" + out + "'");
+  MustRun(command, dir);
+  return out;
+}
+
+int AlbumsWanted() {
+  const char* albums = std::getenv("PARTWELL_SILENCES_ALBUMS");
+  return albums ? std::max(1, std::atoi(albums)) : 1;
+}
+
+bool LargerRun() { return AlbumsWanted() > 1; }
+
+struct Source {
+  const Recording* recording;
+  const Encoding* encoding;
+  std::string mp3;
+};
+
+// Made once for all the tests of this program.
+class RealSilences : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new test::TempDir;
+    Maker make(*dir_);
+    std::mt19937 random(20240611);
+    int albums = AlbumsWanted();
+    for (int i = 0; i < albums; ++i) {
+      recordings_.push_back(MakeAlbum(make, "album" + std::to_string(i + 1), LargerRun() ? 9 : 6,
+                                      LargerRun() ? 4000 : 700, random));
+    }
+    recordings_.push_back(MakeSpeech(make, *dir_, LargerRun() ? 6 : 3, random));
+    std::vector<const Encoding*> encodings;
+    for (const Encoding& e : kSearched) encodings.push_back(&e);
+    if (LargerRun()) {
+      for (const Encoding& e : kLarger) encodings.push_back(&e);
+    }
+    for (const Recording& recording : recordings_) {
+      for (const Encoding* encoding : encodings) {
+        sources_.push_back({&recording, encoding, Encode(*encoding, recording, *dir_)});
+      }
+    }
+    for (const Encoding& encoding : kTimelines) {
+      timelineSources_.push_back({&recordings_[0], &encoding, Encode(encoding, recordings_[0], *dir_)});
+    }
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  static test::TempDir* dir_;
+  static std::vector<Recording> recordings_;
+  static std::vector<Source> sources_;
+  static std::vector<Source> timelineSources_;
+};
+
+test::TempDir* RealSilences::dir_ = nullptr;
+std::vector<Recording> RealSilences::recordings_;
+std::vector<Source> RealSilences::sources_;
+std::vector<Source> RealSilences::timelineSources_;
+
+// ---------------------------------------------------------------------------------------
+// The levels against ffmpeg's decoding, windowed here in the same way.
+
+class QuietHost : public JobHost {
+ public:
+  void JobStarted() override {}
+  bool HaltRequested() override { return false; }
+  void UnitStarted(int) override {}
+};
+
+std::vector<float> ReferenceLevels(const Source& source, const test::TempDir& dir) {
+  std::string raw = dir.File("reference.f32");
+  MustRun("ffmpeg -v error -y -i '" + source.mp3 + "' -f f32le '" + raw + "'", dir);
+  std::ifstream in(raw, std::ios::binary);
+  std::vector<float> samples;
+  float value;
+  while (in.read(reinterpret_cast<char*>(&value), sizeof value)) samples.push_back(value);
+  const int channels = source.encoding->channels, rate = source.encoding->rate;
+  size_t skip = source.encoding->untagged ? 529 : 0;
+  size_t frames = samples.size() / static_cast<size_t>(channels) - skip;
+  std::vector<float> levels;
+  for (size_t k = 0;; ++k) {
+    size_t from = k * static_cast<size_t>(rate) / 100, to = (k + 1) * static_cast<size_t>(rate) / 100;
+    if (from >= frames) break;
+    to = std::min(to, frames);
+    double sum = 0;
+    for (size_t i = (skip + from) * channels; i < (skip + to) * channels; ++i) {
+      sum += double{samples[i]} * samples[i];
+    }
+    double mean = sum / static_cast<double>((to - from) * channels);
+    levels.push_back(mean > 0 ? static_cast<float>(std::max(10 * std::log10(mean), -120.0)) : -120.0f);
+  }
+  return levels;
+}
+
+TEST_F(RealSilences, LevelsMatchAnIndependentDecoder) {
+  std::vector<const Source*> all;
+  for (const Source& s : sources_) all.push_back(&s);
+  for (const Source& s : timelineSources_) all.push_back(&s);
+  for (const Source* source : all) {
+    SCOPED_TRACE(source->mp3);
+    File file = File::OpenForReading(source->mp3);
+    std::optional<SourceTimeline> timeline = ReadSourceTimeline(file);
+    ASSERT_TRUE(timeline);
+    QuietHost host;
+    LoudnessLevels ours = MeasureLoudness(file, *timeline, host);
+    ASSERT_EQ(ours.outcome, LevelsOutcome::kCompleted);
+    std::vector<float> theirs = ReferenceLevels(*source, *dir_);
+    ASSERT_EQ(ours.levels.size(), theirs.size());
+    // The two decoders differ in the last bits: where the sound is well above the floor the
+    // levels agree closely, and a shift of even a few samples would show at every edge.
+    size_t compared = 0;
+    float worst = 0;
+    for (size_t i = 0; i < theirs.size(); ++i) {
+      if (std::max(ours.levels[i], theirs[i]) < -90) continue;
+      worst = std::max(worst, std::fabs(ours.levels[i] - theirs[i]));
+      ++compared;
+    }
+    EXPECT_LT(worst, 0.05f) << compared << " levels compared";
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The search through mp3partwell
+
+std::vector<int> ProposedTimes(const std::string& output) {
+  std::vector<int> times;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    unsigned minutes = 0, seconds = 0, hundredths = 0;
+    if (std::sscanf(line.c_str(), "%3u:%2u.%2u", &minutes, &seconds, &hundredths) != 3) {
+      ADD_FAILURE() << "not a time: " << line;
+      continue;
+    }
+    times.push_back(static_cast<int>(minutes * 6000 + seconds * 100 + hundredths));
+  }
+  return times;
+}
+
+struct Score {
+  int pauses = 0;
+  int found = 0;
+  std::vector<int> falseCuts;
+};
+
+// Each pause counts as found when a proposed time lies inside it; every other time is false.
+Score ScoreTimes(const std::vector<Pause>& pauses, const std::vector<int>& times) {
+  Score score;
+  score.pauses = static_cast<int>(pauses.size());
+  std::vector<bool> found(pauses.size());
+  for (int time : times) {
+    bool inside = false;
+    for (size_t i = 0; i < pauses.size(); ++i) {
+      if (time >= pauses[i].start && time <= pauses[i].end) inside = found[i] = true;
+    }
+    if (!inside) score.falseCuts.push_back(time);
+  }
+  score.found = static_cast<int>(std::count(found.begin(), found.end(), true));
+  return score;
+}
+
+std::string Text(const Score& s) {
+  std::string text = std::to_string(s.found) + "/" + std::to_string(s.pauses) + " found, " +
+                     std::to_string(s.falseCuts.size()) + " false";
+  for (int t : s.falseCuts) text += " " + Seconds(t);
+  return text;
+}
+
+Outcome Silences(const Source& source, const std::string& options, const test::TempDir& dir) {
+  return RunCommand(std::string("timeout 120 '") + PARTWELL_CLI + "' silences '" + source.mp3 + "' " +
+                 options,
+             dir);
+}
+
+bool IsSpeech(const Source& source) { return source.recording->name == "speech"; }
+
+TEST_F(RealSilences, EveryPauseAndNoFalseCut) {
+  struct Case {
+    const char* options;
+    bool speech;  // searched in the speech, or in the albums
+  };
+  const Case cases[] = {{"", false}, {"--speech", true}, {"--tracks", false}, {"--tracks", true}};
+  for (const Case& c : cases) {
+    for (const Source& source : sources_) {
+      if (IsSpeech(source) != c.speech) continue;
+      std::string options = c.options;
+      if (options == "--tracks") options += " " + std::to_string(source.recording->pauses.size() + 1);
+      SCOPED_TRACE(source.mp3 + " " + options);
+      Outcome o = Silences(source, options, *dir_);
+      ASSERT_EQ(o.exit, 0) << o.err;
+      Score score = ScoreTimes(source.recording->pauses, ProposedTimes(o.out));
+      std::printf("%-8s %-8s %-12s %s\n", source.recording->name.c_str(), source.encoding->name,
+                  options.c_str(), Text(score).c_str());
+      EXPECT_EQ(score.found, score.pauses) << Text(score);
+      EXPECT_TRUE(score.falseCuts.empty()) << Text(score);
+    }
+  }
+}
+
+TEST_F(RealSilences, CommandLine) {
+  const Source& album = sources_.front();
+  Outcome list = Silences(album, "", *dir_);
+  Outcome times = Silences(album, "--times-only", *dir_);
+  ASSERT_EQ(list.exit, 0);
+  ASSERT_EQ(times.exit, 0);
+  std::string joined;
+  for (int t : ProposedTimes(list.out)) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%03d:%02d.%02d", joined.empty() ? "" : ",", t / 6000,
+                  t / 100 % 60, t % 100);
+    joined += text;
+  }
+  EXPECT_EQ(times.out, joined + "\n");
+  EXPECT_NE(list.out.find("  # pause of "), std::string::npos) << list.out;
+  EXPECT_NE(list.err.find("Listening... [100%]"), std::string::npos) << list.err;
+
+  struct Failure {
+    std::string options;
+    int exit;
+  };
+  const Failure failures[] = {
+      {"--speech --min-pause 2", 2},
+      {"--threshold 3", 2},
+      {"--tracks 0", 2},
+  };
+  for (const Failure& f : failures) {
+    EXPECT_EQ(Silences(album, f.options, *dir_).exit, f.exit) << f.options;
+  }
+  test::WriteBytes(dir_->File("text.mp3"), test::Bytes(5000, 'x'));
+  Outcome notMp3 = RunCommand(std::string("'") + PARTWELL_CLI + "' silences '" + dir_->File("text.mp3") + "'", *dir_);
+  EXPECT_EQ(notMp3.exit, 1);
+  EXPECT_NE(notMp3.err.find("invalid, corrupted"), std::string::npos) << notMp3.err;
+}
+
+}  // namespace
+}  // namespace partwell
