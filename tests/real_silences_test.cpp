@@ -252,25 +252,42 @@ struct Encoding {
   const char* command;  // IN and OUT are replaced
   int channels;
   int rate;
-  // Without a LAME tag: the timeline leaves out the first 529 samples that ffmpeg plays.
-  bool untagged;
+  // Samples that ffmpeg plays before the timeline begins: 529 without a LAME tag, and one
+  // frame more for a VBRI frame that ffmpeg decodes as a frame of silence.
+  size_t leadingSamples;
+  bool vbri;  // the Info frame becomes a VBRI frame
 };
 
 const Encoding kSearched[] = {
-    {"cbr128", "lame -S -b 128 IN OUT", 2, 44100, false},
-    {"v2", "lame -S -V 2 IN OUT", 2, 44100, false},
-    {"m64", "lame -S -b 64 -m m --resample 22.05 IN OUT", 1, 22050, false},
+    {"cbr128", "lame --quiet -b 128 IN OUT", 2, 44100, 0, false},
+    {"v2", "lame --quiet -V 2 IN OUT", 2, 44100, 0, false},
+    {"m64", "lame --quiet -b 64 -m m --resample 22.05 IN OUT", 1, 22050, 0, false},
 };
 const Encoding kLarger[] = {
-    {"cbr320", "lame -S -b 320 IN OUT", 2, 44100, false},
-    {"ff160", "ffmpeg -v error -i IN -c:a libmp3lame -b:a 160k OUT", 2, 44100, false},
+    {"cbr320", "lame --quiet -b 320 IN OUT", 2, 44100, 0, false},
+    {"ff160", "ffmpeg -v error -i IN -c:a libmp3lame -b:a 160k OUT", 2, 44100, 0, false},
 };
-// Other timelines, for the levels only: no Info frame, ID3v2 and ID3v1 tags, ffmpeg's tag.
+// Other timelines, for the levels only: no Info frame, ID3v2 and ID3v1 tags (and 32 kHz),
+// ffmpeg's tag, a VBRI frame, MPEG-2.5.
 const Encoding kTimelines[] = {
-    {"untagged", "lame -S -t -b 128 IN OUT", 2, 44100, true},
-    {"id3", "lame -S -b 96 --add-id3v2 --tt Title --ta Artist IN OUT", 2, 32000, false},
-    {"lavc", "ffmpeg -v error -i IN -c:a libmp3lame -b:a 160k OUT", 2, 44100, false},
+    {"untagged", "lame --quiet -t -b 128 IN OUT", 2, 44100, 529, false},
+    {"id3", "lame --quiet -b 96 --add-id3v2 --tt Title --ta Artist IN OUT", 2, 32000, 0, false},
+    {"lavc", "ffmpeg -v error -i IN -c:a libmp3lame -b:a 160k OUT", 2, 44100, 0, false},
+    {"vbri", "lame --quiet -b 128 IN OUT", 2, 44100, 1152 + 529, true},
+    {"mpeg25", "lame --quiet -b 32 -m m --resample 11.025 IN OUT", 1, 11025, 0, false},
 };
+
+// Turns the Info frame at the start of a LAME file into a VBRI frame (whose counts are
+// left zero) of the same length.
+void MakeVbri(const std::string& path) {
+  test::Bytes bytes = test::ReadBytes(path);
+  const size_t vbriAt = 36, frameBytes = 417 + ((bytes[2] >> 1) & 1);  // 128 kbps, 44.1 kHz
+  ASSERT_EQ(std::string(bytes.begin() + vbriAt, bytes.begin() + vbriAt + 4), "Info");
+  std::fill(bytes.begin() + vbriAt, bytes.begin() + frameBytes, 0);
+  const char vbri[] = {'V', 'B', 'R', 'I', 0, 1};
+  std::copy(vbri, vbri + sizeof vbri, bytes.begin() + vbriAt);
+  test::WriteBytes(path, bytes);
+}
 
 std::string Encode(const Encoding& encoding, const Recording& recording, const test::TempDir& dir) {
   std::string out = dir.File(recording.name + "-" + encoding.name + ".mp3");
@@ -278,6 +295,7 @@ std::string Encode(const Encoding& encoding, const Recording& recording, const t
   command.replace(command.find("IN"), 2, "'" + recording.wav + "'");
   command.replace(command.find("OUT"), 3, "'" + out + "'");
   MustRun(command, dir);
+  if (encoding.vbri) MakeVbri(out);
   return out;
 }
 
@@ -355,7 +373,7 @@ std::vector<float> ReferenceLevels(const Source& source, const test::TempDir& di
   float value;
   while (in.read(reinterpret_cast<char*>(&value), sizeof value)) samples.push_back(value);
   const int channels = source.encoding->channels, rate = source.encoding->rate;
-  size_t skip = source.encoding->untagged ? 529 : 0;
+  size_t skip = source.encoding->leadingSamples;
   size_t frames = samples.size() / static_cast<size_t>(channels) - skip;
   std::vector<float> levels;
   for (size_t k = 0;; ++k) {

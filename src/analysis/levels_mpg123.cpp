@@ -95,9 +95,10 @@ class Listener {
     int encoding = 0;
     mpg123_getformat(mh_, &rate, &channels_, &encoding);
     if (meter_) return;  // a change of channels in the stream: the windows go on
-    meter_.emplace(timeline_, rate);
+    SourceTimeline decoded = timeline_;
     uint64_t samplesPerFrame = 0;
-    if (DecodesAVbriFrame(mh_, samplesPerFrame)) meter_->Skip(samplesPerFrame);
+    if (DecodesAVbriFrame(mh_, samplesPerFrame)) decoded.rawStart += samplesPerFrame;
+    meter_.emplace(decoded, rate);
   }
 
   mpg123_handle* mh_;

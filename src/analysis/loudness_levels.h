@@ -51,8 +51,6 @@ class LevelMeter {
   // Adds the next `frames` samples per channel of raw output, `channels` interleaved
   // values each, at full scale 1.0.
   void Add(const float* samples, size_t frames, int channels);
-  // Skips the next `frames` samples per channel of raw output, which are not the source's.
-  void Skip(uint64_t frames) { rawPosition_ += frames; }
   // The whole timeline has been measured.
   bool Full() const { return rawPosition_ >= rawEnd_; }
   // The levels, the window in progress included when it holds any sample.
