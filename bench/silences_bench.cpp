@@ -5,8 +5,6 @@
 //
 // The source is kept in the work folder (partwell-silences-bench/hour.mp3) for a run of
 // mp3partwell silences under /usr/bin/time -v.
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include "analysis/loudness_levels.h"
 #include "analysis/silence_finder.h"
 #include "analysis/source_timeline.h"
+#include "bench_support.h"
 #include "io/file.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/info_header.h"
@@ -78,12 +77,6 @@ bool MakeSource(const fs::path& dir, const std::string& hour) {
   return ok && out.Close();
 }
 
-struct QuietHost : JobHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,7 +96,7 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     File source = File::OpenForReading(hour);
     std::optional<SourceTimeline> timeline = ReadSourceTimeline(source);
-    QuietHost host;
+    bench::QuietHost host;
     levels = timeline ? MeasureLoudness(source, *timeline, host) : LoudnessLevels();
     auto measured = std::chrono::steady_clock::now();
     silences = FindSilences(levels.levels, SilenceSettings());
@@ -123,8 +116,6 @@ int main(int argc, char** argv) {
               audio / 60, static_cast<double>(fs::file_size(hour)) / 1e6, kRounds);
   std::printf("levels   %6.2f s   %5.0fx real time\n", took, audio / took);
   std::printf("silences %6.3f s   %zu found\n", searchSeconds[kRounds / 2], silences.size());
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak resident memory of the whole run: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+  bench::PrintPeakMemory();
   return 0;
 }

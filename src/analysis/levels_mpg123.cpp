@@ -36,6 +36,9 @@ Decoder NewDecoder(std::string& failure) {
   mpg123_rates(&rates, &rateCount);
   bool ok = mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
             mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0) == MPG123_OK &&
+            // Junk before the first frame is skipped however long it is, as the timeline
+            // reader skips it.
+            mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK &&
             mpg123_format_none(mh) == MPG123_OK;
   for (size_t i = 0; ok && i < rateCount; ++i) {
     ok = mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32) ==
@@ -136,6 +139,8 @@ LoudnessLevels MeasureLoudness(File& source, const SourceTimeline& timeline, Job
     }
     if (got == 0) break;
     if (mpg123_feed(decoder.get(), chunk.get(), got) != MPG123_OK || !listener.Drain()) {
+      // Where the decoder gives up, the audio ends, as it does for a player.
+      if (listener.HeardAudio()) break;
       return Failure(LevelsOutcome::kNoAudio, mpg123_strerror(decoder.get()));
     }
     read += got;
