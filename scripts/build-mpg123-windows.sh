@@ -16,16 +16,17 @@ mkdir -p "$work"
 
 # A deb-src entry for each Debian archive the system uses, in the format it uses.
 apt_dir=$work/apt
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+rm -rf "$apt_dir/parts"
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
 sources=$apt_dir/sources.list
 : >"$sources"
 for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
   [ -f "$file" ] && sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$file" >>"$sources"
 done
 for file in /etc/apt/sources.list.d/*.sources; do
-  [ -f "$file" ] && sed 's/^Types:.*/Types: deb-src/' "$file" >"$apt_dir/$(basename "$file")"
+  [ -f "$file" ] && sed 's/^Types:.*/Types: deb-src/' "$file" >"$apt_dir/parts/$(basename "$file")"
 done
-apt_options=(-o "Dir::Etc::SourceList=$sources" -o "Dir::Etc::SourceParts=$apt_dir"
+apt_options=(-o "Dir::Etc::SourceList=$sources" -o "Dir::Etc::SourceParts=$apt_dir/parts"
              -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
              -o "Debug::NoLocking=1" -o "APT::Sandbox::User=root")
 

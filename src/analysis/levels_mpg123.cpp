@@ -36,8 +36,8 @@ Decoder NewDecoder(std::string& failure) {
   mpg123_rates(&rates, &rateCount);
   bool ok = mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
             mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0) == MPG123_OK &&
-            // Junk before the first frame is skipped however long it is, as the timeline
-            // reader skips it.
+            // Junk before the first frame is skipped, as the timeline reader skips it (by
+            // default libmpg123 gives up after 1 KiB).
             mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK &&
             mpg123_format_none(mh) == MPG123_OK;
   for (size_t i = 0; ok && i < rateCount; ++i) {

@@ -16,8 +16,8 @@ sox -R -n -r 44100 -c 2 "$work/noise.wav" synth 0.7 whitenoise vol 0.002
 sox -R -n -r 44100 -c 2 "$work/stop.wav" trim 0 0.3
 sox -R -n -r 44100 -c 2 "$work/quiet.wav" synth 1.5 sine 440 vol 0.006
 sox "$work"/{a,zeros,b,noise,a,stop,quiet,b}.wav "$work/set.wav"
-lame -S -b 128 "$work/set.wav" "$work/stereo.mp3"
-lame -S -b 64 -m m --resample 22.05 "$work/set.wav" "$work/mono.mp3"
+lame --quiet -b 128 "$work/set.wav" "$work/stereo.mp3"
+lame --quiet -b 64 -m m --resample 22.05 "$work/set.wav" "$work/mono.mp3"
 
 status=0
 for file in stereo mono; do
