@@ -419,6 +419,41 @@ TEST_F(RealSilences, LevelsMatchAnIndependentDecoder) {
   }
 }
 
+// The job protocol the window program relies on: percents that only grow, from 0 to 100,
+// and a halt asked for at a percent ends the measuring there.
+class PercentHost : public JobHost {
+ public:
+  explicit PercentHost(int haltAt) : haltAt_(haltAt) {}
+  void JobStarted() override {}
+  bool HaltRequested() override { return !percents.empty() && percents.back() >= haltAt_; }
+  void UnitStarted(int percent) override { percents.push_back(percent); }
+  std::vector<int> percents;
+
+ private:
+  int haltAt_;
+};
+
+TEST_F(RealSilences, ProgressAndHalt) {
+  for (int haltAt : {101, 30}) {
+    SCOPED_TRACE(haltAt);
+    File file = File::OpenForReading(sources_.front().mp3);
+    std::optional<SourceTimeline> timeline = ReadSourceTimeline(file);
+    ASSERT_TRUE(timeline);
+    PercentHost host(haltAt);
+    LoudnessLevels levels = MeasureLoudness(file, *timeline, host);
+    ASSERT_GE(host.percents.size(), 3u);
+    EXPECT_EQ(host.percents.front(), 0);
+    EXPECT_TRUE(std::is_sorted(host.percents.begin(), host.percents.end()));
+    if (haltAt > 100) {
+      EXPECT_EQ(levels.outcome, LevelsOutcome::kCompleted);
+      EXPECT_EQ(host.percents.back(), 100);
+    } else {
+      EXPECT_EQ(levels.outcome, LevelsOutcome::kCancelled);
+      EXPECT_LT(host.percents.back(), 50);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // The search through mp3partwell
 
