@@ -15,11 +15,11 @@
 
 #include "analysis/loudness_levels.h"
 #include "analysis/silence_finder.h"
-#include "analysis/source_timeline.h"
 #include "bench_support.h"
 #include "io/file.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/info_header.h"
+#include "mpeg/stream_scan.h"
 
 namespace fs = std::filesystem;
 using namespace partwell;
@@ -56,8 +56,8 @@ bool MakeSource(const fs::path& dir, const std::string& hour) {
   std::vector<unsigned char> six = ReadAll(mp3);
   if (six.size() < 4) return false;
   size_t infoBytes = static_cast<size_t>(Layer3FrameLength(ReadBigEndian32(six.data())));
-  std::optional<InfoHeaderLayout> layout = FindInfoHeader(six.data(), six.size());
-  if (!layout || infoBytes == 0) return false;
+  std::optional<VbrHeader> header = ReadVbrHeader(six.data(), std::min(infoBytes, six.size()));
+  if (!header || infoBytes == 0) return false;
   // Audio frames of the six minutes: up to an ID3v1 trailer, if lame wrote one.
   size_t end = six.size();
   if (end >= 128 && std::equal(six.end() - 128, six.end() - 125, "TAG")) end -= 128;
@@ -66,9 +66,10 @@ bool MakeSource(const fs::path& dir, const std::string& hour) {
     at += static_cast<size_t>(Layer3FrameLength(ReadBigEndian32(&six[at])));
   }
   std::vector<unsigned char> info(six.begin(), six.begin() + static_cast<std::ptrdiff_t>(infoBytes));
-  uint64_t audioBytes = uint64_t{end - infoBytes} * kRepeats;
-  RewriteInfoHeader(info.data(), *layout, frames * kRepeats + 1,
-                    static_cast<uint32_t>(infoBytes + audioBytes));
+  VbrHeaderUpdate update;
+  update.audioFrames = frames * kRepeats;
+  update.bytes = static_cast<uint32_t>(infoBytes + uint64_t{end - infoBytes} * kRepeats);
+  UpdateVbrHeader(info.data(), *header, update);
   File out = File::CreateAlways(hour);
   bool ok = out.Write(info.data(), info.size());
   for (int i = 0; ok && i < kRepeats; ++i) ok = out.Write(&six[infoBytes], end - infoBytes);
@@ -95,9 +96,11 @@ int main(int argc, char** argv) {
   for (int round = 0; round < kRounds; ++round) {
     auto start = std::chrono::steady_clock::now();
     File source = File::OpenForReading(hour);
-    std::optional<SourceTimeline> timeline = ReadSourceTimeline(source);
+    StreamScan scan;
     bench::QuietHost host;
-    levels = timeline ? MeasureLoudness(source, *timeline, host) : LoudnessLevels();
+    levels = ScanStream(source, scan) == StreamScanOutcome::kScanned
+                 ? MeasureLoudness(source, scan.timeline, host)
+                 : LoudnessLevels();
     auto measured = std::chrono::steady_clock::now();
     silences = FindSilences(levels.levels, SilenceSettings());
     auto found = std::chrono::steady_clock::now();

@@ -5,9 +5,11 @@ enable_language(RC)
 # Resources as an object library: a .res inside a static library is dropped by the linker,
 # since nothing refers to it by name.
 add_library(partwell_resources OBJECT resources/partwell.rc)
-target_include_directories(partwell_resources PRIVATE resources)
+target_include_directories(partwell_resources PRIVATE resources ${PARTWELL_GENERATED_DIR})
+set(version_resource_inputs
+  "${CMAKE_SOURCE_DIR}/resources/version_info.rc;${PARTWELL_GENERATED_DIR}/partwell_version.h")
 set_source_files_properties(resources/partwell.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_SOURCE_DIR}/resources/help.txt;${CMAKE_SOURCE_DIR}/resources/partwell.ico;${CMAKE_SOURCE_DIR}/resources/partwell.manifest")
+  "${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_SOURCE_DIR}/resources/help.txt;${CMAKE_SOURCE_DIR}/resources/partwell.ico;${CMAKE_SOURCE_DIR}/resources/partwell.manifest;${version_resource_inputs}")
 
 # The window code, apart from the entry point, so that the tests can create the real windows.
 add_library(partwell_windows STATIC

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the CUE sheet fuzz target with clang (libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs it for a bounded time, 60 seconds unless told
-# otherwise, starting from the committed corpus. Fails on any finding; the input that
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for a bounded time, 60 seconds unless told
+# otherwise, starting from its committed corpus. Fails on any finding; the input that
 # caused it is left in build/fuzz/.
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
@@ -9,13 +9,26 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 jobs=$(nproc)
 
+# Each target: its name, its corpus, its dictionary and the longest input it is given.
+targets=(
+  "cue_sheet_fuzz tests/fuzz/corpus tests/fuzz/cue.dict 65536"
+  "id3v2_fuzz tests/fuzz/id3v2_corpus tests/fuzz/id3v2.dict 65536"
+)
+
 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARTWELL_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-cmake --build build/fuzz --target cue_sheet_fuzz -j"$jobs"
+names=()
+for target in "${targets[@]}"; do names+=("${target%% *}"); done
+cmake --build build/fuzz --target "${names[@]}" -j"$jobs"
 
-# New inputs go to a scratch folder, so the committed corpus only changes by hand.
+# New inputs go to a scratch folder, so the committed corpora only change by hand.
 found=$(mktemp -d)
 trap 'rm -rf "$found"' EXIT
-build/fuzz/tests/fuzz/cue_sheet_fuzz "$found" tests/fuzz/corpus \
-  -dict=tests/fuzz/cue.dict -max_total_time="$seconds" -max_len=65536 -timeout=20 \
-  -rss_limit_mb=2048 -artifact_prefix=build/fuzz/ -print_final_stats=1
+for target in "${targets[@]}"; do
+  read -r name corpus dict maxLen <<<"$target"
+  echo "== $name for $seconds s" >&2
+  mkdir -p "$found/$name"
+  build/fuzz/tests/fuzz/"$name" "$found/$name" "$corpus" \
+    -dict="$dict" -max_total_time="$seconds" -max_len="$maxLen" -timeout=20 \
+    -rss_limit_mb=2048 -artifact_prefix=build/fuzz/ -print_final_stats=1
+done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native tests, the same again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the window program's tests under Wine.
+# UndefinedBehaviorSanitizer, the window program's tests under Wine, and the downloads
+# (the Windows zip and the Debian package, built and checked by scripts/test-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -17,4 +18,5 @@ ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
 if [ -x scripts/test-windows.sh ]; then
   scripts/test-windows.sh
 fi
+scripts/test-package.sh
 scripts/fuzz.sh 60

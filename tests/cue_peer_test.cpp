@@ -14,30 +14,13 @@
 
 #include "split/cue_sheet.h"
 #include "split/track_time.h"
+#include "test_support.h"
 
 namespace partwell {
 namespace {
 
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs a shell command; returns its standard output and error, and its exit status.
-std::string RunShell(const std::string& command, int& status) {
-  std::string output;
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) {
-    status = -1;
-    return output;
-  }
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-  status = pclose(pipe);
-  return output;
-}
+using test::RunShell;
+using test::ShellQuoted;
 
 size_t CountFiles(const std::string& folder, const std::string& suffix) {
   size_t count = 0;

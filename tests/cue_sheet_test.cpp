@@ -58,7 +58,10 @@ TEST(CueSheetRead, TakesTimesArtistsAndTitlesFromTheUsualLayouts) {
       "    TITLE \"He said \"hi\" twice\"\r"
       "    INDEX 01 999:59:74\r"
       "    INDEX 02 999:59:74\r";
-  ExpectTracks(ReadCueSheet(sheet, "live.mp3"),
+  CueSheetResult result = ReadCueSheet(sheet, "live.mp3");
+  EXPECT_EQ(result.discTitle, "Live Album");
+  EXPECT_EQ(result.discPerformer, "The Band");
+  ExpectTracks(result,
                {{"000:00.00", "The Band", "Opening TRACK 01 AUDIO"},
                 {"004:12.51", "Guest", "Unquoted Title"},
                 {"189:05.00", "The Band", "Missing quote"},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 
@@ -36,41 +37,94 @@ bool CrcHolds(const Bytes& frame, size_t lame) {
   return Crc16(frame.data(), lame + 34) == ((frame[lame + 34] << 8) | frame[lame + 35]);
 }
 
-TEST(InfoHeader, FindsAndRewritesTheCounts) {
+TEST(InfoHeader, ReadsAndUpdatesEachKindOfHeader) {
   const unsigned char check[] = "123456789";
   EXPECT_EQ(Crc16(check, 9), 0xBB3D);
+  EXPECT_EQ(Crc16(check + 4, 5, Crc16(check, 4)), 0xBB3D);
 
   Bytes frame = InfoFrame(1000, 417000);
-  std::optional<InfoHeaderLayout> layout = FindInfoHeader(frame.data(), frame.size());
-  ASSERT_TRUE(layout);
-  EXPECT_EQ(layout->framesField, 44u);
-  EXPECT_EQ(layout->bytesField, 48u);
-  EXPECT_EQ(layout->lameTag, 156u);
+  frame[156 + 21] = 0x24;  // delay 576, padding 1404
+  frame[156 + 22] = 0x05;
+  frame[156 + 23] = 0x7C;
+  uint16_t crc = Crc16(frame.data(), 156 + 34);
+  frame[156 + 34] = static_cast<unsigned char>(crc >> 8);
+  frame[156 + 35] = static_cast<unsigned char>(crc);
+  std::optional<VbrHeader> header = ReadVbrHeader(frame.data(), frame.size());
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->kind, VbrHeaderKind::kInfo);
+  EXPECT_EQ(header->framesField, 44u);
+  EXPECT_EQ(header->bytesField, 48u);
+  EXPECT_EQ(header->tocField, 52u);
+  EXPECT_EQ(header->frames, 1000u);
+  ASSERT_TRUE(header->lame);
+  EXPECT_EQ(header->lame->offset, 156u);
+  EXPECT_EQ(header->lame->delay, 576);
+  EXPECT_EQ(header->lame->padding, 1404);
+  EXPECT_TRUE(header->lame->tagCrcHolds && header->lame->trusted);
+
   Bytes before = frame;
-  RewriteInfoHeader(frame.data(), *layout, 10, 4170);
-  EXPECT_EQ(Big32(frame, 44), 9u);  // the Info frame itself is not counted
+  std::array<uint8_t, kXingTocBytes> toc{};
+  toc[1] = 7;
+  VbrHeaderUpdate update;
+  update.audioFrames = 9;
+  update.bytes = 4170;
+  update.toc = &toc;
+  update.padding = 4095;
+  update.musicCrc = 0xABCD;
+  UpdateVbrHeader(frame.data(), *header, update);
+  EXPECT_EQ(Big32(frame, 44), 9u);
   EXPECT_EQ(Big32(frame, 48), 4170u);
+  EXPECT_EQ(frame[53], 7);
   EXPECT_EQ(Big32(frame, 156 + 28), 4170u);
-  EXPECT_TRUE(CrcHolds(frame, 156));
+  std::optional<VbrHeader> reread = ReadVbrHeader(frame.data(), frame.size());
+  ASSERT_TRUE(reread && reread->lame);
+  EXPECT_EQ(reread->lame->delay, 576);
+  EXPECT_EQ(reread->lame->padding, 4095);
+  EXPECT_EQ(reread->lame->musicCrc, 0xABCD);
+  EXPECT_TRUE(reread->lame->tagCrcHolds);
   size_t changed = 0;
   for (size_t i = 0; i < frame.size(); ++i) changed += frame[i] != before[i];
-  EXPECT_LE(changed, 4u + 4 + 4 + 2);
+  EXPECT_LE(changed, 4u + 4 + 1 + 2 + 4 + 2 + 2);
 
+  // A Xing header; one whose LAME CRC fails keeps its extension as it was.
   Bytes xing = InfoFrame(1, 1);
   std::memcpy(&xing[36], "Xing", 4);
-  EXPECT_FALSE(FindInfoHeader(xing.data(), xing.size()));
-  Bytes badCrc = InfoFrame(1, 1);
-  badCrc[100] ^= 1;
-  std::optional<InfoHeaderLayout> noLame = FindInfoHeader(badCrc.data(), badCrc.size());
-  ASSERT_TRUE(noLame);
-  EXPECT_FALSE(noLame->lameTag);
+  xing[100] ^= 1;
+  std::optional<VbrHeader> xingHeader = ReadVbrHeader(xing.data(), xing.size());
+  ASSERT_TRUE(xingHeader && xingHeader->lame);
+  EXPECT_EQ(xingHeader->kind, VbrHeaderKind::kXing);
+  EXPECT_FALSE(xingHeader->lame->tagCrcHolds);
+  Bytes xingBefore = xing;
+  UpdateVbrHeader(xing.data(), *xingHeader, update);
+  EXPECT_TRUE(std::equal(xing.begin() + 156, xing.end(), xingBefore.begin() + 156));
 
-  Bytes mono = test::FrameStream(0xFFF380C4, 208, 1, 0);  // MPEG-2 mono: 9 bytes of side info
+  // MPEG-2 mono: 9 bytes of side information, a frame count alone, a foreign encoder.
+  Bytes mono = test::FrameStream(0xFFF380C4, 208, 1, 0);
   std::memcpy(&mono[13], "Info\0\0\0\x01", 8);
-  std::optional<InfoHeaderLayout> monoLayout = FindInfoHeader(mono.data(), mono.size());
-  ASSERT_TRUE(monoLayout);
-  EXPECT_EQ(monoLayout->framesField, 21u);
-  EXPECT_FALSE(monoLayout->bytesField);
+  std::memcpy(&mono[25], "GOGO1", 5);
+  std::optional<VbrHeader> monoHeader = ReadVbrHeader(mono.data(), mono.size());
+  ASSERT_TRUE(monoHeader && monoHeader->lame);
+  EXPECT_EQ(monoHeader->framesField, 21u);
+  EXPECT_FALSE(monoHeader->bytesField);
+  EXPECT_FALSE(monoHeader->lame->trusted);
+
+  // VBRI at byte 36, whatever the side information.
+  Bytes vbri = test::FrameStream(0xFFFB9064, 417, 1, 0);
+  std::memcpy(&vbri[36], "VBRI", 4);
+  Bytes counts = test::Concat({test::HeaderBytes(54321), test::HeaderBytes(321)});
+  std::copy(counts.begin(), counts.end(), vbri.begin() + 46);
+  std::optional<VbrHeader> vbriHeader = ReadVbrHeader(vbri.data(), vbri.size());
+  ASSERT_TRUE(vbriHeader);
+  EXPECT_EQ(vbriHeader->kind, VbrHeaderKind::kVbri);
+  EXPECT_EQ(vbriHeader->bytes, 54321u);
+  EXPECT_EQ(vbriHeader->frames, 321u);
+
+  // Too short for its fields, or no header at all.
+  EXPECT_FALSE(ReadVbrHeader(frame.data(), 60));
+  EXPECT_FALSE(ReadVbrHeader(test::FrameStream(0xFFFB9064, 417, 1, 0).data(), 417));
+  EXPECT_EQ(XingTocEntry(417, 417000), 0);
+  EXPECT_EQ(XingTocEntry(416999, 417000), 255);
+  EXPECT_EQ(XingTocFrame(99, 1000), 990u);
 }
 
 struct QuietHost : JobHost {
@@ -95,7 +149,7 @@ TEST(InfoHeader, TrackOneOfASplitStatesItsOwnLength) {
     job.entries.push_back(entry);
   }
   QuietHost host;
-  ASSERT_EQ(RunSplit(job, host).outcome, SplitOutcome::kCompleted);
+  ASSERT_EQ(RunSplit(job, host).outcome, JobOutcome::kCompleted);
   Bytes track1 = test::ReadBytes(dir.File("t01.mp3"));
   Bytes track2 = test::ReadBytes(dir.File("t02.mp3"));
   ASSERT_EQ(track1.size(), 39u * 417 + 128);  // 100 blocks of 160 bytes, up to frame 39

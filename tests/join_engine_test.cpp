@@ -45,9 +45,9 @@ TEST(JoinEngine, EachSourceGivesItsBytesLessItsTrailer) {
     test::WriteBytes(dir.File("a.mp3"), c.source);
     test::WriteBytes(dir.File("b.mp3"), test::Concat({Filled(5, 9), test::Id3v1Trailer()}));
     RecordingHost host;
-    JoinResult result =
+    JobReport result =
         RunJoin(dir.File("joined.mp3"), {dir.File("a.mp3"), dir.File("b.mp3"), dir.File("a.mp3")}, host);
-    ASSERT_EQ(result.outcome, JoinOutcome::kCompleted) << result.failureReason;
+    ASSERT_EQ(result.outcome, JobOutcome::kCompleted) << result.failureReason;
     EXPECT_EQ(test::ReadBytes(dir.File("joined.mp3")),
               test::Concat({c.contributes, Filled(5, 9), c.contributes}));
     EXPECT_EQ(host.sources, (std::vector<int>{1, 2, 3}));
@@ -64,8 +64,8 @@ TEST(JoinEngine, TheDestinationIsNeverOneOfTheSources) {
   for (const char* destination : {"a.mp3", "hard.mp3", "soft.mp3"}) {
     SCOPED_TRACE(destination);
     RecordingHost host;
-    JoinResult result = RunJoin(dir.File(destination), {dir.File("b.mp3"), dir.File("a.mp3")}, host);
-    EXPECT_EQ(result.outcome, JoinOutcome::kDestinationIsSource);
+    JobReport result = RunJoin(dir.File(destination), {dir.File("b.mp3"), dir.File("a.mp3")}, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kDestinationIsSource);
     EXPECT_FALSE(result.jobStarted);
     EXPECT_EQ(test::ReadBytes(dir.File("a.mp3")), a);
   }
@@ -80,8 +80,8 @@ TEST(JoinEngine, HaltsAndFailures) {
     SCOPED_TRACE("halt before the first source leaves an empty destination");
     RecordingHost host;
     host.haltAtPoll = 0;
-    JoinResult result = RunJoin(dir.File("out.mp3"), sources, host);
-    EXPECT_EQ(result.outcome, JoinOutcome::kCancelled);
+    JobReport result = RunJoin(dir.File("out.mp3"), sources, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kCancelled);
     EXPECT_TRUE(result.jobStarted);
     EXPECT_TRUE(test::ReadBytes(dir.File("out.mp3")).empty());
   }
@@ -89,30 +89,30 @@ TEST(JoinEngine, HaltsAndFailures) {
     SCOPED_TRACE("halt before the second source");
     RecordingHost host;
     host.haltAtPoll = 1;
-    EXPECT_EQ(RunJoin(dir.File("out.mp3"), sources, host).outcome, JoinOutcome::kCancelled);
+    EXPECT_EQ(RunJoin(dir.File("out.mp3"), sources, host).outcome, JobOutcome::kCancelled);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mp3")), Filled(1000, 1));
   }
   {
     SCOPED_TRACE("a source that cannot be opened");
     RecordingHost host;
-    JoinResult result = RunJoin(dir.File("out.mp3"), {dir.File("a.mp3"), dir.File("gone.mp3")}, host);
-    EXPECT_EQ(result.outcome, JoinOutcome::kFileError);
+    JobReport result = RunJoin(dir.File("out.mp3"), {dir.File("a.mp3"), dir.File("gone.mp3")}, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
     EXPECT_EQ(result.failedPath, dir.File("gone.mp3"));
     EXPECT_EQ(test::ReadBytes(dir.File("out.mp3")), Filled(1000, 1));
   }
   {
     SCOPED_TRACE("a destination that cannot be created");
     RecordingHost host;
-    JoinResult result = RunJoin(dir.File("no/out.mp3"), sources, host);
-    EXPECT_EQ(result.outcome, JoinOutcome::kFileError);
+    JobReport result = RunJoin(dir.File("no/out.mp3"), sources, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
     EXPECT_FALSE(result.jobStarted);
   }
   {
     SCOPED_TRACE("a write that fails");
     std::filesystem::create_symlink("/dev/full", dir.File("full.mp3"));
     RecordingHost host;
-    JoinResult result = RunJoin(dir.File("full.mp3"), sources, host);
-    EXPECT_EQ(result.outcome, JoinOutcome::kFileError);
+    JobReport result = RunJoin(dir.File("full.mp3"), sources, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
     EXPECT_EQ(result.failedPath, dir.File("full.mp3"));
   }
 }

@@ -24,15 +24,11 @@
 #include <string>
 #include <vector>
 
-#ifndef PARTWELL_CLI
-#error "PARTWELL_CLI must name the mp3partwell program"
-#endif
-
-namespace fs = std::filesystem;
+#include "e2e_support.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using namespace partwell::e2e;
 
 constexpr char kSplitDone[] = "Track creation completed successfully.";
 constexpr char kJoinDone[] = "Track joining completed successfully.";
@@ -61,75 +57,7 @@ constexpr size_t kTrailerBytes = 128;
 constexpr uint64_t k4GiB = uint64_t{1} << 32;
 
 // ---------------------------------------------------------------------------------------
-// The temporary workspace: one folder per test process, removed when the tests end.
-
-class Workspace : public ::testing::Environment {
- public:
-  static const fs::path& Root() {
-    static const fs::path root = [] {
-      const char* tmp = std::getenv("TMPDIR");
-      std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/partwell real XXXXXX";
-      if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-      created_ = true;
-      return fs::path(pattern);
-    }();
-    return root;
-  }
-
-  // A new, empty folder whose name starts with `stem`.
-  static fs::path NewFolder(const std::string& stem) {
-    static int serial = 0;
-    fs::path folder = Root() / (stem + " " + std::to_string(++serial));
-    fs::create_directories(folder);
-    return folder;
-  }
-
-  void TearDown() override {
-    std::error_code ignored;
-    if (created_) fs::remove_all(Root(), ignored);
-  }
-
- private:
-  static inline bool created_ = false;
-};
-
-[[maybe_unused]] ::testing::Environment* const kWorkspace =
-    ::testing::AddGlobalTestEnvironment(new Workspace);
-
-// ---------------------------------------------------------------------------------------
 // Files
-
-Bytes ReadRange(const fs::path& path, uint64_t offset, size_t length) {
-  Bytes bytes(length);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error("cannot open " + path.string());
-  size_t got = 0;
-  while (got < length) {
-    ssize_t n = ::pread(fd, bytes.data() + got, length - got, static_cast<off_t>(offset + got));
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  bytes.resize(got);
-  return bytes;
-}
-
-Bytes ReadBytes(const fs::path& path) {
-  return ReadRange(path, 0, static_cast<size_t>(fs::file_size(path)));
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteBytes(const fs::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
 
 void WriteAt(int fd, uint64_t offset, const Bytes& bytes) {
   if (::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) !=
@@ -156,68 +84,8 @@ uint32_t BigEndian32(const unsigned char* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-// Compares without printing megabytes when the bytes differ.
-::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-  return ::testing::AssertionFailure()
-         << actual.size() << " bytes where " << expected.size()
-         << " were expected; the first difference is at byte " << (diff.first - actual.begin());
-}
-
 // ---------------------------------------------------------------------------------------
 // Running programs
-
-struct Outcome {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-std::ostream& operator<<(std::ostream& os, const Outcome& o) {
-  return os << "exit " << o.exit << "\n--- stdout\n" << o.out << "--- stderr\n" << o.err;
-}
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs `argv` in the folder `in` (by default the test's own).
-Outcome Run(const std::vector<std::string>& argv, const fs::path& in = {}) {
-  static int serial = 0;
-  std::string stem = (Workspace::Root() / ("run " + std::to_string(++serial))).string();
-  std::string command = in.empty() ? "" : "cd " + Quote(in) + " && ";
-  for (const std::string& arg : argv) command += Quote(arg) + " ";
-  command += "</dev/null >" + Quote(stem + ".out") + " 2>" + Quote(stem + ".err");
-  int status = std::system(command.c_str());
-  Outcome outcome;
-  outcome.exit = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  outcome.out = ReadText(stem + ".out");
-  outcome.err = ReadText(stem + ".err");
-  fs::remove(stem + ".out");
-  fs::remove(stem + ".err");
-  return outcome;
-}
-
-// Runs a tool that must succeed: making the test's sources, decoding.
-Outcome MustRun(const std::vector<std::string>& argv) {
-  Outcome outcome = Run(argv);
-  if (outcome.exit != 0) {
-    std::ostringstream what;
-    what << argv[0] << " failed (is it installed? scripts/deps.sh native installs it): "
-         << outcome;
-    throw std::runtime_error(what.str());
-  }
-  return outcome;
-}
-
-// Runs mp3partwell; a run that passes `seconds` is stopped and fails.
-Outcome Cli(std::vector<std::string> args, int seconds = 60, const fs::path& in = {}) {
-  args.insert(args.begin(), {"timeout", std::to_string(seconds), PARTWELL_CLI});
-  return Run(args, in);
-}
 
 Outcome Split(const fs::path& source, const std::string& times, const fs::path& folder,
               std::vector<std::string> more = {}) {
@@ -230,19 +98,6 @@ Outcome Join(const fs::path& destination, const std::vector<fs::path>& sources, 
   std::vector<std::string> args = {"join", destination};
   args.insert(args.end(), sources.begin(), sources.end());
   return Cli(args, seconds);
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// The job's progress on standard error names every unit of work, like "Creating... [001]".
-void CheckProgress(const Outcome& o, const char* format, size_t units) {
-  for (size_t unit = 1; unit <= units; ++unit) {
-    char line[64];
-    std::snprintf(line, sizeof line, format, unit);
-    EXPECT_TRUE(Contains(o.err, line)) << "no progress \"" << line << "\" in\n" << o;
-  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -629,18 +484,6 @@ std::vector<std::string> TagArguments(Tags tags) {
     case Tags::kBoth: return {"--add-id3v2", "--tt", "Evening Take", "--ta", "Partwell Trio"};
   }
   return {};
-}
-
-// Makes `name` in the sources folder with `make` the first time it is asked for.
-fs::path Made(const std::string& name, const std::function<void(const fs::path&)>& make) {
-  static std::map<std::string, fs::path> made;
-  auto found = made.find(name);
-  if (found != made.end()) return found->second;
-  static const fs::path folder = Workspace::NewFolder("sources");
-  fs::path path = folder / name;
-  make(path);
-  made[name] = path;
-  return path;
 }
 
 fs::path Wave(int sampleRate, int channels) {

@@ -23,7 +23,7 @@
 
 #include "analysis/loudness_levels.h"
 #include "analysis/silence_finder.h"
-#include "analysis/source_timeline.h"
+#include "mpeg/stream_scan.h"
 #include "test_support.h"
 
 #ifndef PARTWELL_CLI
@@ -392,17 +392,22 @@ std::vector<float> ReferenceLevels(const Source& source, const test::TempDir& di
   return levels;
 }
 
+// The levels of a file on the timeline its stream scan gives.
+LoudnessLevels LevelsOf(const std::string& mp3, JobHost& host) {
+  File file = File::OpenForReading(mp3);
+  StreamScan scan;
+  if (ScanStream(file, scan) != StreamScanOutcome::kScanned) return LoudnessLevels();
+  return MeasureLoudness(file, scan.timeline, host);
+}
+
 TEST_F(RealSilences, LevelsMatchAnIndependentDecoder) {
   std::vector<const Source*> all;
   for (const Source& s : sources_) all.push_back(&s);
   for (const Source& s : timelineSources_) all.push_back(&s);
   for (const Source* source : all) {
     SCOPED_TRACE(source->mp3);
-    File file = File::OpenForReading(source->mp3);
-    std::optional<SourceTimeline> timeline = ReadSourceTimeline(file);
-    ASSERT_TRUE(timeline);
     QuietHost host;
-    LoudnessLevels ours = MeasureLoudness(file, *timeline, host);
+    LoudnessLevels ours = LevelsOf(source->mp3, host);
     ASSERT_EQ(ours.outcome, LevelsOutcome::kCompleted);
     std::vector<float> theirs = ReferenceLevels(*source, *dir_);
     ASSERT_EQ(ours.levels.size(), theirs.size());
@@ -436,11 +441,8 @@ class PercentHost : public JobHost {
 TEST_F(RealSilences, ProgressAndHalt) {
   for (int haltAt : {101, 30}) {
     SCOPED_TRACE(haltAt);
-    File file = File::OpenForReading(sources_.front().mp3);
-    std::optional<SourceTimeline> timeline = ReadSourceTimeline(file);
-    ASSERT_TRUE(timeline);
     PercentHost host(haltAt);
-    LoudnessLevels levels = MeasureLoudness(file, *timeline, host);
+    LoudnessLevels levels = LevelsOf(sources_.front().mp3, host);
     ASSERT_GE(host.percents.size(), 3u);
     EXPECT_EQ(host.percents.front(), 0);
     EXPECT_TRUE(std::is_sorted(host.percents.begin(), host.percents.end()));

@@ -183,9 +183,9 @@ TEST_F(SplitEngineTest, TracksMatchTheBlockByBlockAlgorithm) {
     job.equalSegments = c.equal;
     std::vector<Bytes> expected = ReferenceSplit(c.file, job);
     RecordingHost host;
-    SplitResult result = RunSplit(job, host);
-    ASSERT_EQ(result.outcome, SplitOutcome::kCompleted) << result.failureReason;
-    EXPECT_EQ(result.tracksWritten, static_cast<int>(expected.size()));
+    JobReport result = RunSplit(job, host);
+    ASSERT_EQ(result.outcome, JobOutcome::kCompleted) << result.failureReason;
+    EXPECT_EQ(result.unitsDone, static_cast<int>(expected.size()));
     EXPECT_EQ(FilesWritten(), expected.size());
     EXPECT_EQ(host.tracks.size(), expected.size());
     std::vector<Bytes> tracks = Tracks(expected.size());
@@ -200,7 +200,7 @@ TEST_F(SplitEngineTest, WorkedExampleOfTheFirstTracks) {
   // 100 blocks of 160 bytes, then on to the next header at 39 x 417 bytes.
   SplitJob job = Job(test::FrameStream(k128, 417, 200), Entries({"0:00", "0:01", "0:02"}));
   RecordingHost host;
-  ASSERT_EQ(RunSplit(job, host).outcome, SplitOutcome::kCompleted);
+  ASSERT_EQ(RunSplit(job, host).outcome, JobOutcome::kCompleted);
   std::vector<Bytes> tracks = Tracks(3);
   EXPECT_EQ(tracks[0].size(), 39u * 417);
   EXPECT_EQ(tracks[1].size(), 78u * 417 - 39 * 417);
@@ -213,14 +213,14 @@ TEST_F(SplitEngineTest, ChecksComeInOrderBeforeAnythingIsOpened) {
     std::string nameTemplate;
     std::vector<TrackEntry> entries;
     bool equal;
-    SplitOutcome outcome;
+    JobOutcome outcome;
   };
   const Case cases[] = {
-      {"bad template first", "a:b", {}, true, SplitOutcome::kInvalidTemplate},
-      {"equal segments, empty list", "x", {}, true, SplitOutcome::kEqualSegmentsNeedOffset},
+      {"bad template first", "a:b", {}, true, JobOutcome::kInvalidTemplate},
+      {"equal segments, empty list", "x", {}, true, JobOutcome::kEqualSegmentsNeedOffset},
       {"equal segments, marker only", "x", Entries({"0:00"}), true,
-       SplitOutcome::kEqualSegmentsNeedOffset},
-      {"empty list", "x", {}, false, SplitOutcome::kEmptyList},
+       JobOutcome::kEqualSegmentsNeedOffset},
+      {"empty list", "x", {}, false, JobOutcome::kEmptyList},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,7 +228,7 @@ TEST_F(SplitEngineTest, ChecksComeInOrderBeforeAnythingIsOpened) {
     job.nameTemplate = c.nameTemplate;
     job.equalSegments = c.equal;
     RecordingHost host;
-    SplitResult result = RunSplit(job, host);
+    JobReport result = RunSplit(job, host);
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_FALSE(result.jobStarted);
     EXPECT_FALSE(host.started);
@@ -237,8 +237,8 @@ TEST_F(SplitEngineTest, ChecksComeInOrderBeforeAnythingIsOpened) {
   SplitJob missing = Job({}, Entries({"0:00"}));
   missing.sourcePath = dir.File("missing.mp3");
   RecordingHost host;
-  SplitResult result = RunSplit(missing, host);
-  EXPECT_EQ(result.outcome, SplitOutcome::kFileError);
+  JobReport result = RunSplit(missing, host);
+  EXPECT_EQ(result.outcome, JobOutcome::kFileError);
   EXPECT_FALSE(result.jobStarted);
 }
 
@@ -249,8 +249,8 @@ TEST_F(SplitEngineTest, HaltTakesEffectBeforeTheNextTrack) {
     SplitJob job = Job(test::FrameStream(k128, 417, 500), Entries({"0:00", "0:01", "0:02", "0:03", "0:04"}));
     RecordingHost host;
     host.haltAtPoll = haltAt;
-    SplitResult result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, SplitOutcome::kCancelled);
+    JobReport result = RunSplit(job, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kCancelled);
     EXPECT_TRUE(result.jobStarted);
     EXPECT_EQ(FilesWritten(), static_cast<size_t>(haltAt));
   }
@@ -264,8 +264,8 @@ TEST_F(SplitEngineTest, FileErrorsEndTheJobAndNeverTouchTheSource) {
     job.folder.clear();
     job.nameTemplate = "%file%";  // "source.mp3" in the source's own folder
     RecordingHost host;
-    SplitResult result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, SplitOutcome::kFileError);
+    JobReport result = RunSplit(job, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
     EXPECT_EQ(result.failedPath, job.sourcePath);
     EXPECT_EQ(test::ReadBytes(job.sourcePath), source);
   }
@@ -274,7 +274,7 @@ TEST_F(SplitEngineTest, FileErrorsEndTheJobAndNeverTouchTheSource) {
     SplitJob job = Job(source, Entries({"0:00", "0:01"}));
     job.nameTemplate = std::string(256, 'n');
     RecordingHost host;
-    EXPECT_EQ(RunSplit(job, host).outcome, SplitOutcome::kFileError);
+    EXPECT_EQ(RunSplit(job, host).outcome, JobOutcome::kFileError);
     EXPECT_EQ(FilesWritten(), 0u);
   }
   {
@@ -282,9 +282,9 @@ TEST_F(SplitEngineTest, FileErrorsEndTheJobAndNeverTouchTheSource) {
     SplitJob job = Job(source, Entries({"0:00", "0:01"}));
     std::filesystem::create_symlink("/dev/full", dir.File("out/source - 02.mp3"));
     RecordingHost host;
-    SplitResult result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, SplitOutcome::kFileError);
-    EXPECT_EQ(result.tracksWritten, 1);
+    JobReport result = RunSplit(job, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
+    EXPECT_EQ(result.unitsDone, 1);
     EXPECT_EQ(result.failedPath, dir.File("out/source - 02.mp3"));
   }
   {
@@ -292,8 +292,8 @@ TEST_F(SplitEngineTest, FileErrorsEndTheJobAndNeverTouchTheSource) {
     SplitJob job = Job(source, Entries({"0:00"}));
     job.folder = dir.File("nowhere/");
     RecordingHost host;
-    SplitResult result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, SplitOutcome::kFileError);
+    JobReport result = RunSplit(job, host);
+    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
     EXPECT_TRUE(result.jobStarted);
     EXPECT_FALSE(result.failureReason.empty());
   }

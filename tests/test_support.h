@@ -36,5 +36,22 @@ Bytes FrameStream(uint32_t word, size_t frameBytes, size_t count, unsigned char 
 Bytes Id3v1Trailer(const std::string& title = "A title");
 
 Bytes Concat(std::initializer_list<Bytes> parts);
+// The bytes of `text`, as they are.
+Bytes TextBytes(const std::string& text);
+
+// ID3v2 tags written byte by byte from the format's rules, for the tag reader to meet forms
+// that no tool writes. A frame of a v2.2, v2.3 or v2.4 tag (its size in 24 bits, 32 bits or
+// 28 syncsafe bits; v2.2 has no flags):
+Bytes Id3v2FrameBytes(int version, const std::string& id, const Bytes& content, uint16_t flags = 0);
+// A tag of `version` around `body` (extended header and frames, unsynchronised as the flags
+// say), with a footer when flag 0x10 is set.
+Bytes Id3v2TagBytes(int version, unsigned char flags, const Bytes& body);
+// Unsynchronisation: a zero after every 0xFF that comes before 0xE0 or more, a zero, or the end.
+Bytes Unsynchronised(const Bytes& bytes);
+
+// `text` as one word for /bin/sh.
+std::string ShellQuoted(const std::string& text);
+// Runs a shell command; returns its standard output and error, and its exit status.
+std::string RunShell(const std::string& command, int& status);
 
 }  // namespace partwell::test

@@ -3,6 +3,7 @@
      drive-window.exe text PAGE ID TEXT   set the text of control ID on page PAGE (split|join)
      drive-window.exe click PAGE ID       press button ID on page PAGE
      drive-window.exe item PAGE TEXT      append TEXT to the page's list box
+     drive-window.exe quit                press the main window's Quit button
    Exits 1 when the window or the control is not there. */
 #include <windows.h>
 #include <stdio.h>
@@ -18,7 +19,12 @@ static HWND FindPage(HWND main, int markerId) {
 
 int main(int argc, char** argv) {
   HWND main = FindWindowA("#32770", "MP3 Partwell v1.5");
-  if (!main || argc < 3) return 1;
+  if (!main || argc < 2) return 1;
+  if (strcmp(argv[1], "quit") == 0) {
+    HWND quit = GetDlgItem(main, 1027);
+    return !PostMessageA(main, WM_COMMAND, MAKEWPARAM(1027, BN_CLICKED), (LPARAM)quit);
+  }
+  if (argc < 3) return 1;
   if (strcmp(argv[1], "tab") == 0) {
     HWND tabs = GetDlgItem(main, 1044);
     int target = atoi(argv[2]);

@@ -61,7 +61,7 @@ bool DecodesAVbriFrame(mpg123_handle* mh, uint64_t& samplesPerFrame) {
       bodyBytes < kVbriBodyOffset + 4) {
     return false;
   }
-  samplesPerFrame = static_cast<uint64_t>(Layer3SamplesPerFrame(static_cast<uint32_t>(header)));
+  samplesPerFrame = static_cast<uint64_t>(SamplesPerFrame(static_cast<uint32_t>(header)));
   return std::memcmp(body + kVbriBodyOffset, "VBRI", 4) == 0;
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/source_timeline.h"
 #include "io/file.h"
+#include "mpeg/stream_scan.h"
 #include "shell/job_host.h"
 
 namespace partwell {

@@ -1,6 +1,6 @@
 #include "analysis/silence_search.h"
 
-#include "analysis/source_timeline.h"
+#include "mpeg/stream_scan.h"
 
 namespace partwell {
 
@@ -13,18 +13,19 @@ SilenceSearch SearchSilences(const std::string& path, const SilenceSettings& set
     search.failureReason = SystemErrorText(source.LastError());
     return search;
   }
-  std::optional<SourceTimeline> timeline = ReadSourceTimeline(source);
-  if (!timeline) {
+  StreamScan scan;
+  StreamScanOutcome scanned = ScanStream(source, scan);
+  if (scanned != StreamScanOutcome::kScanned) {
     search.outcome = LevelsOutcome::kNoAudio;
-    if (source.LastError() != 0) {
+    if (scanned == StreamScanOutcome::kReadFailed) {
       search.outcome = LevelsOutcome::kReadFailed;
-      search.failureReason = SystemErrorText(source.LastError());
+      search.failureReason = ReadFailureText(source);
     }
     return search;
   }
   host.JobStarted();
   search.jobStarted = true;
-  LoudnessLevels levels = MeasureLoudness(source, *timeline, host);
+  LoudnessLevels levels = MeasureLoudness(source, scan.timeline, host);
   search.outcome = levels.outcome;
   search.failureReason = levels.failureReason;
   if (levels.outcome == LevelsOutcome::kCompleted) {

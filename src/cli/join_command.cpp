@@ -12,18 +12,9 @@ namespace {
 
 int Join(const std::string& destination, const std::vector<std::string>& sources) {
   ConsoleJobHost host("Joining... [%03d]");
-  JoinResult result = RunJoin(destination, sources, host);
+  JobReport report = RunJoin(destination, sources, host);
   host.Done();
-  if (result.outcome == JoinOutcome::kCancelled) {
-    std::fprintf(stderr, "Track joining has been cancelled.\n");
-    return kExitFailed;
-  }
-  if (result.outcome != JoinOutcome::kCompleted) {
-    ReportFailure(JoinOutcomeText(result.outcome), result.failedPath, result.failureReason);
-    return kExitFailed;
-  }
-  std::printf("%s\n", JoinOutcomeText(result.outcome));
-  return kExitDone;
+  return ReportJob(report);
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "partwell_version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Splits MP3 files into tracks and joins MP3 files, without re-encoding."};
   app.name("mp3partwell");
   app.require_subcommand(1);
-  app.set_version_flag("--version", "mp3partwell 1.5");
+  app.set_version_flag("--version", "mp3partwell " PARTWELL_VERSION);
   int exitCode = partwell::cli::kExitDone;
   partwell::cli::AddProbeCommand(app, exitCode);
   partwell::cli::AddSplitCommand(app, exitCode);

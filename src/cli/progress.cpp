@@ -42,4 +42,17 @@ void ReportFailure(const char* message, const std::string& path, const std::stri
   if (!path.empty()) std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
 }
 
+int ReportJob(const JobReport& report) {
+  if (report.completed()) {
+    std::printf("%s\n", JobReportText(report));
+    return 0;
+  }
+  if (report.kind == JobKind::kJoin && report.outcome == JobOutcome::kCancelled) {
+    std::fprintf(stderr, "Track joining has been cancelled.\n");
+  } else {
+    ReportFailure(JobReportText(report), report.failedPath, report.failureReason);
+  }
+  return 1;
+}
+
 }  // namespace partwell::cli

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/job_host.h"
+#include "shell/job_report.h"
 
 namespace partwell::cli {
 
@@ -39,5 +40,10 @@ class ConsoleJobHost : public JobHost {
 
 // Prints a failure to standard error: the message, then the file and the system's reason.
 void ReportFailure(const char* message, const std::string& path, const std::string& reason);
+
+// Prints how a job ended: a completed job's message on standard output, anything else on
+// standard error (a cancelled join, which the window program passes over in silence, too).
+// Returns the exit code.
+int ReportJob(const JobReport& report);
 
 }  // namespace partwell::cli

@@ -54,7 +54,7 @@ int Split(const SplitOptions& options) {
   ProbeResult probe = ProbeSourceFile(options.source);
   if (probe.outcome == ProbeOutcome::kCannotOpen) {
     File file = File::OpenForReading(options.source);
-    ReportFailure(SplitOutcomeText(SplitOutcome::kFileError), options.source,
+    ReportFailure(JobOutcomeText(JobKind::kSplit, JobOutcome::kFileError), options.source,
                   SystemErrorText(file.LastError()));
     return kExitFailed;
   }
@@ -74,14 +74,9 @@ int Split(const SplitOptions& options) {
   job.firstFrame = probe.firstFrame;
 
   ConsoleJobHost host("Creating... [%03d]");
-  SplitResult result = RunSplit(job, host);
+  JobReport report = RunSplit(job, host);
   host.Done();
-  if (result.outcome != SplitOutcome::kCompleted) {
-    ReportFailure(SplitOutcomeText(result.outcome), result.failedPath, result.failureReason);
-    return kExitFailed;
-  }
-  std::printf("%s\n", SplitOutcomeText(result.outcome));
-  return kExitDone;
+  return ReportJob(report);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@ namespace {
 
 constexpr size_t kCopyBufferBytes = 1 << 20;
 
-JoinResult Failed(JoinResult result, const std::string& path, const std::string& reason) {
-  result.outcome = JoinOutcome::kFileError;
+JobReport Failed(JobReport result, const std::string& path, const std::string& reason) {
+  result.outcome = JobOutcome::kFileError;
   result.failedPath = path;
   result.failureReason = reason;
   return result;
@@ -20,14 +20,15 @@ JoinResult Failed(JoinResult result, const std::string& path, const std::string&
 
 }  // namespace
 
-JoinResult RunJoin(const std::string& destination, const std::vector<std::string>& sources,
-                   JobHost& host) {
-  JoinResult result;
+JobReport RunJoin(const std::string& destination, const std::vector<std::string>& sources,
+                  JobHost& host) {
+  JobReport result;
+  result.kind = JobKind::kJoin;
   // Creating the destination empties it: it must not be one of the sources, by any name.
   if (std::optional<FileIdentity> existing = IdentifyPath(destination)) {
     for (const std::string& source : sources) {
       if (IdentifyPath(source) == existing) {
-        result.outcome = JoinOutcome::kDestinationIsSource;
+        result.outcome = JobOutcome::kDestinationIsSource;
         return result;
       }
     }
@@ -39,7 +40,7 @@ JoinResult RunJoin(const std::string& destination, const std::vector<std::string
 
   for (size_t i = 0; i < sources.size(); ++i) {
     if (host.HaltRequested()) {
-      result.outcome = JoinOutcome::kCancelled;
+      result.outcome = JobOutcome::kCancelled;
       if (!out.Close()) return Failed(result, destination, SystemErrorText(out.LastError()));
       return result;
     }
@@ -55,26 +56,11 @@ JoinResult RunJoin(const std::string& destination, const std::vector<std::string
       return readFailed ? Failed(result, sources[i], ReadFailureText(source))
                         : Failed(result, destination, SystemErrorText(out.LastError()));
     }
-    ++result.sourcesJoined;
+    ++result.unitsDone;
   }
   if (!out.Close()) return Failed(result, destination, SystemErrorText(out.LastError()));
-  result.outcome = JoinOutcome::kCompleted;
+  result.outcome = JobOutcome::kCompleted;
   return result;
-}
-
-const char* JoinOutcomeText(JoinOutcome outcome) {
-  switch (outcome) {
-    case JoinOutcome::kCompleted:
-      return "Track joining completed successfully.";
-    case JoinOutcome::kCancelled:
-      return "";
-    case JoinOutcome::kDestinationIsSource:
-      return "The destination file is also one of the tracks to join.  Please choose another "
-             "destination.";
-    case JoinOutcome::kFileError:
-      break;
-  }
-  return "There has been a file error while trying to join tracks.  Please try again.";
 }
 
 }  // namespace partwell

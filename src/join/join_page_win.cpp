@@ -80,20 +80,9 @@ struct JoinWorkerJob {
 DWORD WINAPI JoinWorker(void* parameter) {
   std::unique_ptr<JoinWorkerJob> work(static_cast<JoinWorkerJob*>(parameter));
   PageJobHost host(work->page, kJoinJobTexts);
-  JoinResult result = RunJoin(work->destination, work->sources, host);
-  EndJob(work->page, kJoinJobTexts, result.jobStarted);
-  switch (result.outcome) {
-    case JoinOutcome::kCompleted:
-      ShowPageMessage(work->page, JoinOutcomeText(result.outcome), MB_OK | MB_ICONINFORMATION);
-      return 1;
-    case JoinOutcome::kCancelled:
-      return 0;
-    case JoinOutcome::kDestinationIsSource:
-    case JoinOutcome::kFileError:
-      ShowPageMessage(work->page, JoinOutcomeText(result.outcome), MB_OK | MB_ICONWARNING);
-      return 0;
-  }
-  return 0;
+  JobReport report = RunJoin(work->destination, work->sources, host);
+  EndJob(work->page, kJoinJobTexts, report);
+  return report.completed() ? 1 : 0;
 }
 
 // Reads the destination and the list on the user-interface thread, at the click that
@@ -122,7 +111,7 @@ void StartJoinJob(HWND page) {
     return;
   }
   if (!StartOrHaltJob(page, kJoinJobTexts, ReadJoinJob, JoinWorker)) {
-    ShowPageMessage(page, JoinOutcomeText(JoinOutcome::kFileError), MB_OK | MB_ICONWARNING);
+    ShowPageMessage(page, JobOutcomeText(JobKind::kJoin, JobOutcome::kFileError), MB_OK | MB_ICONWARNING);
   }
 }
 

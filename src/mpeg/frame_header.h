@@ -1,5 +1,5 @@
-// The MPEG audio frame header word and the validity test shared by the source probe
-// and the split engine's re-synchronisation.
+// The MPEG audio frame header word, the validity test shared by the source probe and the
+// split engine's re-synchronisation, and the sizes that follow from a header.
 //
 //   AAAAAAAA AAABBCCD EEEEFFGH IIJJKLMM
 //   A sync (11 bits, all ones)   B version (11 MPEG-1, 10 MPEG-2, 00 MPEG-2.5, 01 reserved)
@@ -41,5 +41,19 @@ int Layer3SamplesPerFrame(uint32_t word);
 // Length in bytes of the Layer III frame that the header begins, padding included;
 // 0 for free format or a reserved sampling rate.
 int Layer3FrameLength(uint32_t word);
+
+// Length in bytes of the frame that a header of any layer begins, padding included; 0 for
+// free format, a reserved layer, version or sampling rate, or bit rate index 15.
+int FrameLength(uint32_t word);
+// Samples per channel in a frame of any layer: 384 (I), 1152 (II, MPEG-1 III), 576 (LSF III).
+int SamplesPerFrame(uint32_t word);
+constexpr int ChannelCount(uint32_t word) { return HeaderIsMono(word) ? 1 : 2; }
+constexpr bool HeaderHasCrc(uint32_t word) { return ((word >> 16) & 1) == 0; }
+// Bytes of Layer III side information after the header (and its CRC, when there is one):
+// 32 or 17 for MPEG-1 stereo or mono, 17 or 9 for MPEG-2 and 2.5.
+int Layer3SideInfoBytes(uint32_t word);
+
+// Whether two headers belong to one stream: the same version, layer and sampling rate.
+constexpr bool SameStream(uint32_t a, uint32_t b) { return ((a ^ b) & 0xFFFE0C00u) == 0; }
 
 }  // namespace partwell

@@ -7,34 +7,91 @@
 namespace partwell {
 namespace {
 
-constexpr uint32_t kFramesFlag = 1;
-constexpr uint32_t kBytesFlag = 2;
-constexpr uint32_t kTocFlag = 4;
-constexpr uint32_t kQualityFlag = 8;
-constexpr size_t kTocBytes = 100;
-// Within the LAME extension: music length, then the tag's own CRC, which covers the
-// frame from its first byte up to that CRC.
-constexpr size_t kLameMusicLength = 28;
-constexpr size_t kLameTagCrc = 34;
-constexpr size_t kLameTagBytes = 36;
+// VBRI: the marker at byte 36 of the frame, then version, delay and quality (2 bytes each),
+// bytes and frames (4 each).
+constexpr size_t kVbriOffset = 36;
+constexpr size_t kVbriBytes = 10;
+constexpr size_t kVbriFrames = 14;
+constexpr size_t kVbriFixedBytes = 26;
 
-size_t SideInfoBytes(uint32_t header) {
-  bool mono = HeaderIsMono(header);
-  if (HeaderVersion(header) == MpegVersion::kMpeg1) return mono ? 17 : 32;
-  return mono ? 9 : 17;
+uint16_t ReadBigEndian16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+void WriteBigEndian16(unsigned char* p, uint16_t value) {
+  p[0] = static_cast<unsigned char>(value >> 8);
+  p[1] = static_cast<unsigned char>(value);
 }
 
-void WriteBig32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
+bool StartsWith(const char* text, const char* prefix) {
+  return std::memcmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+LameExtension ReadLameExtension(const unsigned char* frame, size_t at) {
+  const unsigned char* p = frame + at;
+  LameExtension lame;
+  lame.offset = at;
+  std::memcpy(lame.encoder, p, sizeof lame.encoder);
+  lame.delay = (p[kLameDelayPadding] << 4) | (p[kLameDelayPadding + 1] >> 4);
+  lame.padding = ((p[kLameDelayPadding + 1] & 15) << 8) | p[kLameDelayPadding + 2];
+  lame.musicLength = ReadBigEndian32(p + kLameMusicLength);
+  lame.musicCrc = ReadBigEndian16(p + kLameMusicCrc);
+  lame.tagCrcHolds = Crc16(frame, at + kLameTagCrc) == ReadBigEndian16(p + kLameTagCrc);
+  lame.trusted = StartsWith(lame.encoder, "LAME") || StartsWith(lame.encoder, "Lavf") ||
+                 StartsWith(lame.encoder, "Lavc");
+  return lame;
+}
+
+std::optional<VbrHeader> ReadXingHeader(const unsigned char* frame, size_t length, size_t at) {
+  if (at + 8 > length) return std::nullopt;
+  VbrHeader header;
+  if (std::memcmp(frame + at, "Xing", 4) == 0) {
+    header.kind = VbrHeaderKind::kXing;
+  } else if (std::memcmp(frame + at, "Info", 4) == 0) {
+    header.kind = VbrHeaderKind::kInfo;
+  } else {
+    return std::nullopt;
+  }
+  header.offset = at;
+  header.flags = ReadBigEndian32(frame + at + 4);
+  size_t next = at + 8;
+  auto field = [&](uint32_t flag, size_t bytes) -> std::optional<size_t> {
+    if (!(header.flags & flag)) return std::nullopt;
+    size_t here = next;
+    next += bytes;
+    return here;
+  };
+  header.framesField = field(kXingFramesFlag, 4);
+  header.bytesField = field(kXingBytesFlag, 4);
+  header.tocField = field(kXingTocFlag, kXingTocBytes);
+  field(kXingQualityFlag, 4);
+  if (next > length) return std::nullopt;
+  if (header.framesField) header.frames = ReadBigEndian32(frame + *header.framesField);
+  if (header.bytesField) header.bytes = ReadBigEndian32(frame + *header.bytesField);
+  // An extension is there when its encoder string does not begin with a zero byte.
+  if (next + kLameExtensionBytes <= length && frame[next] != 0) {
+    header.lame = ReadLameExtension(frame, next);
+  }
+  return header;
+}
+
+std::optional<VbrHeader> ReadVbriHeader(const unsigned char* frame, size_t length) {
+  if (kVbriOffset + kVbriFixedBytes > length ||
+      std::memcmp(frame + kVbriOffset, "VBRI", 4) != 0) {
+    return std::nullopt;
+  }
+  VbrHeader header;
+  header.kind = VbrHeaderKind::kVbri;
+  header.offset = kVbriOffset;
+  header.flags = kXingFramesFlag | kXingBytesFlag;
+  header.bytesField = kVbriOffset + kVbriBytes;
+  header.framesField = kVbriOffset + kVbriFrames;
+  header.bytes = ReadBigEndian32(frame + *header.bytesField);
+  header.frames = ReadBigEndian32(frame + *header.framesField);
+  return header;
 }
 
 }  // namespace
 
-uint16_t Crc16(const unsigned char* data, size_t length) {
-  uint16_t crc = 0;
+uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
   for (size_t i = 0; i < length; ++i) {
     crc ^= data[i];
     for (int bit = 0; bit < 8; ++bit) {
@@ -44,46 +101,37 @@ uint16_t Crc16(const unsigned char* data, size_t length) {
   return crc;
 }
 
-std::optional<InfoHeaderLayout> FindInfoHeader(const unsigned char* frame, size_t length) {
-  if (length < 4) return std::nullopt;
-  uint32_t header = ReadBigEndian32(frame);
-  if (!IsFrameHeader(header) || !HeaderIsLayer3(header)) return std::nullopt;
-  size_t at = 4 + SideInfoBytes(header);
-  if (at + 8 > length || std::memcmp(frame + at, "Info", 4) != 0) return std::nullopt;
-  uint32_t flags = ReadBigEndian32(frame + at + 4);
-  InfoHeaderLayout layout;
-  size_t next = at + 8;
-  if (flags & kFramesFlag) {
-    layout.framesField = next;
-    next += 4;
-  }
-  if (flags & kBytesFlag) {
-    layout.bytesField = next;
-    next += 4;
-  }
-  if (flags & kTocFlag) next += kTocBytes;
-  if (flags & kQualityFlag) next += 4;
-  if (next > length) return std::nullopt;
-  if (next + kLameTagBytes <= length &&
-      Crc16(frame, next + kLameTagCrc) ==
-          ((frame[next + kLameTagCrc] << 8) | frame[next + kLameTagCrc + 1])) {
-    layout.lameTag = next;
-  }
-  return layout;
+void WriteBigEndian32(unsigned char* p, uint32_t value) {
+  p[0] = static_cast<unsigned char>(value >> 24);
+  p[1] = static_cast<unsigned char>(value >> 16);
+  p[2] = static_cast<unsigned char>(value >> 8);
+  p[3] = static_cast<unsigned char>(value);
 }
 
-void RewriteInfoHeader(unsigned char* frame, const InfoHeaderLayout& layout, uint32_t frames,
-                       uint32_t bytes) {
-  // The frame count leaves out the Info frame itself, which holds no audio.
-  if (layout.framesField) WriteBig32(frame + *layout.framesField, frames > 0 ? frames - 1 : 0);
-  if (layout.bytesField) WriteBig32(frame + *layout.bytesField, bytes);
-  if (layout.lameTag) {
-    size_t lame = *layout.lameTag;
-    WriteBig32(frame + lame + kLameMusicLength, bytes);
-    uint16_t crc = Crc16(frame, lame + kLameTagCrc);
-    frame[lame + kLameTagCrc] = static_cast<unsigned char>(crc >> 8);
-    frame[lame + kLameTagCrc + 1] = static_cast<unsigned char>(crc);
+std::optional<VbrHeader> ReadVbrHeader(const unsigned char* frame, size_t length) {
+  if (length < 4) return std::nullopt;
+  uint32_t word = ReadBigEndian32(frame);
+  if (!IsFrameHeader(word) || !HeaderIsLayer3(word)) return std::nullopt;
+  if (auto xing = ReadXingHeader(frame, length, 4 + Layer3SideInfoBytes(word))) return xing;
+  return ReadVbriHeader(frame, length);
+}
+
+void UpdateVbrHeader(unsigned char* frame, const VbrHeader& header, const VbrHeaderUpdate& update) {
+  if (header.framesField) WriteBigEndian32(frame + *header.framesField, update.audioFrames);
+  if (header.bytesField) WriteBigEndian32(frame + *header.bytesField, update.bytes);
+  if (header.tocField && update.toc) {
+    std::memcpy(frame + *header.tocField, update.toc->data(), kXingTocBytes);
   }
+  if (!header.lame || !header.lame->tagCrcHolds) return;
+  unsigned char* lame = frame + header.lame->offset;
+  int delay = update.delay.value_or(header.lame->delay) & 0xFFF;
+  int padding = update.padding.value_or(header.lame->padding) & 0xFFF;
+  lame[kLameDelayPadding] = static_cast<unsigned char>(delay >> 4);
+  lame[kLameDelayPadding + 1] = static_cast<unsigned char>(((delay & 15) << 4) | (padding >> 8));
+  lame[kLameDelayPadding + 2] = static_cast<unsigned char>(padding);
+  WriteBigEndian32(lame + kLameMusicLength, update.bytes);
+  if (update.musicCrc) WriteBigEndian16(lame + kLameMusicCrc, *update.musicCrc);
+  WriteBigEndian16(lame + kLameTagCrc, Crc16(frame, header.lame->offset + kLameTagCrc));
 }
 
 }  // namespace partwell

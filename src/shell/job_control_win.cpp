@@ -94,12 +94,14 @@ bool PageJobHost::HaltRequested() {
   return true;
 }
 
-void EndJob(HWND page, const PageJobTexts& texts, bool pageTaken) {
-  if (pageTaken) {
+void EndJob(HWND page, const PageJobTexts& texts, const JobReport& report) {
+  if (report.jobStarted) {
     GivePageBack(page, texts);
   } else {
     LeaveStarting(page);
   }
+  const char* text = JobReportText(report);
+  if (*text) ShowPageMessage(page, text, report.completed() ? MB_ICONINFORMATION : MB_ICONWARNING);
 }
 
 bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "shell/job_host.h"
+#include "shell/job_report.h"
 
 namespace partwell {
 
@@ -104,7 +105,8 @@ class PageJobHost : public JobHost {
 };
 
 // From a worker whose job has ended: gives the page back when the job took it, else ends
-// the Starting state.
-void EndJob(HWND page, const PageJobTexts& texts, bool pageTaken);
+// the Starting state; then shows the report's message, if it has one (information for a
+// completed job, a warning otherwise).
+void EndJob(HWND page, const PageJobTexts& texts, const JobReport& report);
 
 }  // namespace partwell

@@ -9,6 +9,7 @@
 #include "io/file.h"
 #include "split/track_time.h"
 #include "split/track_time_list.h"
+#include "text/unicode.h"
 
 namespace partwell {
 namespace {
@@ -27,110 +28,12 @@ int64_t FramesOfHundredths(int64_t hundredths) { return (hundredths * 3 + 2) / 4
 
 // ---- Text decoding -------------------------------------------------------------------
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// The length of the well-formed UTF-8 sequence at `at` (no overlong forms, no surrogates,
-// nothing above U+10FFFF), or 0 when the bytes there are not one.
-size_t Utf8SequenceLength(std::string_view text, size_t at) {
-  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  for (size_t at = 0; at < text.size();) {
-    size_t length = Utf8SequenceLength(text, at);
-    if (length == 0) return false;
-    at += length;
-  }
-  return true;
-}
-
-// UTF-8 where the bytes are well formed, each other byte read as Latin-1.
-std::string Utf8OrLatin1(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t at = 0; at < text.size();) {
-    size_t length = Utf8SequenceLength(text, at);
-    if (length == 0) {
-      AppendUtf8(out, static_cast<unsigned char>(text[at]));
-      ++at;
-    } else {
-      out.append(text.substr(at, length));
-      at += length;
-    }
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(std::string_view text, bool bigEndian) {
-  std::string out;
-  out.reserve(text.size());
-  auto unit = [&](size_t at) -> uint32_t {
-    auto b0 = static_cast<unsigned char>(text[at]), b1 = static_cast<unsigned char>(text[at + 1]);
-    return bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0);
-  };
-  for (size_t at = 0; at + 1 < text.size(); at += 2) {
-    uint32_t code = unit(at);
-    if (code >= 0xD800 && code <= 0xDBFF && at + 3 < text.size()) {
-      uint32_t second = unit(at + 2);
-      if (second >= 0xDC00 && second <= 0xDFFF) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (second - 0xDC00);
-        at += 2;
-      }
-    }
-    if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;  // a surrogate without its pair
-    AppendUtf8(out, code);
-  }
-  return out;
-}
-
 std::string DecodeSheet(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8OrLatin1(bytes.substr(3));
   if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16ToUtf8(bytes.substr(2), false);
   if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16ToUtf8(bytes.substr(2), true);
   if (IsValidUtf8(bytes)) return std::string(bytes);
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
-  return out;
+  return Latin1ToUtf8(bytes);
 }
 
 // ---- Lines and words -------------------------------------------------------------------
@@ -262,6 +165,7 @@ class SheetReader {
                    std::string& refusal) const;
 
   size_t lineNumber_ = 0;
+  std::string discTitle_;
   std::string discPerformer_;
   std::vector<std::string> files_;
   int currentFile_ = kNoFile;
@@ -290,7 +194,7 @@ std::string SheetReader::ReadLine(std::string_view line) {
     return ReadIndex(rest, line);
   } else if (EqualsIgnoringCase(command, "TITLE")) {
     // A title before the first track names the disc, which is not a track's title.
-    if (!tracks_.empty()) tracks_.back().title = ValueOf(rest);
+    (tracks_.empty() ? discTitle_ : tracks_.back().title) = ValueOf(rest);
   } else if (EqualsIgnoringCase(command, "PERFORMER")) {
     (tracks_.empty() ? discPerformer_ : tracks_.back().performer) = ValueOf(rest);
   }
@@ -399,6 +303,8 @@ bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& 
 
 CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
   CueSheetResult result;
+  result.discTitle = discTitle_;
+  result.discPerformer = discPerformer_;
   for (const SheetTrack& track : tracks_) {
     if (track.indexLine == 0) {
       result.refusal = LinePrefix(track.line) + "track " + track.number + " has no INDEX 01";

@@ -29,6 +29,9 @@ struct CueSheetResult {
   std::vector<TrackEntry> entries;
   // Why the sheet was refused, with the line number where one applies; empty when read.
   std::string refusal;
+  // The TITLE and PERFORMER before the first TRACK: the album and its artist.
+  std::string discTitle;
+  std::string discPerformer;
 
   bool ok() const { return refusal.empty(); }
 };

@@ -26,19 +26,19 @@ struct TrackPlan {
 class Splitter {
  public:
   Splitter(const SplitJob& job, JobHost& host) : job_(job), host_(host) {}
-  SplitResult Run();
+  JobReport Run();
 
  private:
-  SplitResult Finish(SplitOutcome outcome) {
+  JobReport Finish(JobOutcome outcome) {
     result_.outcome = outcome;
     return result_;
   }
-  SplitResult FileError(const std::string& path, const std::string& reason) {
+  JobReport FileError(const std::string& path, const std::string& reason) {
     result_.failedPath = path;
     result_.failureReason = reason;
-    return Finish(SplitOutcome::kFileError);
+    return Finish(JobOutcome::kFileError);
   }
-  SplitResult SourceReadError() {
+  JobReport SourceReadError() {
     return FileError(job_.sourcePath, ReadFailureText(source_));
   }
 
@@ -49,11 +49,11 @@ class Splitter {
   bool CountFrames(uint64_t from, uint64_t to, uint32_t& frames);
   // Writes the track's bytes [start, end); track 1 gets its own Info header counts.
   bool WriteTrackData(File& out, int index, uint64_t start, uint64_t end, bool& readFailed);
-  SplitResult WriteTrack(int index, uint64_t start, TrackPlan& plan);
+  JobReport WriteTrack(int index, uint64_t start, TrackPlan& plan);
 
   const SplitJob& job_;
   JobHost& host_;
-  SplitResult result_;
+  JobReport result_;
   File source_;
   std::optional<BufferedSource> reader_;
   std::optional<FileIdentity> sourceIdentity_;
@@ -149,8 +149,8 @@ bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end
     }
     uint32_t word = ReadBigEndian32(data);
     size_t frameBytes = std::min<size_t>(span, static_cast<size_t>(Layer3FrameLength(word)));
-    std::optional<InfoHeaderLayout> layout = FindInfoHeader(data, frameBytes);
-    if (layout) {
+    std::optional<VbrHeader> header = ReadVbrHeader(data, frameBytes);
+    if (header && header->kind == VbrHeaderKind::kInfo) {
       unsigned char frame[kInfoHeaderSpan];
       std::copy(data, data + frameBytes, frame);
       uint32_t frames = 0;
@@ -158,7 +158,11 @@ bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end
         readFailed = true;
         return false;
       }
-      RewriteInfoHeader(frame, *layout, frames, static_cast<uint32_t>(end - start));
+      // The frame count leaves out the Info frame itself, which holds no audio.
+      VbrHeaderUpdate update;
+      update.audioFrames = frames > 0 ? frames - 1 : 0;
+      update.bytes = static_cast<uint32_t>(end - start);
+      UpdateVbrHeader(frame, *header, update);
       if (!out.Write(frame, frameBytes)) return false;
       start += frameBytes;
     }
@@ -166,7 +170,7 @@ bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end
   return reader_->CopyTo(out, start, end, readFailed);
 }
 
-SplitResult Splitter::WriteTrack(int index, uint64_t start, TrackPlan& plan) {
+JobReport Splitter::WriteTrack(int index, uint64_t start, TrackPlan& plan) {
   const TrackEntry* entry =
       static_cast<size_t>(index) < job_.entries.size() ? &job_.entries[index] : nullptr;
   std::optional<std::string> name = MakeTrackFileName(pattern_, job_.sourcePath, entry, index);
@@ -186,16 +190,16 @@ SplitResult Splitter::WriteTrack(int index, uint64_t start, TrackPlan& plan) {
     return FileError(*name, SystemErrorText(out.LastError()));
   }
   if (!out.Close()) return FileError(*name, SystemErrorText(out.LastError()));
-  ++result_.tracksWritten;
-  return Finish(SplitOutcome::kCompleted);
+  ++result_.unitsDone;
+  return Finish(JobOutcome::kCompleted);
 }
 
-SplitResult Splitter::Run() {
-  if (!CheckNameChars(job_.nameTemplate)) return Finish(SplitOutcome::kInvalidTemplate);
+JobReport Splitter::Run() {
+  if (!CheckNameChars(job_.nameTemplate)) return Finish(JobOutcome::kInvalidTemplate);
   if (job_.equalSegments && job_.entries.size() < 2) {
-    return Finish(SplitOutcome::kEqualSegmentsNeedOffset);
+    return Finish(JobOutcome::kEqualSegmentsNeedOffset);
   }
-  if (job_.entries.empty()) return Finish(SplitOutcome::kEmptyList);
+  if (job_.entries.empty()) return Finish(JobOutcome::kEmptyList);
   pattern_ = BuildTrackNamePattern(job_.folder, job_.sourcePath, job_.nameTemplate);
 
   source_ = File::OpenForReading(job_.sourcePath);
@@ -209,37 +213,17 @@ SplitResult Splitter::Run() {
   result_.jobStarted = true;
   uint64_t start = std::min(job_.firstFrame, *endOfAudio);
   for (int index = 0;; ++index) {
-    if (host_.HaltRequested()) return Finish(SplitOutcome::kCancelled);
+    if (host_.HaltRequested()) return Finish(JobOutcome::kCancelled);
     host_.UnitStarted(index + 1);
     TrackPlan plan;
-    SplitResult written = WriteTrack(index, start, plan);
-    if (written.outcome != SplitOutcome::kCompleted || plan.last) return written;
+    JobReport written = WriteTrack(index, start, plan);
+    if (written.outcome != JobOutcome::kCompleted || plan.last) return written;
     start = plan.end;
   }
 }
 
 }  // namespace
 
-SplitResult RunSplit(const SplitJob& job, JobHost& host) { return Splitter(job, host).Run(); }
-
-const char* SplitOutcomeText(SplitOutcome outcome) {
-  switch (outcome) {
-    case SplitOutcome::kCompleted:
-      return "Track creation completed successfully.";
-    case SplitOutcome::kCancelled:
-      return "Track creation has been cancelled.";
-    case SplitOutcome::kInvalidTemplate:
-      return "The destination name you gave contained invalid characters.  Please use another "
-             "name.";
-    case SplitOutcome::kEqualSegmentsNeedOffset:
-      return "If you are splitting all into equal segments, you must enter at least one offset. "
-             "'0:00.00' is just a marker, not an offset.";
-    case SplitOutcome::kEmptyList:
-      return "Before you split the MP3, you must enter track times into the track list.";
-    case SplitOutcome::kFileError:
-      break;
-  }
-  return "There has been a file error while trying to create tracks.  Please try again.";
-}
+JobReport RunSplit(const SplitJob& job, JobHost& host) { return Splitter(job, host).Run(); }
 
 }  // namespace partwell

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/job_host.h"
+#include "shell/job_report.h"
 #include "split/track_entry.h"
 
 namespace partwell {
@@ -26,31 +27,10 @@ struct SplitJob {
   uint64_t firstFrame = 0;
 };
 
-enum class SplitOutcome {
-  kCompleted,
-  kCancelled,
-  kInvalidTemplate,
-  kEqualSegmentsNeedOffset,
-  kEmptyList,
-  kFileError,
-};
-
-struct SplitResult {
-  SplitOutcome outcome = SplitOutcome::kFileError;
-  bool jobStarted = false;  // JobStarted() was called: the front end gives the page back
-  int tracksWritten = 0;
-  // For a file error: the file and what went wrong with it.
-  std::string failedPath;
-  std::string failureReason;
-};
-
 // Bytes per hundredth of a second at `kbps`.
 constexpr int BlockSize(int kbps) { return kbps * 10 / 8; }
 
 // The host is asked for a halt before each track and told of each track as it begins.
-SplitResult RunSplit(const SplitJob& job, JobHost& host);
-
-// The message the front end shows for an outcome.
-const char* SplitOutcomeText(SplitOutcome outcome);
+JobReport RunSplit(const SplitJob& job, JobHost& host);
 
 }  // namespace partwell

@@ -116,12 +116,9 @@ struct SplitWorkerJob {
 DWORD WINAPI SplitWorker(void* parameter) {
   std::unique_ptr<SplitWorkerJob> work(static_cast<SplitWorkerJob*>(parameter));
   PageJobHost host(work->page, kSplitJobTexts);
-  SplitResult result = RunSplit(work->job, host);
-  EndJob(work->page, kSplitJobTexts, result.jobStarted);
-  bool completed = result.outcome == SplitOutcome::kCompleted;
-  ShowPageMessage(work->page, SplitOutcomeText(result.outcome),
-                  completed ? MB_ICONINFORMATION : MB_ICONWARNING);
-  return completed ? 1 : 0;
+  JobReport report = RunSplit(work->job, host);
+  EndJob(work->page, kSplitJobTexts, report);
+  return report.completed() ? 1 : 0;
 }
 
 // Reads what the split works from, on the user-interface thread, at the click that starts
@@ -149,7 +146,7 @@ void StartSplitJob(HWND page) {
     return;
   }
   if (!StartOrHaltJob(page, kSplitJobTexts, ReadSplitJob, SplitWorker)) {
-    ShowPageMessage(page, SplitOutcomeText(SplitOutcome::kFileError), MB_ICONWARNING);
+    ShowPageMessage(page, JobOutcomeText(JobKind::kSplit, JobOutcome::kFileError), MB_ICONWARNING);
   }
 }
 

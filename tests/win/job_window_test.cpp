@@ -143,12 +143,12 @@ TEST_F(Jobs, SplitRefusalsLeaveThePageIdleAndWriteNothing) {
     std::string message;
   } cases[] = {
       {"empty template", "", false, {"0:02"}, missing},
-      {"invalid template", "a:b", true, {}, SplitOutcomeText(SplitOutcome::kInvalidTemplate)},
+      {"invalid template", "a:b", true, {}, JobOutcomeText(JobKind::kSplit, JobOutcome::kInvalidTemplate)},
       {"equal segments, marker only", "%track%", true, {"0:00"},
-       SplitOutcomeText(SplitOutcome::kEqualSegmentsNeedOffset)},
+       JobOutcomeText(JobKind::kSplit, JobOutcome::kEqualSegmentsNeedOffset)},
       {"equal segments, empty list", "%track%", true, {},
-       SplitOutcomeText(SplitOutcome::kEqualSegmentsNeedOffset)},
-      {"empty list", "%track%", false, {}, SplitOutcomeText(SplitOutcome::kEmptyList)},
+       JobOutcomeText(JobKind::kSplit, JobOutcome::kEqualSegmentsNeedOffset)},
+      {"empty list", "%track%", false, {}, JobOutcomeText(JobKind::kSplit, JobOutcome::kEmptyList)},
   };
   for (const auto& c : cases) {
     Click(split_, IDC_CLEAR);
@@ -290,7 +290,7 @@ TEST_F(Jobs, JoinRefusalsAndFailuresAreShown) {
   // A destination that is one of the sources: refused before anything is touched.
   Bytes first = ReadBytes(sources[1]);
   SetText(join_, IDC_DESTINATION_NAME, sources[1]);
-  EXPECT_EQ(RunJob(join_), JoinOutcomeText(JoinOutcome::kDestinationIsSource));
+  EXPECT_EQ(RunJob(join_), JobOutcomeText(JobKind::kJoin, JobOutcome::kDestinationIsSource));
   EXPECT_TRUE(ReadBytes(sources[1]) == first);
   EXPECT_TRUE(PageIsIdle(join_, "Merge Tracks"));
 

@@ -1,0 +1,50 @@
+// Walks the frames of an MPEG audio stream, as a decoder finds them: the first frame is a
+// header whose frame is followed by another header of the same stream (or by the end of
+// the audio); each next frame starts where the previous one ends; bytes that are not a frame
+// of the stream (junk, a tag in the middle, a false sync) are skipped up to the next header
+// that is confirmed the same way.
+#pragma once
+
+#include <cstdint>
+
+#include "io/buffered_source.h"
+
+namespace partwell {
+
+struct MpegFrame {
+  uint64_t position = 0;
+  uint32_t header = 0;
+  uint32_t length = 0;  // whole frame, header included
+};
+
+class FrameScanner {
+ public:
+  enum class Step {
+    kFrame,      // `frame` is the next whole frame
+    kTruncated,  // the next frame's header is there, but the end of the audio cuts it short
+    kEnd,        // no further frame before the end of the audio
+    kReadFailed,
+  };
+
+  // Scans `source` (up to its end) from `from`. Only frames whose header gives their length
+  // count: a free-format stream has none.
+  FrameScanner(BufferedSource& source, uint64_t from) : source_(source), next_(from) {}
+
+  Step Next(MpegFrame& frame);
+
+  // Bytes passed over so far that belong to no frame, before the first frame included.
+  uint64_t skippedBytes() const { return skipped_; }
+
+ private:
+  // Whether a frame of the stream begins at `at`; `frame` gets it. False when the bytes
+  // there are not one; `failed` when the source could not be read.
+  bool FrameAt(uint64_t at, bool confirm, MpegFrame& frame, bool& failed);
+  Step Resynchronise(MpegFrame& frame);
+
+  BufferedSource& source_;
+  uint64_t next_;
+  uint32_t stream_ = 0;  // the first frame's header, once found
+  uint64_t skipped_ = 0;
+};
+
+}  // namespace partwell

@@ -1,0 +1,31 @@
+#include "shell/job_report.h"
+
+namespace partwell {
+
+const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
+  const bool split = kind == JobKind::kSplit;
+  switch (outcome) {
+    case JobOutcome::kCompleted:
+      return split ? "Track creation completed successfully."
+                   : "Track joining completed successfully.";
+    case JobOutcome::kCancelled:
+      return split ? "Track creation has been cancelled." : "";
+    case JobOutcome::kInvalidTemplate:
+      return "The destination name you gave contained invalid characters.  Please use another "
+             "name.";
+    case JobOutcome::kEqualSegmentsNeedOffset:
+      return "If you are splitting all into equal segments, you must enter at least one offset. "
+             "'0:00.00' is just a marker, not an offset.";
+    case JobOutcome::kEmptyList:
+      return "Before you split the MP3, you must enter track times into the track list.";
+    case JobOutcome::kDestinationIsSource:
+      return "The destination file is also one of the tracks to join.  Please choose another "
+             "destination.";
+    case JobOutcome::kFileError:
+      break;
+  }
+  return split ? "There has been a file error while trying to create tracks.  Please try again."
+               : "There has been a file error while trying to join tracks.  Please try again.";
+}
+
+}  // namespace partwell

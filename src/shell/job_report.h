@@ -1,0 +1,42 @@
+// What a split or a join reports when it ends, to whichever front end ran it: the window
+// program's pages show it in a message box, the command line prints it.
+#pragma once
+
+#include <string>
+
+namespace partwell {
+
+enum class JobKind { kSplit, kJoin };
+
+enum class JobOutcome {
+  kCompleted,
+  kCancelled,
+  // Refused before anything was written:
+  kInvalidTemplate,          // split: the name template holds a character names may not
+  kEqualSegmentsNeedOffset,  // split: equal segments without an entry after 0:00.00
+  kEmptyList,                // split: no track time
+  kDestinationIsSource,      // join: the destination is one of the sources
+  // A file could not be opened, read, written or closed:
+  kFileError,
+};
+
+struct JobReport {
+  JobKind kind = JobKind::kSplit;
+  JobOutcome outcome = JobOutcome::kFileError;
+  bool jobStarted = false;  // JobStarted() was called: the front end gives the page back
+  int unitsDone = 0;        // tracks written, or sources joined
+  // For a file error: the file and what went wrong with it.
+  std::string failedPath;
+  std::string failureReason;
+
+  bool completed() const { return outcome == JobOutcome::kCompleted; }
+};
+
+// The message a front end shows for an outcome of a job of `kind`; empty for a cancelled
+// join, which the window program ends without a word.
+const char* JobOutcomeText(JobKind kind, JobOutcome outcome);
+inline const char* JobReportText(const JobReport& report) {
+  return JobOutcomeText(report.kind, report.outcome);
+}
+
+}  // namespace partwell
