@@ -5,16 +5,13 @@
 //
 // PARTWELL_SILENCES_ALBUMS=N (default 1) makes N albums of longer songs and prints how many
 // pauses were found and how many cuts were false, per encoding: the figures of a larger run.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <map>
+#include <cstring>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -23,54 +20,31 @@
 
 #include "analysis/loudness_levels.h"
 #include "analysis/silence_finder.h"
+#include "e2e_support.h"
 #include "mpeg/stream_scan.h"
-#include "test_support.h"
-
-#ifndef PARTWELL_CLI
-#error "PARTWELL_CLI must name the mp3partwell program"
-#endif
 
 namespace partwell {
 namespace {
 
-// ---------------------------------------------------------------------------------------
-// Running programs
-
-struct Outcome {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-Outcome RunCommand(const std::string& command, const test::TempDir& dir) {
-  std::string out = dir.File("run.out"), err = dir.File("run.err");
-  int status = std::system((command + " </dev/null >'" + out + "' 2>'" + err + "'").c_str());
-  Outcome outcome;
-  outcome.exit = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  outcome.out = ReadText(out);
-  outcome.err = ReadText(err);
-  return outcome;
-}
-
-void MustRun(const std::string& command, const test::TempDir& dir) {
-  Outcome outcome = RunCommand(command, dir);
-  if (outcome.exit != 0) {
-    throw std::runtime_error(command + " failed (scripts/deps.sh native installs the tools): " +
-                             outcome.err);
-  }
-}
+using namespace e2e;
 
 std::string Seconds(int hundredths) {
   char text[32];
   std::snprintf(text, sizeof text, "%d.%02d", hundredths / 100, hundredths % 100);
   return text;
+}
+
+// "a b c" as {"a", "b", "c"}: sox effects and encoder options, none with a space inside.
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::vector<std::string> Command(std::vector<std::string> head, const std::string& tail) {
+  for (std::string& word : Words(tail)) head.push_back(std::move(word));
+  return head;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -85,62 +59,58 @@ struct Pause {
 struct Recording {
   std::string name;
   std::vector<Pause> pauses;  // between tracks (songs, chapters)
-  std::vector<Pause> traps;   // pauses that are no track boundary (stops, sentence pauses)
   std::string wav;
 };
 
 class Maker {
  public:
-  explicit Maker(const test::TempDir& dir) : dir_(dir) {}
+  explicit Maker(fs::path folder) : folder_(std::move(folder)) {}
 
-  std::string NewPiece() { return dir_.File("piece" + std::to_string(++pieces_) + ".wav"); }
+  std::string NewPiece() { return (folder_ / ("piece" + std::to_string(++pieces_) + ".wav")).string(); }
 
   // A piece of `hundredths` made by sox from nothing with `effects`.
   std::string Synth(int hundredths, const std::string& effects) {
     std::string path = NewPiece();
-    MustRun("sox -R -n -r 44100 -c 2 '" + path + "' synth " + Seconds(hundredths) + " " + effects,
-            dir_);
+    MustRun(Command({"sox", "-R", "-n", "-r", "44100", "-c", "2", path, "synth", Seconds(hundredths)},
+                    effects));
     return path;
   }
   std::string Zeros(int hundredths) {
     std::string path = NewPiece();
-    MustRun("sox -n -r 44100 -c 2 '" + path + "' trim 0 " + Seconds(hundredths), dir_);
+    MustRun({"sox", "-n", "-r", "44100", "-c", "2", path, "trim", "0", Seconds(hundredths)});
     return path;
   }
   // White noise at `db` dBFS RMS (uniform noise of amplitude a has an RMS of a / sqrt 3).
   std::string Noise(int hundredths, double db) {
-    char vol[32];
-    std::snprintf(vol, sizeof vol, "%.6f", std::pow(10.0, db / 20) * std::sqrt(3.0));
-    return Synth(hundredths, std::string("whitenoise vol ") + vol);
+    return Synth(hundredths, "whitenoise vol " + std::to_string(std::pow(10.0, db / 20) * std::sqrt(3.0)));
   }
   // A soft tone at `db` dBFS RMS, the same in both channels so that a mono downmix keeps its
   // level (a sine of amplitude a has an RMS of a / sqrt 2).
   std::string Pad(int hundredths, double db, int frequency) {
-    char effects[96];
-    std::snprintf(effects, sizeof effects, "sine %d sine %d vol %.6f", frequency, frequency,
-                  std::pow(10.0, db / 20) * std::sqrt(2.0));
-    return Synth(hundredths, effects);
+    std::string f = std::to_string(frequency);
+    return Synth(hundredths, "sine " + f + " sine " + f + " vol " +
+                                 std::to_string(std::pow(10.0, db / 20) * std::sqrt(2.0)));
   }
   // Music: a chord with tremolo over pink-noise beats, around -20 dBFS.
   std::string Music(int hundredths, int frequency) {
     std::string path = NewPiece();
-    std::string d = Seconds(hundredths), f = std::to_string(frequency),
-                g = std::to_string(frequency * 3 / 2);
-    MustRun("sox -R -m \"|sox -R -n -r 44100 -c 2 -p synth " + d + " sine " + f + " sine " + g +
-                " tremolo 5 40 vol 0.5\" \"|sox -R -n -r 44100 -c 2 -p synth " + d +
-                " pinknoise tremolo 2 90 vol 0.4\" '" + path + "'",
-            dir_);
+    std::string head = "|sox -R -n -r 44100 -c 2 -p synth " + Seconds(hundredths);
+    MustRun({"sox", "-R", "-m",
+             head + " sine " + std::to_string(frequency) + " sine " +
+                 std::to_string(frequency * 3 / 2) + " tremolo 5 40 vol 0.5",
+             head + " pinknoise tremolo 2 90 vol 0.4", path});
     return path;
   }
-  std::string Join(const std::vector<std::string>& pieces, const std::string& effects = "") {
-    std::string path = NewPiece(), command = "sox";
-    for (const std::string& piece : pieces) command += " '" + piece + "'";
-    MustRun(command + " '" + path + "' " + effects, dir_);
+  std::string Join(std::vector<std::string> pieces, const std::string& effects = "") {
+    std::string path = NewPiece();
+    pieces.insert(pieces.begin(), "sox");
+    pieces.push_back(path);
+    MustRun(Command(pieces, effects));
     return path;
   }
 
  private:
-  const test::TempDir& dir_;
+  fs::path folder_;
   int pieces_ = 0;
 };
 
@@ -169,7 +139,6 @@ Recording MakeAlbum(Maker& make, const std::string& name, int songs, int songHun
     } else if (song % 3 == 1) {
       int stop = Draw(random, 25, 35);
       parts.push_back(song % 2 ? make.Zeros(stop) : make.Noise(stop, -60));
-      album.traps.push_back({at + first, at + first + stop});
       length += stop;
     }
     parts.push_back(make.Music(music - first, frequency));
@@ -204,7 +173,7 @@ const char* const kSentences[] = {
 // Chapters of sentences spoken by espeak-ng, each trimmed of its own leading and trailing
 // silence, with pauses of 0.3...0.8 s between sentences and 2...5 s between chapters, all
 // over room tone at -62 dBFS.
-Recording MakeSpeech(Maker& make, const test::TempDir& dir, int chapters, std::mt19937& random) {
+Recording MakeSpeech(Maker& make, int chapters, std::mt19937& random) {
   Recording speech;
   speech.name = "speech";
   std::vector<std::string> pieces = {make.Zeros(60)};
@@ -215,25 +184,21 @@ Recording MakeSpeech(Maker& make, const test::TempDir& dir, int chapters, std::m
     for (int i = 0; i < 3; ++i) texts.push_back(kSentences[sentence++ % std::size(kSentences)]);
     for (size_t i = 0; i < texts.size(); ++i) {
       std::string spoken = make.NewPiece(), trimmed = make.NewPiece();
-      MustRun("espeak-ng -v en -s 165 -w '" + spoken + "' '" + texts[i] + "'", dir);
-      MustRun("sox '" + spoken + "' -r 44100 -c 2 '" + trimmed +
-                  "' silence 1 0.01 0.1% reverse silence 1 0.01 0.1% reverse",
-              dir);
-      Outcome length = RunCommand("soxi -s '" + trimmed + "'", dir);
-      long samples = length.exit == 0 ? std::atol(length.out.c_str()) : 0;
+      MustRun({"espeak-ng", "-v", "en", "-s", "165", "-w", spoken, texts[i]});
+      MustRun(Command({"sox", spoken, "-r", "44100", "-c", "2", trimmed},
+                      "silence 1 0.01 0.1% reverse silence 1 0.01 0.1% reverse"));
+      long samples = std::atol(MustRun({"soxi", "-s", trimmed}).out.c_str());
       if (samples <= 0) throw std::runtime_error("soxi could not read " + trimmed);
       int hundredths = static_cast<int>((samples + 440) / 441);
       std::string padded = make.NewPiece();
-      MustRun("sox '" + trimmed + "' '" + padded + "' pad 0 " +
-                  std::to_string(hundredths * 441 - samples) + "s",
-              dir);
+      MustRun({"sox", trimmed, padded, "pad", "0", std::to_string(hundredths * 441 - samples) + "s"});
       pieces.push_back(padded);
       at += hundredths;
       bool chapterEnds = i + 1 == texts.size();
       if (chapterEnds && chapter == chapters) break;
       int pause = chapterEnds ? Draw(random, 200, 500) : Draw(random, 30, 80);
       pieces.push_back(make.Zeros(pause));
-      (chapterEnds ? speech.pauses : speech.traps).push_back({at, at + pause});
+      if (chapterEnds) speech.pauses.push_back({at, at + pause});
       at += pause;
     }
   }
@@ -241,7 +206,7 @@ Recording MakeSpeech(Maker& make, const test::TempDir& dir, int chapters, std::m
   std::string words = make.Join(pieces);
   std::string tone = make.Noise(at + 100, -62);
   speech.wav = make.NewPiece();
-  MustRun("sox -m -v 1 '" + words + "' -v 1 '" + tone + "' '" + speech.wav + "'", dir);
+  MustRun({"sox", "-m", "-v", "1", words, "-v", "1", tone, speech.wav});
   return speech;
 }
 
@@ -281,21 +246,21 @@ const Encoding kTimelines[] = {
 // Turns the Info frame at the start of a LAME file into a VBRI frame (whose counts are
 // left zero) of the same length.
 void MakeVbri(const std::string& path) {
-  test::Bytes bytes = test::ReadBytes(path);
+  Bytes bytes = ReadBytes(path);
   const size_t vbriAt = 36, frameBytes = 417 + ((bytes[2] >> 1) & 1);  // 128 kbps, 44.1 kHz
   ASSERT_EQ(std::string(bytes.begin() + vbriAt, bytes.begin() + vbriAt + 4), "Info");
   std::fill(bytes.begin() + vbriAt, bytes.begin() + frameBytes, 0);
   const char vbri[] = {'V', 'B', 'R', 'I', 0, 1};
   std::copy(vbri, vbri + sizeof vbri, bytes.begin() + vbriAt);
-  test::WriteBytes(path, bytes);
+  WriteBytes(path, bytes);
 }
 
-std::string Encode(const Encoding& encoding, const Recording& recording, const test::TempDir& dir) {
-  std::string out = dir.File(recording.name + "-" + encoding.name + ".mp3");
-  std::string command = encoding.command;
-  command.replace(command.find("IN"), 2, "'" + recording.wav + "'");
-  command.replace(command.find("OUT"), 3, "'" + out + "'");
-  MustRun(command, dir);
+std::string Encode(const Encoding& encoding, const Recording& recording, const fs::path& folder) {
+  std::string out = (folder / (recording.name + "-" + encoding.name + ".mp3")).string();
+  std::vector<std::string> command = Words(encoding.command);
+  *std::find(command.begin(), command.end(), "IN") = recording.wav;
+  *std::find(command.begin(), command.end(), "OUT") = out;
+  MustRun(command);
   if (encoding.vbri) MakeVbri(out);
   return out;
 }
@@ -317,8 +282,8 @@ struct Source {
 class RealSilences : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new test::TempDir;
-    Maker make(*dir_);
+    folder_ = Workspace::NewFolder("silences");
+    Maker make(folder_);
     std::mt19937 random(20240611);
     int albums = AlbumsWanted();
     for (int i = 0; i < albums; ++i) {
@@ -326,7 +291,7 @@ class RealSilences : public ::testing::Test {
       recordings_.push_back(MakeAlbum(make, "album" + std::to_string(i + 1), LargerRun() ? 9 : 6,
                                       LargerRun() ? 4000 : 700, LargerRun() ? 30 : 55, random));
     }
-    recordings_.push_back(MakeSpeech(make, *dir_, LargerRun() ? 6 : 3, random));
+    recordings_.push_back(MakeSpeech(make, LargerRun() ? 6 : 3, random));
     std::vector<const Encoding*> encodings;
     for (const Encoding& e : kSearched) encodings.push_back(&e);
     if (LargerRun()) {
@@ -334,25 +299,20 @@ class RealSilences : public ::testing::Test {
     }
     for (const Recording& recording : recordings_) {
       for (const Encoding* encoding : encodings) {
-        sources_.push_back({&recording, encoding, Encode(*encoding, recording, *dir_)});
+        sources_.push_back({&recording, encoding, Encode(*encoding, recording, folder_)});
       }
     }
     for (const Encoding& encoding : kTimelines) {
-      timelineSources_.push_back({&recordings_[0], &encoding, Encode(encoding, recordings_[0], *dir_)});
+      timelineSources_.push_back(
+          {&recordings_[0], &encoding, Encode(encoding, recordings_[0], folder_)});
     }
   }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-
-  static test::TempDir* dir_;
+  static inline fs::path folder_;
   static std::vector<Recording> recordings_;
   static std::vector<Source> sources_;
   static std::vector<Source> timelineSources_;
 };
 
-test::TempDir* RealSilences::dir_ = nullptr;
 std::vector<Recording> RealSilences::recordings_;
 std::vector<Source> RealSilences::sources_;
 std::vector<Source> RealSilences::timelineSources_;
@@ -367,13 +327,12 @@ class QuietHost : public JobHost {
   void UnitStarted(int) override {}
 };
 
-std::vector<float> ReferenceLevels(const Source& source, const test::TempDir& dir) {
-  std::string raw = dir.File("reference.f32");
-  MustRun("ffmpeg -v error -y -i '" + source.mp3 + "' -f f32le '" + raw + "'", dir);
-  std::ifstream in(raw, std::ios::binary);
-  std::vector<float> samples;
-  float value;
-  while (in.read(reinterpret_cast<char*>(&value), sizeof value)) samples.push_back(value);
+std::vector<float> ReferenceLevels(const Source& source) {
+  fs::path raw = Workspace::Root() / "reference.f32";
+  MustRun({"ffmpeg", "-v", "error", "-y", "-i", source.mp3, "-f", "f32le", raw.string()});
+  Bytes bytes = ReadBytes(raw);
+  std::vector<float> samples(bytes.size() / sizeof(float));
+  std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
   const int channels = source.encoding->channels, rate = source.encoding->rate;
   size_t skip = source.encoding->leadingSamples;
   size_t frames = samples.size() / static_cast<size_t>(channels) - skip;
@@ -409,7 +368,7 @@ TEST_F(RealSilences, LevelsMatchAnIndependentDecoder) {
     QuietHost host;
     LoudnessLevels ours = LevelsOf(source->mp3, host);
     ASSERT_EQ(ours.outcome, LevelsOutcome::kCompleted);
-    std::vector<float> theirs = ReferenceLevels(*source, *dir_);
+    std::vector<float> theirs = ReferenceLevels(*source);
     ASSERT_EQ(ours.levels.size(), theirs.size());
     // The two decoders differ in the last bits: where the sound is well above the floor the
     // levels agree closely, and a shift of even a few samples would show at every edge.
@@ -511,10 +470,8 @@ std::string Text(const Score& s) {
   return text;
 }
 
-Outcome Silences(const Source& source, const std::string& options, const test::TempDir& dir) {
-  return RunCommand(std::string("timeout 120 '") + PARTWELL_CLI + "' silences '" + source.mp3 + "' " +
-                 options,
-             dir);
+Outcome Silences(const std::string& mp3, const std::string& options) {
+  return Cli(Command({"silences", mp3}, options), 120);
 }
 
 bool IsSpeech(const Source& source) { return source.recording->name == "speech"; }
@@ -531,7 +488,7 @@ TEST_F(RealSilences, EveryPauseAndNoFalseCut) {
       std::string options = c.options;
       if (options == "--tracks") options += " " + std::to_string(source.recording->pauses.size() + 1);
       SCOPED_TRACE(source.mp3 + " " + options);
-      Outcome o = Silences(source, options, *dir_);
+      Outcome o = Silences(source.mp3, options);
       ASSERT_EQ(o.exit, 0) << o.err;
       Score score = ScoreTimes(source.recording->pauses, ProposedTimes(o.out));
       std::printf("%-8s %-8s %-12s %s\n", source.recording->name.c_str(), source.encoding->name,
@@ -548,8 +505,8 @@ TEST_F(RealSilences, EveryPauseAndNoFalseCut) {
 
 TEST_F(RealSilences, CommandLine) {
   const Source& album = sources_.front();
-  Outcome list = Silences(album, "", *dir_);
-  Outcome times = Silences(album, "--times-only", *dir_);
+  Outcome list = Silences(album.mp3, "");
+  Outcome times = Silences(album.mp3, "--times-only");
   ASSERT_EQ(list.exit, 0);
   ASSERT_EQ(times.exit, 0);
   std::string joined;
@@ -573,10 +530,11 @@ TEST_F(RealSilences, CommandLine) {
       {"--tracks 0", 2},
   };
   for (const Failure& f : failures) {
-    EXPECT_EQ(Silences(album, f.options, *dir_).exit, f.exit) << f.options;
+    EXPECT_EQ(Silences(album.mp3, f.options).exit, f.exit) << f.options;
   }
-  test::WriteBytes(dir_->File("text.mp3"), test::Bytes(5000, 'x'));
-  Outcome notMp3 = RunCommand(std::string("'") + PARTWELL_CLI + "' silences '" + dir_->File("text.mp3") + "'", *dir_);
+  fs::path text = folder_ / "text.mp3";
+  WriteBytes(text, Bytes(5000, 'x'));
+  Outcome notMp3 = Silences(text.string(), "");
   EXPECT_EQ(notMp3.exit, 1);
   EXPECT_NE(notMp3.err.find("invalid, corrupted"), std::string::npos) << notMp3.err;
 }
