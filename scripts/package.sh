@@ -134,7 +134,9 @@ build_zip() {
   crlf /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-runtime.txt"
   crlf /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime.txt"
 
-  if x86_64-w64-mingw32-nm "${programs[@]}" 2>/dev/null | grep -q ' T mpg123_'; then
+  # grep reads the whole list: with -q it would stop at the first line, and nm, cut off,
+  # would fail the pipe.
+  if x86_64-w64-mingw32-nm "${programs[@]}" 2>/dev/null | grep ' T mpg123_' >/dev/null; then
     local sources
     sources=$(mpg123_source)
     if ! grep -q '\.orig\.tar\.' <<<"$sources"; then

@@ -23,7 +23,7 @@ enum class LevelsOutcome {
   kCancelled,    // the host asked for a halt
   kCannotOpen,   // the source could not be opened
   kReadFailed,   // a read of the source failed
-  kNoAudio,      // no Layer III audio that the decoder could decode
+  kNoAudio,      // no MPEG audio that the decoder could decode
   kDecoderFailed,
 };
 

@@ -30,7 +30,6 @@ SilenceSearch SearchSilences(const std::string& path, const SilenceSettings& set
   search.failureReason = levels.failureReason;
   if (levels.outcome == LevelsOutcome::kCompleted) {
     search.silences = FindSilences(levels.levels, settings);
-    search.length = static_cast<int64_t>(levels.levels.size());
   }
   return search;
 }

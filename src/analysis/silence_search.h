@@ -17,7 +17,6 @@ struct SilenceSearch {
   std::string failureReason;
   bool jobStarted = false;        // host.JobStarted() was called
   std::vector<Silence> silences;  // on completion
-  int64_t length = 0;             // hundredths of audio measured
 };
 
 // Opens the source at `path`, reads its timeline and, when there is audio, calls
