@@ -18,7 +18,11 @@ case "${1:-native}" in
                clang libclang-rt-14-dev) ;;
   package)
     packages+=("${native_build[@]}" "${mingw[@]}" dpkg-dev lintian zip unzip bash-completion) ;;
-  windows|run)
+  windows)
+    # python3: the native program, which the Windows one is compared with, configures with it.
+    packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
+               lame sox python3) ;;
+  run)
     packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
                lame sox) ;;
   windows-decoder)
