@@ -2,8 +2,6 @@
 // each against a plain copy of the same bytes measured in the same run.
 //
 //   partwell_bench [work folder]    (default: the system's temporary folder)
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "io/file.h"
 #include "join/join_engine.h"
 #include "split/split_engine.h"
@@ -94,12 +93,6 @@ void Report(const char* what, uint64_t bytes, double seconds, double copySeconds
               bytes / seconds / 1e6, bytes / copySeconds / 1e6, seconds / copySeconds);
 }
 
-struct QuietHost : JobHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +122,7 @@ int main(int argc, char** argv) {
     tracks.push_back((dir / name).string());
   }
   const std::string copy = (dir / "copy.mp3").string();
-  QuietHost host;
+  bench::QuietHost host;
   std::vector<std::string> splitOutputs = tracks;
   splitOutputs.push_back(copy);
   auto [splitSeconds, splitCopySeconds] = TimeInTurns(
@@ -144,9 +137,7 @@ int main(int argc, char** argv) {
               fs::file_size(source) / 1e6, kRounds);
   Report("split", fs::file_size(source), splitSeconds, splitCopySeconds);
   Report("join", TotalBytes(tracks), joinSeconds, joinCopySeconds);
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak resident memory of the whole run: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+  bench::PrintPeakMemory();
   fs::remove_all(dir);
   return 0;
 }

@@ -24,7 +24,7 @@ add_library(partwell_windows STATIC
   src/join/join_page_win.cpp
 )
 target_include_directories(partwell_windows PUBLIC src resources)
-target_link_libraries(partwell_windows PUBLIC partwell_core comctl32 comdlg32 shell32 ole32 gdi32)
+target_link_libraries(partwell_windows PUBLIC partwell_analysis comctl32 comdlg32 shell32 ole32 gdi32)
 
 add_executable(MP3Partwell WIN32 src/shell/main_win.cpp)
 target_link_libraries(MP3Partwell PRIVATE partwell_windows partwell_resources)
@@ -70,4 +70,14 @@ if(PARTWELL_WINDOW_TESTS)
   partwell_window_test(program_window_test GTest::gtest
     --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell>)
   add_dependencies(program_window_test MP3Partwell mp3partwell)
+
+  # The Windows command-line program finds the same silences as the native one
+  # (scripts/test-windows.sh builds that and names it).
+  set(PARTWELL_NATIVE_CLI "" CACHE FILEPATH "The native mp3partwell, to compare with")
+  if(PARTWELL_NATIVE_CLI)
+    add_test(NAME silences_same_as_native
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/win/silences_same_as_native.sh ${wine_run}
+                     $<TARGET_FILE:mp3partwell> ${PARTWELL_NATIVE_CLI})
+    set_tests_properties(silences_same_as_native PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+  endif()
 endif()
