@@ -16,7 +16,7 @@ JobReport RunSplit(const SplitJob& job, JobHost& host) {
     report.outcome = JobOutcome::kEmptyList;
   } else {
     std::string pattern = BuildTrackNamePattern(job.folder, job.sourcePath, job.nameTemplate);
-    return RunDocumentedSplit(job, pattern, host);
+    return job.exact ? RunExactSplit(job, pattern, host) : RunDocumentedSplit(job, pattern, host);
   }
   return report;
 }

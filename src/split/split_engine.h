@@ -23,6 +23,7 @@ struct SplitJob {
   std::string folder;  // empty: the source's folder; else ends in a separator
   bool equalSegments = false;
   std::vector<TrackEntry> entries;  // the track time list, in order
+  bool exact = false;               // exact cuts; that mode reads the source on its own
   // The source probe's results, for the documented mode.
   int bitRate = 0;
   int bitRateIndex = 0;

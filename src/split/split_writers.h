@@ -1,4 +1,4 @@
-// The writers behind RunSplit. Each is given a job whose track list passed the checks
+// The two writers behind RunSplit. Each is given a job whose track list passed the checks
 // both modes share, and the track name pattern built from it.
 #pragma once
 
@@ -11,5 +11,6 @@
 namespace partwell {
 
 JobReport RunDocumentedSplit(const SplitJob& job, const std::string& pattern, JobHost& host);
+JobReport RunExactSplit(const SplitJob& job, const std::string& pattern, JobHost& host);
 
 }  // namespace partwell
