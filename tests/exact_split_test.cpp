@@ -113,6 +113,8 @@ struct SourceInfo {
   int64_t rawStart = 0;   // delay + 529
   int64_t length = 0;     // of the timeline, in samples per channel
   bool vbri = false;      // a VBRI frame that mpg123 plays as silence and ffmpeg skips
+  int64_t frames = 0;     // audio frames
+  std::optional<std::pair<int, int>> delayAndPadding;  // as a trusted tag states them
 };
 
 std::vector<int16_t> ToSamples(const std::string& bytes) {
@@ -191,6 +193,8 @@ SourceInfo ReadSource(const fs::path& path) {
   for (std::optional<Frame> f; (f = FrameAt(file, at)) && at + f->bytes <= end; at += f->bytes) {
     ++frames;
   }
+  info.frames = frames;
+  if (tag.trusted) info.delayAndPadding = std::make_pair(tag.delay, tag.padding);
   int delay = tag.trusted ? tag.delay : 0;
   int padding = tag.trusted ? std::max(tag.padding, kDecoderDelay) : kDecoderDelay;
   info.rawStart = delay + kDecoderDelay;
@@ -272,7 +276,7 @@ int64_t SampleOf(const std::string& time, int rate) {
 
 std::string TimeText(int64_t hundredths) {
   char text[64];
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(hundredths / 6000),
+  std::snprintf(text, sizeof text, "%03lld:%02lld.%02lld", static_cast<long long>(hundredths / 6000),
                 static_cast<long long>(hundredths / 100 % 60), static_cast<long long>(hundredths % 100));
   return text;
 }
@@ -495,6 +499,25 @@ TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {
   std::printf("decoder limits met: %d tracks start early in ffmpeg, %d mono tracks rounded in "
               "mpg123, %d small tagged tracks untrimmed in ffmpeg\n",
               total.extraStart, total.rounding, total.smallTrack);
+}
+
+TEST(ExactSplit, ProbeReportsFramesDurationDelayAndPadding) {
+  for (const SourceSpec& spec : kSources) {
+    SCOPED_TRACE(spec.name);
+    fs::path source = MakeSource(spec);
+    SourceInfo info = ReadSource(source);
+    Outcome o = Cli({"probe", source});
+    ASSERT_EQ(o.exit, 0) << o;
+    std::string expected = "Frames: " + std::to_string(info.frames) + "\nDuration: " +
+                           TimeText((info.length * 100 + info.first.rate / 2) / info.first.rate);
+    if (info.delayAndPadding) {
+      expected += "\nEncoder Delay: " + std::to_string(info.delayAndPadding->first) +
+                  "\nEncoder Padding: " + std::to_string(info.delayAndPadding->second);
+    }
+    EXPECT_TRUE(Contains(o.out, expected + "\n")) << o << "expected:\n" << expected;
+    bool vbr = spec.lame.empty() || std::count(spec.lame.begin(), spec.lame.end(), "-V") > 0;
+    EXPECT_EQ(Contains(o.out, "Bit Rate: VBR\n"), vbr) << o;
+  }
 }
 
 TEST(ExactSplit, EqualSegmentsAndAnFfmpegSource) {
