@@ -44,7 +44,8 @@ struct Frame {
 };
 
 std::optional<Frame> FrameAt(const Bytes& file, size_t at) {
-  static const int kMpeg1Kbps[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static const int kMpeg1Kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                     112, 128, 160, 192, 224, 256, 320};
   static const int kMpeg2Kbps[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
   static const int kRates[3] = {44100, 48000, 32000};
   if (at + 4 > file.size()) return std::nullopt;
@@ -110,10 +111,10 @@ bool HasId3v1(const Bytes& file) {
 struct SourceInfo {
   Frame first;
   int channels = 2;
-  int64_t rawStart = 0;   // delay + 529
-  int64_t length = 0;     // of the timeline, in samples per channel
-  bool vbri = false;      // a VBRI frame that mpg123 plays as silence and ffmpeg skips
-  int64_t frames = 0;     // audio frames
+  int64_t rawStart = 0;  // delay + 529
+  int64_t length = 0;    // of the timeline, in samples per channel
+  bool vbri = false;     // a VBRI frame that mpg123 plays as silence and ffmpeg skips
+  int64_t frames = 0;    // audio frames
   std::optional<std::pair<int, int>> delayAndPadding;  // as a trusted tag states them
 };
 
@@ -136,8 +137,17 @@ struct SourceSpec {
 // 3.3 s of a sweep; in stereo with pink noise on the right.
 fs::path MakeWave(const std::string& name, int rate, int channels) {
   return Made(name, [&](const fs::path& path) {
-    std::vector<std::string> argv = {"sox", "-R", "-n", "-r", std::to_string(rate), "-c",
-                                     std::to_string(channels), path, "synth", "3.3", "sine",
+    std::vector<std::string> argv = {"sox",
+                                     "-R",
+                                     "-n",
+                                     "-r",
+                                     std::to_string(rate),
+                                     "-c",
+                                     std::to_string(channels),
+                                     path,
+                                     "synth",
+                                     "3.3",
+                                     "sine",
                                      "300-3000"};
     if (channels == 2) argv.push_back("pinknoise");
     MustRun(argv);
@@ -186,7 +196,8 @@ SourceInfo ReadSource(const fs::path& path) {
   info.first = *FrameAt(file, AfterId3v2(file));
   info.channels = info.first.mono ? 1 : 2;
   InfoTag tag = ReadInfoTag(file, info.first);
-  info.vbri = file.size() > info.first.at + 40 && std::memcmp(&file[info.first.at + 36], "VBRI", 4) == 0;
+  info.vbri =
+      file.size() > info.first.at + 40 && std::memcmp(&file[info.first.at + 36], "VBRI", 4) == 0;
   size_t end = file.size() - (HasId3v1(file) ? kId3v1Bytes : 0);
   int64_t frames = 0;
   size_t at = info.first.at + ((tag.present || info.vbri) ? info.first.bytes : 0);
@@ -215,7 +226,8 @@ void RunTwoAtATime(const std::vector<std::string>& commands, const fs::path& fol
   std::string script;
   for (int lane = 0; lane < 2; ++lane) {
     script += "(\ntrue\n";
-    for (size_t i = static_cast<size_t>(lane); i < commands.size(); i += 2) script += commands[i] + "\n";
+    for (size_t i = static_cast<size_t>(lane); i < commands.size(); i += 2)
+      script += commands[i] + "\n";
     script += ") &\n";
   }
   script += "wait\n";
@@ -248,7 +260,8 @@ std::string Warnings(const std::string& err, Decoder decoder) {
 }
 
 Decoded ReadDecoded(const fs::path& out, Decoder decoder) {
-  return {ToSamples(ReadText(out.string() + ".pcm")), Warnings(ReadText(out.string() + ".err"), decoder)};
+  return {ToSamples(ReadText(out.string() + ".pcm")),
+          Warnings(ReadText(out.string() + ".err"), decoder)};
 }
 
 // Each decoder's raw decode of a source: every frame's samples, nothing trimmed. mpg123's
@@ -276,8 +289,9 @@ int64_t SampleOf(const std::string& time, int rate) {
 
 std::string TimeText(int64_t hundredths) {
   char text[64];
-  std::snprintf(text, sizeof text, "%03lld:%02lld.%02lld", static_cast<long long>(hundredths / 6000),
-                static_cast<long long>(hundredths / 100 % 60), static_cast<long long>(hundredths % 100));
+  std::snprintf(
+      text, sizeof text, "%03lld:%02lld.%02lld", static_cast<long long>(hundredths / 6000),
+      static_cast<long long>(hundredths / 100 % 60), static_cast<long long>(hundredths % 100));
   return text;
 }
 
@@ -381,14 +395,16 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
       commands.push_back(DecodeCommand(track.path, decoder, false,
                                        folder / (std::to_string(i) + DecoderName(decoder))));
     }
-    commands.push_back("ffprobe -v error -f mp3 -show_entries stream_tags=encoder -of "
-                       "default=nw=1:nk=1 " + Quote(track.path) + " >" +
-                       Quote((folder / (std::to_string(i) + ".encoder")).string()));
+    commands.push_back(
+        "ffprobe -v error -f mp3 -show_entries stream_tags=encoder -of "
+        "default=nw=1:nk=1 " +
+        Quote(track.path) + " >" + Quote((folder / (std::to_string(i) + ".encoder")).string()));
     mp3val += " " + Quote(track.path);
   }
   commands.push_back(mp3val + " >" + Quote((folder / "mp3val.txt").string()));
   size_t written = 0;
-  for (const auto& entry : fs::directory_iterator(folder)) written += entry.path().extension() == ".mp3";
+  for (const auto& entry : fs::directory_iterator(folder))
+    written += entry.path().extension() == ".mp3";
   EXPECT_EQ(written, tracks.size()) << "a track for each cut before the end of the timeline";
   RunTwoAtATime(commands, folder);
 
@@ -397,8 +413,8 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
   EXPECT_FALSE(Contains(mp3valText, "Wrong")) << mp3valText;
   for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
     SCOPED_TRACE(DecoderName(decoder));
-    const std::vector<int16_t> timeline =
-        Slice(RawSource(source, decoder), info.rawStart, info.rawStart + info.length, info.channels);
+    const std::vector<int16_t> timeline = Slice(RawSource(source, decoder), info.rawStart,
+                                                info.rawStart + info.length, info.channels);
     std::vector<int16_t> joined;
     bool joinable = true;
     for (size_t i = 0; i < tracks.size(); ++i) {
@@ -431,7 +447,8 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
         ++allowed.smallTrack;  // "invalid concatenated file": no end trim
       } else {
         ADD_FAILURE() << got.samples.size() / info.channels << " samples where "
-                      << want.size() / info.channels << " were expected; warnings: " << got.warnings;
+                      << want.size() / info.channels
+                      << " were expected; warnings: " << got.warnings;
       }
     }
     if (joinable) {
@@ -446,14 +463,15 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
 std::vector<std::vector<std::string>> CutPatterns(const SourceInfo& info, unsigned seed) {
   const int64_t rate = info.first.rate, spf = info.first.samples;
   const int64_t last = info.length * 100 / rate;  // hundredths
-  std::vector<int64_t> edges = {0, 1, 2, 4, last / 2, last / 2 + 1, last / 2 + 3, last / 2 + 6,
-                                last - 3, last - 1};
+  std::vector<int64_t> edges = {
+      0, 1, 2, 4, last / 2, last / 2 + 1, last / 2 + 3, last / 2 + 6, last - 3, last - 1};
   std::vector<int64_t> others = {0};
   for (int64_t h = 20; h < last && others.size() < 4; h += 7) {
     if ((((h * rate + 50) / 100) + info.rawStart) % spf < 8) others.push_back(h);
   }
   std::mt19937 random(seed);
-  for (int i = 0; i < 4; ++i) others.push_back(std::uniform_int_distribution<int64_t>(1, last - 1)(random));
+  for (int i = 0; i < 4; ++i)
+    others.push_back(std::uniform_int_distribution<int64_t>(1, last - 1)(random));
   std::sort(others.begin(), others.end());
   others.erase(std::unique(others.begin(), others.end()), others.end());
   std::vector<std::vector<std::string>> patterns;
@@ -496,9 +514,10 @@ TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {
       total.smallTrack += allowed.smallTrack;
     }
   }
-  std::printf("decoder limits met: %d tracks start early in ffmpeg, %d mono tracks rounded in "
-              "mpg123, %d small tagged tracks untrimmed in ffmpeg\n",
-              total.extraStart, total.rounding, total.smallTrack);
+  std::printf(
+      "decoder limits met: %d tracks start early in ffmpeg, %d mono tracks rounded in "
+      "mpg123, %d small tagged tracks untrimmed in ffmpeg\n",
+      total.extraStart, total.rounding, total.smallTrack);
 }
 
 TEST(ExactSplit, ProbeReportsFramesDurationDelayAndPadding) {
@@ -522,8 +541,8 @@ TEST(ExactSplit, ProbeReportsFramesDurationDelayAndPadding) {
 
 TEST(ExactSplit, EqualSegmentsAndAnFfmpegSource) {
   fs::path lavc = Made("lavc.mp3", [](const fs::path& path) {
-    MustRun({"ffmpeg", "-v", "error", "-i", MakeWave("exact 44100-2.wav", 44100, 2),
-             "-c:a", "libmp3lame", "-b:a", "160k", path});
+    MustRun({"ffmpeg", "-v", "error", "-i", MakeWave("exact 44100-2.wav", 44100, 2), "-c:a",
+             "libmp3lame", "-b:a", "160k", path});
   });
   CheckExactSplit(lavc, {"0:00", "0:00.70"}, true);
   CheckExactSplit(MakeSource(kSources[3]), {"0:00", "0:01.01"}, true);
@@ -534,8 +553,9 @@ TEST(ExactSplit, EqualSegmentsAndAnFfmpegSource) {
 TEST(ExactSplit, CueSheetAlbumCutsAtItsCdFrames) {
   fs::path album = Made("album.mp3", [](const fs::path& path) {
     fs::path wave = path.string() + ".wav";
-    MustRun({"sox", "-R", "-n", "-r", "44100", "-c", "2", wave, "synth", "55272s", "sine", "220",
-             ":", "synth", "99960s", "pinknoise", ":", "synth", "54684s", "sine", "880-440"});
+    MustRun({"sox",    "-R",        "-n",     "-r",    "44100",  "-c",   "2",
+             wave,     "synth",     "55272s", "sine",  "220",    ":",    "synth",
+             "99960s", "pinknoise", ":",      "synth", "54684s", "sine", "880-440"});
     MustRun({"lame", "--quiet", "-V", "3", wave, path});
   });
   const std::string text =
@@ -545,9 +565,9 @@ TEST(ExactSplit, CueSheetAlbumCutsAtItsCdFrames) {
   fs::path cue = album.parent_path() / "album.cue";
   WriteBytes(cue, Bytes(text.begin(), text.end()));
   // Tracks of 94, 170 and 93 CD frames: 55272, 99960 and 54684 samples.
-  Allowed allowed = CheckExactSplit(album, {"@0", "@" + std::to_string(94 * 588),
-                                            "@" + std::to_string(264 * 588)},
-                                    false, cue.string());
+  Allowed allowed = CheckExactSplit(
+      album, {"@0", "@" + std::to_string(94 * 588), "@" + std::to_string(264 * 588)}, false,
+      cue.string());
   EXPECT_EQ(allowed.extraStart + allowed.rounding + allowed.smallTrack, 0);
 }
 

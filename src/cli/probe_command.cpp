@@ -21,8 +21,8 @@ int Failed(const std::string& path, const File& file) {
 // padding when the source's tag states them for decoders to trim.
 void PrintStream(const StreamScan& scan) {
   const int rate = SampleRate(scan.first.header);
-  const uint64_t hundredths = (scan.timeline.length * 100 + static_cast<uint64_t>(rate / 2)) /
-                              static_cast<uint64_t>(rate);
+  const uint64_t hundredths =
+      (scan.timeline.length * 100 + static_cast<uint64_t>(rate / 2)) / static_cast<uint64_t>(rate);
   std::printf("Frames: %llu\n", static_cast<unsigned long long>(scan.audioFrames));
   std::printf("Duration: %s\n",
               FormatTimeText(TimePartsOfOffset(static_cast<int64_t>(hundredths))).c_str());
