@@ -79,6 +79,7 @@ struct InfoTag {
   bool present = false;
   uint32_t frames = 0;
   uint32_t bytes = 0;
+  std::vector<unsigned char> toc;  // 100 entries
   bool trusted = false;  // an encoder string decoders believe: they trim delay and padding
   int delay = 0;
   int padding = 0;
@@ -94,7 +95,11 @@ InfoTag ReadInfoTag(const Bytes& file, const Frame& frame) {
   size_t next = at + 8;
   if (flags & 1) tag.frames = Big32(&file[next]), next += 4;
   if (flags & 2) tag.bytes = Big32(&file[next]), next += 4;
-  next += (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+  if (flags & 4) {
+    tag.toc.assign(&file[next], &file[next] + 100);
+    next += 100;
+  }
+  next += flags & 8 ? 4 : 0;
   const unsigned char* lame = &file[next];
   tag.trusted = std::memcmp(lame, "LAME", 4) == 0 || std::memcmp(lame, "Lavc", 4) == 0 ||
                 std::memcmp(lame, "Lavf", 4) == 0;
@@ -241,8 +246,8 @@ std::string DecodeCommand(const fs::path& mp3, Decoder decoder, bool raw, const 
   if (decoder == Decoder::kFfmpeg) {
     // "crccheck": a reservoir frame of a source with CRCs carries a right one.
     return std::string("ffmpeg -nostdin -v warning -err_detect crccheck -y ") +
-           (raw ? "-flags2 +skip_manual " : "") +
-           "-f mp3 -i " + Quote(mp3) + " -f s16le " + pcm + " 2>" + err;
+           (raw ? "-flags2 +skip_manual " : "") + "-f mp3 -i " + Quote(mp3) + " -f s16le " + pcm +
+           " 2>" + err;
   }
   return std::string("mpg123 ") + (raw ? "--no-gapless " : "") + "-s " + Quote(mp3) + " >" + pcm +
          " 2>" + err;
@@ -340,12 +345,22 @@ void CheckFrames(const Track& track, bool trailer) {
   ASSERT_TRUE(track.tag.present) << track.path;
   size_t end = track.bytes.size() - (trailer ? kId3v1Bytes : 0);
   EXPECT_EQ(trailer, HasId3v1(track.bytes));
-  uint32_t frames = 0;
+  std::vector<size_t> offsets;  // of each audio frame from the track's start
   size_t at = track.info.bytes;
-  for (std::optional<Frame> f; at < end && (f = FrameAt(track.bytes, at)); at += f->bytes) ++frames;
+  for (std::optional<Frame> f; at < end && (f = FrameAt(track.bytes, at)); at += f->bytes) {
+    offsets.push_back(at);
+  }
+  const uint32_t frames = static_cast<uint32_t>(offsets.size());
   EXPECT_EQ(at, end) << "frames end where the audio ends";
   EXPECT_EQ(track.tag.frames, frames);
   EXPECT_EQ(track.tag.bytes, end);
+  // Seek table entry i: where frame i x frames / 100 starts, in 256ths of the track's bytes.
+  std::vector<unsigned char> toc;
+  for (uint64_t i = 0; i < 100 && frames > 0; ++i) {
+    toc.push_back(
+        static_cast<unsigned char>(std::min<uint64_t>(255, 256 * offsets[i * frames / 100] / end)));
+  }
+  EXPECT_EQ(track.tag.toc, toc);
   EXPECT_LE(track.tag.delay, 3000);
   EXPECT_LE(track.tag.padding, 3000);
   EXPECT_GE(frames, 2u);
