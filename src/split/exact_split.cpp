@@ -62,6 +62,7 @@ struct Track {
   std::string name;
   uint64_t expectedFrames = 0;
   uint64_t firstPosition = 0;  // of its first source frame
+  int64_t lastBeforeEnd = 0;   // the frame of the sample before its end, when it has one
   uint64_t reservoirBytes = 0;
   std::optional<ExactTrackWriter> writer;
 };
@@ -273,7 +274,8 @@ void ExactSplitter::Record(const MpegFrame& frame) {
   FrameRecord& record = ring_[static_cast<size_t>(scanned_ % kRingFrames)];
   record.frame = frame;
   record.areaStart = mainData_;
-  mainData_ += static_cast<uint64_t>(Layer3MainDataBytes(frame.header));
+  mainData_ += static_cast<uint64_t>(
+      std::max<int64_t>(0, int64_t{frame.length} - Layer3MainDataOffset(frame.header)));
   int index = HeaderBitRateIndex(frame.header);
   if (scanned_ == 0) {
     firstIndex_ = index;
@@ -325,6 +327,8 @@ int64_t ExactSplitter::TrackEnd(const Track& track) const {
 
 bool ExactSplitter::Holds(const Track& track, int64_t index) const {
   if (index < track.layout.firstFrame) return false;
+  // Frames this far behind the scan are all on the timeline: only the track's own end counts.
+  if (index <= track.lastBeforeEnd && index + kLookAhead < scanned_) return true;
   int64_t last = LastFrameBefore(cut_, TrackEnd(track));
   if (index <= last) return true;
   // A track needs two audio frames: with one, ffmpeg cannot open it.
@@ -406,6 +410,7 @@ bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& lay
   track.layout = layout;
   track.expectedFrames = ExpectedFrames(bounds, layout);
   track.firstPosition = Recorded(layout.firstFrame)->frame.position;
+  track.lastBeforeEnd = bounds.end ? LastFrameBefore(cut_, *bounds.end) : kNoEnd;
   File out;
   if (!CreateTrackFile(job_, pattern_, static_cast<int>(nextTrack_), identity_, out, track.name,
                        result_)) {
