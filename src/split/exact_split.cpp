@@ -50,10 +50,6 @@ class ExactSplitter {
   JobReport Run();
 
  private:
-  bool Stop(JobOutcome outcome) {
-    result_.outcome = outcome;
-    return false;
-  }
   bool SourceReadError() {
     RecordFileError(result_, job_.sourcePath, ReadFailureText(source_.file()));
     return false;
@@ -181,7 +177,10 @@ bool ExactSplitter::AddReservoir(Track& track) {
 }
 
 bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& layout, int64_t upTo) {
-  if (host_.HaltRequested()) return Stop(JobOutcome::kCancelled);
+  if (host_.HaltRequested()) {
+    result_.outcome = JobOutcome::kCancelled;
+    return false;
+  }
   host_.UnitStarted(static_cast<int>(nextTrack_ + 1));
   Track& track = current_.emplace();
   track.bounds = bounds;
