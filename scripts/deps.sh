@@ -14,7 +14,7 @@ mingw=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-
 native_build=(python3 man-db)
 case "${1:-native}" in
   native)
-    packages+=("${native_build[@]}" lame sox mpg123 ffmpeg mp3splt espeak-ng python3-mutagen eyed3
+    packages+=("${native_build[@]}" lame sox mpg123 ffmpeg mp3splt mp3val espeak-ng python3-mutagen eyed3
                clang libclang-rt-14-dev) ;;
   package)
     packages+=("${native_build[@]}" "${mingw[@]}" dpkg-dev lintian zip unzip bash-completion) ;;
