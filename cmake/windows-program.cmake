@@ -15,10 +15,13 @@ add_library(partwell_windows STATIC
   src/shell/info_pages_win.cpp
   src/shell/job_control_win.cpp
   src/shell/main_window_win.cpp
+  src/shell/message_box_win.cpp
+  src/shell/property_list_win.cpp
   src/split/cue_buttons_win.cpp
   src/split/player_position_win.cpp
   src/split/split_page_win.cpp
   src/split/track_info_win.cpp
+  src/split/track_list_box_win.cpp
   src/join/join_page_win.cpp
 )
 target_include_directories(partwell_windows PUBLIC src resources)

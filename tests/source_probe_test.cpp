@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "mpeg/source_probe.h"
+#include "split/source_properties.h"
 #include "test_support.h"
 
 namespace partwell {

@@ -24,7 +24,6 @@ extern const PageJobTexts kJoinJobTexts;
 extern const char kCancelCaption[];   // "Cancel"
 extern const char kHaltingCaption[];  // "Halting..."
 extern const char kIdleStatus[];      // "Status: Idle"
-extern const char kMessageCaption[];  // "MP3 Partwell", the caption of every message box
 
 // True when the action button's caption is exactly `caption` (read with a limit of 20).
 bool ActionCaptionIs(HWND page, const char* caption);
@@ -43,9 +42,6 @@ void RequestHalt(HWND page);
 void ShowIdle(HWND page, const PageJobTexts& texts);
 // Shows the progress text for unit `number` (1-based) on the status line.
 void ShowProgress(HWND page, const PageJobTexts& texts, int number);
-
-// A message box owned by the page, captioned "MP3 Partwell".
-int ShowPageMessage(HWND page, const char* text, UINT style);
 
 // The starting guard. Between a click that starts a job and the worker taking the page
 // (or giving up before it), the caption still shows the idle caption; the page is marked

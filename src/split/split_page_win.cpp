@@ -10,16 +10,18 @@
 #include "resource_ids.h"
 #include "shell/file_dialog_win.h"
 #include "shell/job_control_win.h"
-#include "shell/main_window_win.h"
+#include "shell/message_box_win.h"
+#include "shell/property_list_win.h"
 #include "split/cue_buttons_win.h"
 #include "split/player_position_win.h"
+#include "split/source_properties.h"
 #include "split/split_engine.h"
+#include "split/track_info_win.h"
+#include "split/track_list_box_win.h"
 #include "split/track_naming.h"
 
 namespace partwell {
 namespace {
-
-const char kTrackTimesProperty[] = "PartwellTrackTimes";
 
 const char kFieldInfoText[] =
     "Possible fields that will be parsed are:\n\n"
@@ -39,42 +41,8 @@ std::string ItemText(HWND page, int id) {
   return text;
 }
 
-HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
-
-// Brings the list box in line with the model after an add: every entry that the list box
-// does not show at its place is added there (the sorted list box puts it in place).
-void ShowNewEntries(HWND page) {
-  TrackTimeList& times = PageTrackTimes(page);
-  HWND list = ListBox(page);
-  for (size_t i = 0; i < times.size(); ++i) {
-    LRESULT shown = SendMessageA(list, LB_GETITEMDATA, i, 0);
-    if (shown == reinterpret_cast<LRESULT>(&times[i])) continue;
-    LRESULT at = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(times[i].timeText));
-    SendMessageA(list, LB_SETITEMDATA, at, reinterpret_cast<LPARAM>(&times[i]));
-  }
-}
-
-void ClearTrackList(HWND page) {
-  PageTrackTimes(page).ClearTrackList();
-  SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
-}
-
-void RemoveTrackTime(HWND page) {
-  HWND list = ListBox(page);
-  LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
-  if (selected == LB_ERR) return;
-  if (!PageTrackTimes(page).RemoveTrackTime(static_cast<size_t>(selected))) return;
-  SendMessageA(list, LB_DELETESTRING, selected, 0);
-  SendMessageA(list, LB_SETCURSEL, selected, 0);
-}
-
-void AddTypedTime(HWND page) {
-  char text[10] = "";
-  GetDlgItemTextA(page, IDC_TIME, text, sizeof text);
-  auto entry = std::make_unique<TrackEntry>();
-  SetTimeText(*entry, text);
-  AddTrackTime(page, std::move(entry));
-}
+// The chosen source's path, as the page shows it; empty when none is chosen.
+std::string SourcePath(HWND page) { return ItemText(page, IDC_SOURCE); }
 
 void ChooseSourceFile(HWND page) {
   char path[MAX_PATH] = "";
@@ -127,7 +95,7 @@ std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
   auto work = std::make_unique<SplitWorkerJob>();
   work->page = page;
   SplitJob& job = work->job;
-  job.sourcePath = ItemText(page, IDC_SOURCE);
+  job.sourcePath = SourcePath(page);
   job.nameTemplate = ItemText(page, IDC_DESTINATION_NAME);
   job.folder = ItemText(page, IDC_FOLDER);
   job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
@@ -140,8 +108,7 @@ std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
 }
 
 void StartSplitJob(HWND page) {
-  if (GetWindowTextLengthA(GetDlgItem(page, IDC_SOURCE)) == 0 ||
-      GetWindowTextLengthA(GetDlgItem(page, IDC_DESTINATION_NAME)) == 0) {
+  if (SourcePath(page).empty() || ItemText(page, IDC_DESTINATION_NAME).empty()) {
     ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
     return;
   }
@@ -151,29 +118,6 @@ void StartSplitJob(HWND page) {
 }
 
 }  // namespace
-
-TrackTimeList& PageTrackTimes(HWND page) {
-  return *static_cast<TrackTimeList*>(GetPropA(page, kTrackTimesProperty));
-}
-
-bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
-  if (!PageTrackTimes(page).AddTrackTime(std::move(entry))) return false;
-  ShowNewEntries(page);
-  SetDlgItemTextA(page, IDC_TIME, "");
-  SetFocus(GetDlgItem(page, IDC_TIME));
-  return true;
-}
-
-void ReplacePageTrackTimes(HWND page, TrackTimeList&& times) {
-  PageTrackTimes(page) = std::move(times);
-  HWND list = ListBox(page);
-  // Drawn once at the end: a sheet may hold thousands of tracks.
-  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-  SendMessageA(list, LB_RESETCONTENT, 0, 0);
-  ShowNewEntries(page);
-  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list, nullptr, TRUE);
-}
 
 void LoadSourceFile(HWND page, const std::string& path) {
   ProbeResult probe = ProbeSourceFile(path);
@@ -194,7 +138,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
   if (HandleJobMessage(page, message)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
-      SetPropA(page, kTrackTimesProperty, new TrackTimeList);
+      AttachTrackTimes(page);
       SendDlgItemMessageA(page, IDC_DESTINATION_NAME, EM_LIMITTEXT, kMaxTemplateChars, 0);
       SetDlgItemTextA(page, IDC_DESTINATION_NAME, "%file% - %track%");
       return TRUE;
@@ -208,8 +152,8 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
         case IDC_FIELD_INFO: ShowPageMessage(page, kFieldInfoText, MB_OK); break;
         case IDC_CHOOSE_FOLDER: ChooseDestinationFolder(page); break;
         case IDC_GRAB_POSITION: GrabPlayerPosition(page); break;
-        case IDC_CUE_IMPORT: ImportCueSheet(page); break;
-        case IDC_CUE_EXPORT: ExportCueSheet(page); break;
+        case IDC_CUE_IMPORT: ImportCueSheet(page, SourcePath(page)); break;
+        case IDC_CUE_EXPORT: ExportCueSheet(page, SourcePath(page)); break;
         case IDC_ACTION: StartSplitJob(page); break;
         case IDC_REMOVE: RemoveTrackTime(page); break;
         case IDC_CLEAR: ClearTrackList(page); break;
@@ -217,8 +161,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
       }
       return FALSE;
     case WM_NCDESTROY:
-      // The list box that pointed into the list is gone; a running worker has its own copy.
-      delete static_cast<TrackTimeList*>(RemovePropA(page, kTrackTimesProperty));
+      DetachTrackTimes(page);
       return FALSE;
   }
   return FALSE;

@@ -5,6 +5,7 @@
 
 #include "join/join_engine.h"
 #include "shell/job_control_win.h"
+#include "shell/message_box_win.h"
 #include "split/split_engine.h"
 #include "split/split_page_win.h"
 #include "test_media.h"

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "shell/main_window_win.h"
+#include "shell/property_list_win.h"
 
 namespace partwell::test {
 namespace {

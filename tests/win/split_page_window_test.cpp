@@ -9,8 +9,7 @@
 #include <thread>
 
 #include "mpeg/source_probe.h"
-#include "split/player_position_win.h"
-#include "split/split_page_win.h"
+#include "split/track_list_box_win.h"
 
 namespace partwell::test {
 namespace {
@@ -266,17 +265,6 @@ class PlayerStandIn {
   HWND window_ = nullptr;
   std::thread thread_;
 };
-
-TEST(PlayerPositionText, FollowsTheDoublePrecisionConversion) {
-  const struct {
-    int32_t ms;
-    const char* text;
-  } cases[] = {{0, "000:00.00"},       {1000, "000:01.00"}, {1040, "000:01.03"},
-               {59999, "000:59.99"},   {60000, "001:00.00"}, {61230, "001:01.22"},
-               {-1, "000:00.00"},      {-9, "000:00.00"},   {59999990, "999:59.99"},
-               {60000000, "1000:00.00"}};
-  for (const auto& c : cases) EXPECT_EQ(PlayerPositionText(c.ms), c.text) << c.ms;
-}
 
 TEST_F(SplitPage, GrabAddsThePlayersPositionOrWarnsWhenNoPlayerAnswers) {
   const char* warning = "Winamp is not currently running or could not be found.";
