@@ -66,8 +66,9 @@ bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job);
 // A click on the action button of a page whose precondition holds. On a running page it
 // asks the job to halt. On an idle page that is not starting already, it reads the job
 // from the page here, on the user-interface thread, marks the page as starting and hands
-// the job to a new worker running `routine`, which owns it from then on. False when no
-// worker could be started.
+// the job to a new worker running `routine`, which owns it from then on. `readJob` may
+// refuse the job by returning null, having told the user why; the page stays idle. False
+// when no worker could be started.
 template <typename Job>
 bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (*readJob)(HWND),
                     LPTHREAD_START_ROUTINE routine) {
@@ -77,6 +78,7 @@ bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (
   }
   if (IsStarting(page)) return true;  // the second click of a double click
   std::unique_ptr<Job> job = readJob(page);
+  if (!job) return true;
   BeginStarting(page);
   if (!StartWorker(routine, job.get())) {
     EndStarting(page);

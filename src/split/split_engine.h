@@ -20,6 +20,7 @@ struct SplitJob {
   std::string nameTemplate;
   std::string folder;  // empty: the source's folder; else ends in a separator
   bool equalSegments = false;
+  bool exact = false;
   std::vector<TrackEntry> entries;  // the track time list, in order
   // The source probe's results.
   int bitRate = 0;

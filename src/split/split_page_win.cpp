@@ -89,9 +89,21 @@ DWORD WINAPI SplitWorker(void* parameter) {
   return report.completed() ? 1 : 0;
 }
 
+bool ExactCutsChosen(HWND page) {
+  return IsDlgButtonChecked(page, IDC_EXACT_CUTS) == BST_CHECKED;
+}
+
 // Reads what the split works from, on the user-interface thread, at the click that starts
-// it: nothing the user changes afterwards reaches the worker.
+// it: nothing the user changes afterwards reaches the worker. A source that only exact
+// cuts take, chosen before their box was unchecked, is refused as "Browse..." would now
+// refuse it: the message is shown and there is no job.
 std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
+  const PropertyList* list = WindowPropertyList(page);
+  bool exact = ExactCutsChosen(page);
+  if (!exact && StoredSourceIsVariableBitRate(list)) {
+    ShowPageMessage(page, ProbeRefusalText(ProbeOutcome::kVariableBitRate), MB_ICONWARNING);
+    return nullptr;
+  }
   auto work = std::make_unique<SplitWorkerJob>();
   work->page = page;
   SplitJob& job = work->job;
@@ -99,11 +111,9 @@ std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
   job.nameTemplate = ItemText(page, IDC_DESTINATION_NAME);
   job.folder = ItemText(page, IDC_FOLDER);
   job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
+  job.exact = exact;
   job.entries = PageTrackTimes(page).Snapshot();
-  const PropertyList* list = WindowPropertyList(page);
-  job.bitRate = static_cast<int>(FindIntegerProperty(list, kBitRateKey).value_or(0));
-  job.bitRateIndex = static_cast<int>(FindIntegerProperty(list, kBitRateBinaryKey).value_or(0));
-  job.firstFrame = static_cast<uint64_t>(FindIntegerProperty(list, kFirstFrameKey).value_or(0));
+  ReadStoredProbe(list, job);
   return work;
 }
 
@@ -121,11 +131,13 @@ void StartSplitJob(HWND page) {
 
 void LoadSourceFile(HWND page, const std::string& path) {
   ProbeResult probe = ProbeSourceFile(path);
-  if (probe.outcome == ProbeOutcome::kAccepted) {
+  // Exact cuts find every frame themselves, so they take a variable bit rate too.
+  bool variable = probe.outcome == ProbeOutcome::kVariableBitRate && ExactCutsChosen(page);
+  if (probe.outcome == ProbeOutcome::kAccepted || variable) {
     StoreProbeResult(WindowPropertyList(page), probe);
     SetDlgItemTextA(page, IDC_SOURCE, path.c_str());
-    char bitRate[40];
-    std::snprintf(bitRate, sizeof bitRate, "Bit Rate: %d kbps", probe.bitRate);
+    char bitRate[40] = "Bit Rate: VBR";
+    if (!variable) std::snprintf(bitRate, sizeof bitRate, "Bit Rate: %d kbps", probe.bitRate);
     SetDlgItemTextA(page, IDC_BIT_RATE, bitRate);
   } else if (const char* refusal = ProbeRefusalText(probe.outcome)) {
     ShowPageMessage(page, refusal,
