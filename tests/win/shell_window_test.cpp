@@ -185,7 +185,8 @@ TEST_F(ShellWindow, HelpPageShowsTheWholeHelpTextUnderItsHeadings) {
   const char* headings[] = {
       "[ SPLITTING MP3 FILES ]", "--Source File--", "--Destination File--", "--Track Naming--",
       "--Destination Folder--", "--Track Timing List--", "--Grab Winamp Position--",
-      "--Split All Into Equal Segments--", "--Import Track Times From Cue File--",
+      "--Split All Into Equal Segments--", "--Exact Cuts (Gapless, VBR Too)--",
+      "--Import Track Times From Cue File--",
       "--Export Track Times To Cue File--", "[ MERGING MP3 FILES ]", "--Destination File--",
       "--Tracks To Join--", "--Add--", "--Remove--"};
   size_t at = 0;
