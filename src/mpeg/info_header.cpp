@@ -1,5 +1,6 @@
 #include "mpeg/info_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "mpeg/frame_header.h"
@@ -62,7 +63,7 @@ std::optional<VbrHeader> ReadXingHeader(const unsigned char* frame, size_t lengt
   header.framesField = field(kXingFramesFlag, 4);
   header.bytesField = field(kXingBytesFlag, 4);
   header.tocField = field(kXingTocFlag, kXingTocBytes);
-  field(kXingQualityFlag, 4);
+  header.qualityField = field(kXingQualityFlag, 4);
   if (next > length) return std::nullopt;
   if (header.framesField) header.frames = ReadBigEndian32(frame + *header.framesField);
   if (header.bytesField) header.bytes = ReadBigEndian32(frame + *header.bytesField);
@@ -91,12 +92,41 @@ std::optional<VbrHeader> ReadVbriHeader(const unsigned char* frame, size_t lengt
 
 }  // namespace
 
-uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
-  for (size_t i = 0; i < length; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+namespace {
+
+// Tables for CRC-16/ARC eight bytes at a time: kCrcTables[k][b] is the CRC of byte b
+// followed by k zero bytes. A track's music CRC covers every byte of it.
+using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
+
+constexpr CrcTables MakeCrcTables() {
+  CrcTables tables{};
+  for (unsigned b = 0; b < 256; ++b) {
+    unsigned crc = b;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    tables[0][b] = static_cast<uint16_t>(crc);
+  }
+  for (size_t k = 1; k < tables.size(); ++k) {
+    for (unsigned b = 0; b < 256; ++b) {
+      uint16_t previous = tables[k - 1][b];
+      tables[k][b] = static_cast<uint16_t>((previous >> 8) ^ tables[0][previous & 0xFF]);
     }
+  }
+  return tables;
+}
+
+constexpr CrcTables kCrcTables = MakeCrcTables();
+
+}  // namespace
+
+uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
+  const auto& t = kCrcTables;
+  for (; length >= 8; length -= 8, data += 8) {
+    crc = static_cast<uint16_t>(t[7][(data[0] ^ crc) & 0xFF] ^ t[6][data[1] ^ (crc >> 8)] ^
+                                t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^ t[2][data[5]] ^
+                                t[1][data[6]] ^ t[0][data[7]]);
+  }
+  for (; length > 0; --length, ++data) {
+    crc = static_cast<uint16_t>((crc >> 8) ^ t[0][(crc ^ *data) & 0xFF]);
   }
   return crc;
 }
@@ -132,6 +162,30 @@ void UpdateVbrHeader(unsigned char* frame, const VbrHeader& header, const VbrHea
   WriteBigEndian32(lame + kLameMusicLength, update.bytes);
   if (update.musicCrc) WriteBigEndian16(lame + kLameMusicCrc, *update.musicCrc);
   WriteBigEndian16(lame + kLameTagCrc, Crc16(frame, header.lame->offset + kLameTagCrc));
+}
+
+
+std::vector<unsigned char> MakeInfoFrame(const InfoFrameFields& fields) {
+  std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(fields.header)), 0);
+  WriteBigEndian32(frame.data(), fields.header);
+  unsigned char* p = frame.data() + 4 + Layer3SideInfoBytes(fields.header);
+  std::memcpy(p, fields.xing ? "Xing" : "Info", 4);
+  WriteBigEndian32(p + 4, kXingFramesFlag | kXingBytesFlag | kXingTocFlag | kXingQualityFlag);
+  WriteBigEndian32(p + 8, fields.audioFrames);
+  WriteBigEndian32(p + 12, fields.bytes);
+  std::copy(fields.toc.begin(), fields.toc.end(), p + 16);
+  WriteBigEndian32(p + 16 + kXingTocBytes, fields.quality);
+  unsigned char* lame = p + 20 + kXingTocBytes;
+  std::copy(fields.lame.begin(), fields.lame.end(), lame);
+  lame[kLameDelayPadding] = static_cast<unsigned char>(fields.delay >> 4);
+  lame[kLameDelayPadding + 1] =
+      static_cast<unsigned char>(((fields.delay & 15) << 4) | ((fields.padding >> 8) & 15));
+  lame[kLameDelayPadding + 2] = static_cast<unsigned char>(fields.padding);
+  WriteBigEndian32(lame + kLameMusicLength, fields.bytes);
+  WriteBigEndian16(lame + kLameMusicCrc, fields.musicCrc);
+  WriteBigEndian16(lame + kLameTagCrc,
+                   Crc16(frame.data(), static_cast<size_t>(lame - frame.data()) + kLameTagCrc));
+  return frame;
 }
 
 }  // namespace partwell
