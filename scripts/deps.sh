@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake g++ make libgtest-dev libcli11-dev)
 case "${1:-native}" in
   native)
-    packages+=(lame sox mpg123 ffmpeg mp3splt clang libclang-rt-14-dev) ;;
+    packages+=(lame sox mpg123 ffmpeg mp3splt mp3val clang libclang-rt-14-dev) ;;
   windows|run)
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick

@@ -54,8 +54,8 @@ TrackLayout LayOutTrack(const CutSource& source, int64_t start);
 
 // The padding a track's tag states: the samples of its `audioFrames` frames after the
 // delay and its `samples` samples.
-inline int64_t TrackPadding(const CutSource& source, const TrackLayout& layout,
-                            int64_t audioFrames, int64_t samples) {
+inline int64_t TrackPadding(const CutSource& source, const TrackLayout& layout, int64_t audioFrames,
+                            int64_t samples) {
   return audioFrames * source.samplesPerFrame - layout.delay - samples;
 }
 

@@ -121,8 +121,8 @@ class ExactSplitter {
   uint64_t audioStart_ = 0;
 
   // What Examine learns of the stream.
-  uint32_t stream_ = 0;              // the first frame's header
-  bool headerFrame_ = false;         // the first frame is an Info/Xing frame, not audio
+  uint32_t stream_ = 0;       // the first frame's header
+  bool headerFrame_ = false;  // the first frame is an Info/Xing frame, not audio
   std::optional<VbrHeader> vbrHeader_;
   CutSource cut_;
   InfoFrameFields tag_;
@@ -239,8 +239,7 @@ int64_t ExactSplitter::TimelineLength(int64_t audioFrames) const {
   int64_t counted = audioFrames - (vbrHeader_ && !headerFrame_ ? 1 : 0);
   if (counted <= 0) return 0;
   return static_cast<int64_t>(
-      MakeSourceTimeline(vbrHeader_, static_cast<uint64_t>(counted), cut_.samplesPerFrame)
-          .length);
+      MakeSourceTimeline(vbrHeader_, static_cast<uint64_t>(counted), cut_.samplesPerFrame).length);
 }
 
 const unsigned char* ExactSplitter::Bytes(uint64_t position, size_t length) {
@@ -355,8 +354,7 @@ bool ExactSplitter::Commit(int64_t index) {
   }
 }
 
-uint64_t ExactSplitter::ExpectedFrames(const TrackBounds& bounds,
-                                       const TrackLayout& layout) const {
+uint64_t ExactSplitter::ExpectedFrames(const TrackBounds& bounds, const TrackLayout& layout) const {
   int64_t end = bounds.end.value_or(kNoEnd);
   if (statedFrames_) end = std::min(end, TimelineLength(static_cast<int64_t>(*statedFrames_)));
   if (end == kNoEnd) return 0;
@@ -399,8 +397,7 @@ std::vector<unsigned char> ExactSplitter::MakeReservoir(int64_t first) {
                             bytes.data(), bytes.size());
 }
 
-bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& layout,
-                               int64_t upTo) {
+bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& layout, int64_t upTo) {
   if (host_.HaltRequested()) return Stop(JobOutcome::kCancelled);
   host_.UnitStarted(static_cast<int>(nextTrack_ + 1));
   Track& track = current_.emplace();

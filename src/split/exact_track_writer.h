@@ -77,8 +77,8 @@ class ExactTrackWriter {
   TocRecorder toc_;
   Failure failure_ = Failure::kNone;
 
-  uint32_t firstHeader_ = 0;  // of the first audio frame
-  bool allShare_ = true;      // every audio frame has the first one's bit rate index
+  uint32_t firstHeader_ = 0;            // of the first audio frame
+  bool allShare_ = true;                // every audio frame has the first one's bit rate index
   std::optional<uint32_t> infoHeader_;  // once the Info frame's size is settled
   bool infoWritten_ = false;
   uint64_t frames_ = 0;
