@@ -65,23 +65,31 @@ void ExpectSameFiles(const std::string& ours, const std::string& theirs) {
 // A split as both programs are given it: the source and the page's inputs.
 struct SplitCase {
   std::string source;
-  const char* times;  // comma-separated
+  const char* times;  // comma-separated; null: the times of `sheet`
   bool equal;
   const char* nameTemplate;
+  std::string sheet = "";  // a CUE sheet
 };
 
 class SameBytes : public ProgramWindows {
  protected:
   // The command line of the case's split into `folder`.
   static std::string SplitArguments(const SplitCase& c, const std::string& folder) {
-    return "split \"" + c.source + "\" --times " + c.times + (c.equal ? " --equal" : "") +
-           " --name \"" + c.nameTemplate + "\" --folder \"" + folder + "\"";
+    std::string times = c.times ? std::string(" --times ") + c.times : " --cue \"" + c.sheet + "\"";
+    return "split \"" + c.source + "\"" + times + (c.equal ? " --equal" : "") + " --name \"" +
+           c.nameTemplate + "\" --folder \"" + folder + "\"";
   }
-  // Gives the page the case's times, template and option, with `folder` as destination,
-  // and runs the split on the source the page has.
+  // Gives the page the case's times (typed, or imported through the open dialog), template
+  // and option, with `folder` as destination, and runs the split on the page's source.
   void SplitThroughThePage(const SplitCase& c, const std::string& folder) {
-    std::string times = c.times;
-    for (size_t start = 0; start <= times.size();) {
+    if (!c.times) {
+      wt::DialogAnswerer open("Import Track Times From A .CUE File",
+                              [&](HWND dialog) { TypeFileName(dialog, c.sheet); });
+      Click(split_, IDC_CUE_IMPORT);
+      EXPECT_TRUE(open.Wait());
+    }
+    std::string times = c.times ? c.times : "";
+    for (size_t start = 0; c.times && start <= times.size();) {
       size_t comma = std::min(times.find(',', start), times.size());
       SetText(split_, IDC_TIME, times.substr(start, comma - start));
       Click(split_, IDC_ADD);
@@ -116,11 +124,17 @@ TEST_F(SameBytes, SplitGivesTheCommandLineProgramsTracks) {
 
 TEST_F(SameBytes, ExactSplitGivesTheCommandLineProgramsTracks) {
   std::string folder = WinePath(gRealMp3s);
-  // The constant bit rate first: a command-line program without exact cuts refuses the
-  // option as a usage error and splits that source without it.
+  // The sheet's positions are not whole hundredths: both programs cut at its 75ths.
+  std::string sheet = MakeTempFolder("exact-split-sheet") + "\\album.cue";
+  std::string sheetText =
+      "FILE \"vbr.mp3\" MP3\r\n  TRACK 01 AUDIO\r\n    TITLE \"Rise\"\r\n    INDEX 01 00:00:00\r\n"
+      "  TRACK 02 AUDIO\r\n    TITLE \"Fall\"\r\n    INDEX 01 00:02:37\r\n"
+      "  TRACK 03 AUDIO\r\n    TITLE \"Coda\"\r\n    INDEX 01 00:05:01\r\n";
+  WriteBytes(sheet, Bytes(sheetText.begin(), sheetText.end()));
   const SplitCase cases[] = {
-      {folder + "\\cbr.mp3", "0:02.50", true, "%track% of %file%"},
       {folder + "\\vbr.mp3", "0:00,0:01.37,0:04.01,0:07.99", false, "%file% - %track%"},
+      {folder + "\\cbr.mp3", "0:02.50", true, "%track% of %file%"},
+      {folder + "\\vbr.mp3", nullptr, false, "%track% %title%", sheet},
   };
   int n = 0;
   for (const SplitCase& c : cases) {
@@ -129,12 +143,7 @@ TEST_F(SameBytes, ExactSplitGivesTheCommandLineProgramsTracks) {
     ASSERT_FALSE(sourceBytes.empty());
     std::string ours = MakeTempFolder("exact-split-ours" + std::to_string(n));
     std::string theirs = MakeTempFolder("exact-split-cli" + std::to_string(n++));
-    int status = RunCli(SplitArguments(c, theirs) + " --exact");
-    if (status == 2 && RunCli(SplitArguments(c, theirs)) == 0) {
-      GTEST_SKIP() << "mp3partwell split --exact is refused as a usage error: the command-line "
-                      "program has no exact cuts to compare with yet";
-    }
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(RunCli(SplitArguments(c, theirs) + " --exact"), 0);
     CheckDlgButton(split_, IDC_EXACT_CUTS, BST_CHECKED);
     ASSERT_EQ(ChooseSplitSource(split_, c.source), c.source);
     SplitThroughThePage(c, ours);
