@@ -239,7 +239,9 @@ void RunTwoAtATime(const std::vector<std::string>& commands, const fs::path& fol
 std::string DecodeCommand(const fs::path& mp3, Decoder decoder, bool raw, const fs::path& out) {
   std::string pcm = Quote(out.string() + ".pcm"), err = Quote(out.string() + ".err");
   if (decoder == Decoder::kFfmpeg) {
-    return std::string("ffmpeg -nostdin -v warning -y ") + (raw ? "-flags2 +skip_manual " : "") +
+    // "crccheck": a reservoir frame of a source with CRCs carries a right one.
+    return std::string("ffmpeg -nostdin -v warning -err_detect crccheck -y ") +
+           (raw ? "-flags2 +skip_manual " : "") +
            "-f mp3 -i " + Quote(mp3) + " -f s16le " + pcm + " 2>" + err;
   }
   return std::string("mpg123 ") + (raw ? "--no-gapless " : "") + "-s " + Quote(mp3) + " >" + pcm +

@@ -92,45 +92,6 @@ std::optional<VbrHeader> ReadVbriHeader(const unsigned char* frame, size_t lengt
 
 }  // namespace
 
-namespace {
-
-// Tables for CRC-16/ARC eight bytes at a time: kCrcTables[k][b] is the CRC of byte b
-// followed by k zero bytes. A track's music CRC covers every byte of it.
-using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
-
-constexpr CrcTables MakeCrcTables() {
-  CrcTables tables{};
-  for (unsigned b = 0; b < 256; ++b) {
-    unsigned crc = b;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    tables[0][b] = static_cast<uint16_t>(crc);
-  }
-  for (size_t k = 1; k < tables.size(); ++k) {
-    for (unsigned b = 0; b < 256; ++b) {
-      uint16_t previous = tables[k - 1][b];
-      tables[k][b] = static_cast<uint16_t>((previous >> 8) ^ tables[0][previous & 0xFF]);
-    }
-  }
-  return tables;
-}
-
-constexpr CrcTables kCrcTables = MakeCrcTables();
-
-}  // namespace
-
-uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
-  const auto& t = kCrcTables;
-  for (; length >= 8; length -= 8, data += 8) {
-    crc = static_cast<uint16_t>(t[7][(data[0] ^ crc) & 0xFF] ^ t[6][data[1] ^ (crc >> 8)] ^
-                                t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^ t[2][data[5]] ^
-                                t[1][data[6]] ^ t[0][data[7]]);
-  }
-  for (; length > 0; --length, ++data) {
-    crc = static_cast<uint16_t>((crc >> 8) ^ t[0][(crc ^ *data) & 0xFF]);
-  }
-  return crc;
-}
-
 void WriteBigEndian32(unsigned char* p, uint32_t value) {
   p[0] = static_cast<unsigned char>(value >> 24);
   p[1] = static_cast<unsigned char>(value >> 16);

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include "mpeg/crc16.h"
+
 namespace partwell {
 
 enum class VbrHeaderKind { kXing, kInfo, kVbri };
@@ -85,10 +87,6 @@ constexpr uint8_t XingTocEntry(uint64_t offset, uint64_t bytes) {
   return bytes == 0 || offset * 256 / bytes > 255 ? 255
                                                   : static_cast<uint8_t>(offset * 256 / bytes);
 }
-
-// CRC-16/ARC (polynomial 0x8005, reflected, initial value 0), as the LAME extension uses;
-// `crc` carries a running value over several pieces.
-uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc = 0);
 
 void WriteBigEndian32(unsigned char* p, uint32_t value);
 

@@ -61,6 +61,7 @@ struct Track {
   TrackLayout layout;
   std::string name;
   uint64_t expectedFrames = 0;
+  uint64_t firstPosition = 0;  // of its first source frame
   uint64_t reservoirBytes = 0;
   std::optional<ExactTrackWriter> writer;
 };
@@ -404,6 +405,7 @@ bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& lay
   track.bounds = bounds;
   track.layout = layout;
   track.expectedFrames = ExpectedFrames(bounds, layout);
+  track.firstPosition = Recorded(layout.firstFrame)->frame.position;
   File out;
   if (!CreateTrackFile(job_, pattern_, static_cast<int>(nextTrack_), identity_, out, track.name,
                        result_)) {
@@ -440,9 +442,7 @@ bool ExactSplitter::RescanToc(const Track& track, std::optional<TocRecorder>& to
     toc->Frame(frame++, offset);
     offset = track.reservoirBytes;
   }
-  const FrameRecord* first = Recorded(track.layout.firstFrame);
-  if (!first) return true;
-  FrameScanner scanner(*reader_, first->frame.position, stream_);
+  FrameScanner scanner(*reader_, track.firstPosition, stream_);
   windowEnd_ = 0;
   for (MpegFrame next; frame < frames; ++frame) {
     FrameScanner::Step step = scanner.Next(next);
