@@ -17,14 +17,17 @@ add_library(partwell_windows STATIC
   src/shell/info_pages_win.cpp
   src/shell/job_control_win.cpp
   src/shell/main_window_win.cpp
+  src/shell/message_box_win.cpp
+  src/shell/property_list_win.cpp
   src/split/cue_buttons_win.cpp
   src/split/player_position_win.cpp
   src/split/split_page_win.cpp
   src/split/track_info_win.cpp
+  src/split/track_list_box_win.cpp
   src/join/join_page_win.cpp
 )
 target_include_directories(partwell_windows PUBLIC src resources)
-target_link_libraries(partwell_windows PUBLIC partwell_core comctl32 comdlg32 shell32 ole32 gdi32)
+target_link_libraries(partwell_windows PUBLIC partwell_analysis comctl32 comdlg32 shell32 ole32 gdi32)
 
 add_executable(MP3Partwell WIN32 src/shell/main_win.cpp)
 target_link_libraries(MP3Partwell PRIVATE partwell_windows partwell_resources)
@@ -66,8 +69,23 @@ if(PARTWELL_WINDOW_TESTS)
   partwell_window_test(join_page_window_test GTest::gtest_main)
   partwell_window_test(job_window_test GTest::gtest_main)
   partwell_window_test(cue_buttons_window_test GTest::gtest_main)
-  # Drives the real program and compares its output with the command-line program's.
+  # Drives the real program and compares its output with the command-line program's, also
+  # on real MP3s that lame makes on the build machine before the test.
+  set(real_mp3s ${CMAKE_BINARY_DIR}/real-mp3s)
+  add_test(NAME real_mp3s COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/make_real_mp3s.sh ${real_mp3s})
+  set_tests_properties(real_mp3s PROPERTIES FIXTURES_SETUP real_mp3s)
   partwell_window_test(program_window_test GTest::gtest
-    --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell>)
+    --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
+  set_tests_properties(program_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
   add_dependencies(program_window_test MP3Partwell mp3partwell)
+
+  # The Windows command-line program finds the same silences as the native one
+  # (scripts/test-windows.sh builds that and names it).
+  set(PARTWELL_NATIVE_CLI "" CACHE FILEPATH "The native mp3partwell, to compare with")
+  if(PARTWELL_NATIVE_CLI)
+    add_test(NAME silences_same_as_native
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/win/silences_same_as_native.sh ${wine_run}
+                     $<TARGET_FILE:mp3partwell> ${PARTWELL_NATIVE_CLI})
+    set_tests_properties(silences_same_as_native PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+  endif()
 endif()

@@ -17,12 +17,13 @@ import sys
 # The help formatter starts every description in this column (CLI11's default width).
 DESCRIPTION_COLUMN = 30
 
-# What the help shows after an option's names: its type and check, default, count and rules.
+# What the help shows after an option's names: its type and check, default, count and rules
+# (a flag shows only its rules).
 ATTRIBUTES = re.compile(
     r"^(?:(?P<type>[A-Z][A-Z0-9_]*)(?::(?P<check>[^=]*?))?)?(?:=(?P<default>.*?))?"
     r"(?P<many> \.\.\.)?"
     r"(?: x (?P<count>\d+))?(?P<required> REQUIRED)?(?: \(Env:(?P<env>[^)]*)\))?"
-    r"(?: Needs:(?P<needs>(?: -[^ ]+)+))?(?: Excludes:(?P<excludes>(?: -[^ ]+)+))?$")
+    r"(?:(?:^| )Needs:(?P<needs>(?: -[^ ]+)+))?(?:(?:^| )Excludes:(?P<excludes>(?: -[^ ]+)+))?$")
 
 
 class Entry:

@@ -38,6 +38,8 @@
 #define IDC_CUE_IMPORT 1020
 #define IDC_CUE_EXPORT 1021
 #define IDC_TRACK_NAMING 1028
+#define IDC_EXACT_CUTS 1029
+/* 1030 and 1031 are kept for two more controls of the Options group. */
 
 /* Join page. */
 #define IDC_CHOOSE_DESTINATION 1003

@@ -4,24 +4,30 @@
 #   scripts/deps.sh windows  the window program and its tests under Wine
 #   scripts/deps.sh run      what it takes to start the window program
 #   scripts/deps.sh package  what scripts/package.sh needs to build and check the downloads
+#   scripts/deps.sh windows-decoder  what scripts/build-mpg123-windows.sh needs
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libcli11-dev)
+packages=(cmake g++ make libgtest-dev libcli11-dev pkg-config libmpg123-dev)
+mingw=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 # The native build writes the manual page and bash completion from the program (python3)
 # and checks the page with man.
 native_build=(python3 man-db)
 case "${1:-native}" in
   native)
-    packages+=("${native_build[@]}" lame sox mpg123 ffmpeg mp3splt python3-mutagen eyed3 clang
-               libclang-rt-14-dev) ;;
+    packages+=("${native_build[@]}" lame sox mpg123 ffmpeg mp3splt mp3val espeak-ng python3-mutagen eyed3
+               clang libclang-rt-14-dev) ;;
   package)
-    packages+=("${native_build[@]}" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-               dpkg-dev lintian zip unzip bash-completion) ;;
-  windows|run)
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-               googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
+    packages+=("${native_build[@]}" "${mingw[@]}" dpkg-dev lintian zip unzip bash-completion) ;;
+  windows)
+    # python3: the native program, which the Windows one is compared with, configures with it.
+    packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
+               lame sox python3) ;;
+  run)
+    packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
                lame sox) ;;
-  *) echo "usage: $0 native|windows|run|package" >&2; exit 2 ;;
+  windows-decoder)
+    packages+=("${mingw[@]}" dpkg-dev) ;;
+  *) echo "usage: $0 native|windows|run|package|windows-decoder" >&2; exit 2 ;;
 esac
 
 missing=()

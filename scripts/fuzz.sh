@@ -9,10 +9,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 jobs=$(nproc)
 
-# Each target: its name, its corpus, its dictionary and the longest input it is given.
+# Each target: its name, its corpus, the longest input it is given, and its dictionary if any.
 targets=(
-  "cue_sheet_fuzz tests/fuzz/corpus tests/fuzz/cue.dict 65536"
-  "id3v2_fuzz tests/fuzz/id3v2_corpus tests/fuzz/id3v2.dict 65536"
+  "cue_sheet_fuzz tests/fuzz/corpus 65536 tests/fuzz/cue.dict"
+  "id3v2_fuzz tests/fuzz/id3v2_corpus 65536 tests/fuzz/id3v2.dict"
+  "exact_split_fuzz tests/fuzz/exact_corpus 16384"
 )
 
 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARTWELL_FUZZ=ON \
@@ -25,10 +26,10 @@ cmake --build build/fuzz --target "${names[@]}" -j"$jobs"
 found=$(mktemp -d)
 trap 'rm -rf "$found"' EXIT
 for target in "${targets[@]}"; do
-  read -r name corpus dict maxLen <<<"$target"
+  read -r name corpus maxLen dict <<<"$target"
   echo "== $name for $seconds s" >&2
   mkdir -p "$found/$name"
-  build/fuzz/tests/fuzz/"$name" "$found/$name" "$corpus" \
-    -dict="$dict" -max_total_time="$seconds" -max_len="$maxLen" -timeout=20 \
+  build/fuzz/tests/fuzz/"$name" "$found/$name" "$corpus" ${dict:+-dict="$dict"} \
+    -max_total_time="$seconds" -max_len="$maxLen" -timeout=20 \
     -rss_limit_mb=2048 -artifact_prefix=build/fuzz/ -print_final_stats=1
 done

@@ -32,7 +32,8 @@ cmake --build "$work" -j"$jobs" --target mp3partwell mp3partwell_docs >/dev/null
 version=$(sed -n 's/^#define PARTWELL_VERSION "\(.*\)"$/\1/p' "$work/generated/partwell_version.h")
 [ -n "$version" ] || { echo "package: no version in $work/generated/partwell_version.h" >&2; exit 1; }
 
-# The Windows programs, from the tree the window tests use.
+# The Windows programs, from the tree the window tests use, with libmpg123 built for them.
+scripts/build-mpg123-windows.sh >/dev/null
 windows=build/windows
 cmake -S . -B "$windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -133,7 +134,9 @@ build_zip() {
   crlf /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-runtime.txt"
   crlf /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime.txt"
 
-  if x86_64-w64-mingw32-nm "${programs[@]}" 2>/dev/null | grep -q ' T mpg123_'; then
+  # grep reads the whole list: with -q it would stop at the first line, and nm, cut off,
+  # would fail the pipe.
+  if x86_64-w64-mingw32-nm "${programs[@]}" 2>/dev/null | grep ' T mpg123_' >/dev/null; then
     local sources
     sources=$(mpg123_source)
     if ! grep -q '\.orig\.tar\.' <<<"$sources"; then

@@ -94,6 +94,7 @@ TEST(CueSheetRead, EveryFrameKeepsItsTimeThroughWriteAndReadAgain) {
   ASSERT_EQ(second.entries.size(), first.entries.size());
   for (size_t i = 0; i < first.entries.size(); ++i) {
     ASSERT_EQ(second.entries[i].offset, first.entries[i].offset) << "frame " << frames[i];
+    ASSERT_EQ(first.entries[i].cueFrames, frames[i]);  // the position the exact split cuts at
     ASSERT_STREQ(second.entries[i].timeText, first.entries[i].timeText);
   }
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "mpeg/source_probe.h"
+#include "split/source_properties.h"
 #include "test_support.h"
 
 namespace partwell {
@@ -110,11 +111,17 @@ TEST(SourceProbe, StoringAResultReplacesThePreviousSource) {
   PropertyListPtr list = MakePropertyList();
   ProbeResult first{ProbeOutcome::kAccepted, 128, 9, 417};
   ProbeResult second{ProbeOutcome::kAccepted, 80, 9, 0};
+  ProbeResult variable{ProbeOutcome::kVariableBitRate, 0, 0, 0};
+  SplitJob job;
   ASSERT_EQ(StoreProbeResult(list.get(), first), 1);
+  ASSERT_EQ(StoreProbeResult(list.get(), variable), 1);
+  EXPECT_TRUE(StoredSourceIsVariableBitRate(list.get()));
   ASSERT_EQ(StoreProbeResult(list.get(), second), 1);
-  EXPECT_EQ(FindIntegerProperty(list.get(), kBitRateKey), 80);
-  EXPECT_EQ(FindIntegerProperty(list.get(), kBitRateBinaryKey), 9);
-  EXPECT_EQ(FindIntegerProperty(list.get(), kFirstFrameKey), 0);
+  EXPECT_FALSE(StoredSourceIsVariableBitRate(list.get()));
+  ReadStoredProbe(list.get(), job);
+  EXPECT_EQ(job.bitRate, 80);
+  EXPECT_EQ(job.bitRateIndex, 9);
+  EXPECT_EQ(job.firstFrame, 0u);
   EXPECT_EQ(ProbeSourceFile("/no/such/file.mp3").outcome, ProbeOutcome::kCannotOpen);
   EXPECT_EQ(ProbeRefusalText(ProbeOutcome::kCannotOpen), nullptr);
   EXPECT_FALSE(ProbeRefusalIsWarning(ProbeOutcome::kInvalid));

@@ -243,59 +243,73 @@ TEST_F(SplitEngineTest, ChecksComeInOrderBeforeAnythingIsOpened) {
 }
 
 TEST_F(SplitEngineTest, HaltTakesEffectBeforeTheNextTrack) {
-  for (int haltAt : {0, 3}) {
-    SCOPED_TRACE(haltAt);
-    std::filesystem::remove_all(dir.File("out"));
-    SplitJob job = Job(test::FrameStream(k128, 417, 500), Entries({"0:00", "0:01", "0:02", "0:03", "0:04"}));
-    RecordingHost host;
-    host.haltAtPoll = haltAt;
-    JobReport result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, JobOutcome::kCancelled);
-    EXPECT_TRUE(result.jobStarted);
-    EXPECT_EQ(FilesWritten(), static_cast<size_t>(haltAt));
+  for (bool exact : {false, true}) {
+    for (int haltAt : {0, 3}) {
+      SCOPED_TRACE(testing::Message() << (exact ? "exact, " : "") << "halt at " << haltAt);
+      std::filesystem::remove_all(dir.File("out"));
+      SplitJob job = Job(test::FrameStream(k128, 417, 500),
+                         Entries({"0:00", "0:01", "0:02", "0:03", "0:04"}));
+      job.exact = exact;
+      RecordingHost host;
+      host.haltAtPoll = haltAt;
+      JobReport result = RunSplit(job, host);
+      EXPECT_EQ(result.outcome, JobOutcome::kCancelled);
+      EXPECT_TRUE(result.jobStarted);
+      EXPECT_EQ(result.unitsDone, haltAt);
+      EXPECT_EQ(FilesWritten(), static_cast<size_t>(haltAt));
+    }
   }
 }
 
 TEST_F(SplitEngineTest, FileErrorsEndTheJobAndNeverTouchTheSource) {
   const Bytes source = test::Concat({test::FrameStream(k128, 417, 300), test::Id3v1Trailer()});
-  {
-    SCOPED_TRACE("a track that would replace its source");
-    SplitJob job = Job(source, Entries({"0:00", "0:01"}));
-    job.folder.clear();
-    job.nameTemplate = "%file%";  // "source.mp3" in the source's own folder
-    RecordingHost host;
-    JobReport result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
-    EXPECT_EQ(result.failedPath, job.sourcePath);
-    EXPECT_EQ(test::ReadBytes(job.sourcePath), source);
-  }
-  {
-    SCOPED_TRACE("a name longer than a path");
-    SplitJob job = Job(source, Entries({"0:00", "0:01"}));
-    job.nameTemplate = std::string(256, 'n');
-    RecordingHost host;
-    EXPECT_EQ(RunSplit(job, host).outcome, JobOutcome::kFileError);
-    EXPECT_EQ(FilesWritten(), 0u);
-  }
-  {
-    SCOPED_TRACE("a write that fails");
-    SplitJob job = Job(source, Entries({"0:00", "0:01"}));
-    std::filesystem::create_symlink("/dev/full", dir.File("out/source - 02.mp3"));
-    RecordingHost host;
-    JobReport result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
-    EXPECT_EQ(result.unitsDone, 1);
-    EXPECT_EQ(result.failedPath, dir.File("out/source - 02.mp3"));
-  }
-  {
-    SCOPED_TRACE("a folder that does not exist");
-    SplitJob job = Job(source, Entries({"0:00"}));
-    job.folder = dir.File("nowhere/");
-    RecordingHost host;
-    JobReport result = RunSplit(job, host);
-    EXPECT_EQ(result.outcome, JobOutcome::kFileError);
-    EXPECT_TRUE(result.jobStarted);
-    EXPECT_FALSE(result.failureReason.empty());
+  for (bool exact : {false, true}) {
+    SCOPED_TRACE(exact ? "exact" : "documented");
+    std::filesystem::remove_all(dir.File("out"));
+    std::filesystem::create_directories(dir.File("out"));
+    {
+      SCOPED_TRACE("a track that would replace its source");
+      SplitJob job = Job(source, Entries({"0:00", "0:01"}));
+      job.exact = exact;
+      job.folder.clear();
+      job.nameTemplate = "%file%";  // "source.mp3" in the source's own folder
+      RecordingHost host;
+      JobReport result = RunSplit(job, host);
+      EXPECT_EQ(result.outcome, JobOutcome::kFileError);
+      EXPECT_EQ(result.failedPath, job.sourcePath);
+      EXPECT_EQ(test::ReadBytes(job.sourcePath), source);
+    }
+    {
+      SCOPED_TRACE("a name longer than a path");
+      SplitJob job = Job(source, Entries({"0:00", "0:01"}));
+      job.exact = exact;
+      job.nameTemplate = std::string(256, 'n');
+      RecordingHost host;
+      EXPECT_EQ(RunSplit(job, host).outcome, JobOutcome::kFileError);
+      EXPECT_EQ(FilesWritten(), 0u);
+    }
+    {
+      SCOPED_TRACE("a write that fails");
+      SplitJob job = Job(source, Entries({"0:00", "0:01"}));
+      job.exact = exact;
+      std::filesystem::create_symlink("/dev/full", dir.File("out/source - 02.mp3"));
+      RecordingHost host;
+      JobReport result = RunSplit(job, host);
+      EXPECT_EQ(result.outcome, JobOutcome::kFileError);
+      EXPECT_EQ(result.unitsDone, 1);
+      EXPECT_EQ(result.failedPath, dir.File("out/source - 02.mp3"));
+    }
+    {
+      SCOPED_TRACE("a folder that does not exist");
+      SplitJob job = Job(source, Entries({"0:00"}));
+      job.exact = exact;
+      job.folder = dir.File("nowhere/");
+      RecordingHost host;
+      JobReport result = RunSplit(job, host);
+      EXPECT_EQ(result.outcome, JobOutcome::kFileError);
+      EXPECT_TRUE(result.jobStarted);
+      EXPECT_FALSE(result.failureReason.empty());
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "split/player_position.h"
 #include "split/track_time.h"
 #include "split/track_time_list.h"
 
@@ -49,6 +50,17 @@ TEST(TrackTime, ReadFormAsTyped) {
     EXPECT_EQ(FormatTimeText(*parts), c.shown);
     EXPECT_EQ(TimeOffset(*parts), c.offset);
   }
+}
+
+TEST(PlayerPositionText, FollowsTheDoublePrecisionConversion) {
+  const struct {
+    int32_t ms;
+    const char* text;
+  } cases[] = {{0, "000:00.00"},       {1000, "000:01.00"}, {1040, "000:01.03"},
+               {59999, "000:59.99"},   {60000, "001:00.00"}, {61230, "001:01.22"},
+               {-1, "000:00.00"},      {-9, "000:00.00"},   {59999990, "999:59.99"},
+               {60000000, "1000:00.00"}};
+  for (const auto& c : cases) EXPECT_EQ(PlayerPositionText(c.ms), c.text) << c.ms;
 }
 
 std::vector<std::string> Texts(const TrackTimeList& list) {

@@ -15,6 +15,7 @@ void AddProbeCommand(CLI::App& app, int& exitCode);
 void AddSplitCommand(CLI::App& app, int& exitCode);
 void AddJoinCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
+void AddSilencesCommand(CLI::App& app, int& exitCode);
 
 // Adds the comma-separated times of `list` in order, as the page's "Add Time" would;
 // throws CLI::ValidationError for "--times" on a time that is not valid.

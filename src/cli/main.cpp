@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   partwell::cli::AddSplitCommand(app, exitCode);
   partwell::cli::AddJoinCommand(app, exitCode);
   partwell::cli::AddCueCommand(app, exitCode);
+  partwell::cli::AddSilencesCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -21,6 +21,7 @@ struct SplitOptions {
   std::string cue;
   bool fromCue = false;
   bool equalSegments = false;
+  bool exact = false;
   std::string nameTemplate = "%file% - %track%";
   std::string folder;
 };
@@ -28,6 +29,26 @@ struct SplitOptions {
 std::string WithTrailingSeparator(const std::string& folder) {
   if (folder.empty() || IsPathSeparator(folder.back())) return folder;
   return folder + kPathSeparator;
+}
+
+// Probes the source as the documented mode needs it, filling the job's probe fields; prints
+// why not when the source cannot be split that way.
+bool ProbeForDocumentedSplit(SplitJob& job) {
+  ProbeResult probe = ProbeSourceFile(job.sourcePath);
+  if (probe.outcome == ProbeOutcome::kCannotOpen) {
+    File file = File::OpenForReading(job.sourcePath);
+    ReportFailure(JobOutcomeText(JobKind::kSplit, JobOutcome::kFileError), job.sourcePath,
+                  SystemErrorText(file.LastError()));
+    return false;
+  }
+  if (probe.outcome != ProbeOutcome::kAccepted) {
+    std::fprintf(stderr, "%s\n", ProbeRefusalText(probe.outcome));
+    return false;
+  }
+  job.bitRate = probe.bitRate;
+  job.bitRateIndex = probe.bitRateIndex;
+  job.firstFrame = probe.firstFrame;
+  return true;
 }
 
 int Split(const SplitOptions& options) {
@@ -51,27 +72,15 @@ int Split(const SplitOptions& options) {
   if (folder.size() > kMaxPathChars) {
     throw CLI::ValidationError("--folder", "the folder's path is longer than 259 characters");
   }
-  ProbeResult probe = ProbeSourceFile(options.source);
-  if (probe.outcome == ProbeOutcome::kCannotOpen) {
-    File file = File::OpenForReading(options.source);
-    ReportFailure(JobOutcomeText(JobKind::kSplit, JobOutcome::kFileError), options.source,
-                  SystemErrorText(file.LastError()));
-    return kExitFailed;
-  }
-  if (probe.outcome != ProbeOutcome::kAccepted) {
-    std::fprintf(stderr, "%s\n", ProbeRefusalText(probe.outcome));
-    return kExitFailed;
-  }
-
   SplitJob job;
   job.sourcePath = options.source;
   job.nameTemplate = options.nameTemplate;
   job.folder = folder;
   job.equalSegments = options.equalSegments;
   job.entries = times.Snapshot();
-  job.bitRate = probe.bitRate;
-  job.bitRateIndex = probe.bitRateIndex;
-  job.firstFrame = probe.firstFrame;
+  job.exact = options.exact;
+  // The exact mode reads the source itself and gives its own refusals.
+  if (!job.exact && !ProbeForDocumentedSplit(job)) return kExitFailed;
 
   ConsoleJobHost host("Creating... [%03d]");
   JobReport report = RunSplit(job, host);
@@ -101,7 +110,8 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand(
       "split", "Cuts FILE into tracks that start at the given times, without re-encoding.");
   auto options = std::make_shared<SplitOptions>();
-  command->add_option("FILE", options->source, "The constant-bit-rate MP3 file to split")
+  command->add_option("FILE", options->source,
+                      "The MP3 file to split: constant bit rate, or any with --exact")
       ->required();
   auto* times = command->add_option(
       "--times", options->times,
@@ -114,6 +124,9 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
   times->excludes(cue);
   command->add_flag("--equal", options->equalSegments,
                     "Split the whole file into segments as long as the first time after 0:00");
+  command->add_flag("--exact", options->exact,
+                    "Exact cuts: each track holds exactly the samples between its times and "
+                    "plays gapless; variable-bit-rate files too");
   command
       ->add_option("--name", options->nameTemplate,
                    "Track name template; %file%, %track%, %artist% and %title% are filled in")
@@ -129,7 +142,8 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "  mp3partwell split concert.mp3 --times 0:00,4:12.50,9:03\n"
       "  mp3partwell split show.mp3 --times 30:00 --equal --name \"Show part %track%\" "
       "--folder parts\n"
-      "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"");
+      "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"\n"
+      "  mp3partwell split album.mp3 --cue album.cue --exact");
   command->callback([options, times, cue, &exitCode] {
     if (times->count() + cue->count() == 0) throw CLI::RequiredError("--times or --cue");
     options->fromCue = cue->count() > 0;

@@ -84,6 +84,9 @@ std::string SystemErrorText(int code);
 // system reported none, that the file ended sooner than it said.
 std::string ReadFailureText(const File& file);
 
+// The longest path the program writes or accepts (MAX_PATH less the terminator).
+constexpr size_t kMaxPathChars = 259;
+
 // The character that ends a folder in a path on this system ('\\' on Windows, '/' elsewhere);
 // on Windows a '/' also separates folders.
 bool IsPathSeparator(char c);

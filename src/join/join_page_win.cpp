@@ -11,6 +11,7 @@
 #include "resource_ids.h"
 #include "shell/file_dialog_win.h"
 #include "shell/job_control_win.h"
+#include "shell/message_box_win.h"
 
 namespace partwell {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "split/track_naming.h"
+#include "io/file.h"
 
 namespace partwell {
 namespace {

@@ -1,179 +1,113 @@
 #include "mpeg/crc16.h"
 
-#include <cstring>
+#include <array>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define PARTWELL_CRC16_CLMUL 1
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define PARTWELL_CARRY_LESS 1
 #include <immintrin.h>
-// 256-bit registers only where the compiler keeps the stack aligned for them (not on Windows).
-#ifndef _WIN32
-#define PARTWELL_CRC16_WIDE_CLMUL 1
-#endif
 #endif
 
 namespace partwell {
 namespace {
 
-// x^16 + x^15 + x^2 + 1; the CRC register holds its terms in reversed bit order (0xA001).
-constexpr uint32_t kPolynomial = 0x18005;
-constexpr uint16_t kReflectedPolynomial = 0xA001;
+// kTables[k][b] is the CRC of byte b followed by k zero bytes: eight bytes a step.
+using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
 
-struct Table {
-  uint16_t entries[256] = {};
-};
-
-constexpr Table MakeTable() {
-  Table table;
-  for (int i = 0; i < 256; ++i) {
-    uint16_t crc = static_cast<uint16_t>(i);
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ kReflectedPolynomial)
-                      : static_cast<uint16_t>(crc >> 1);
-    }
-    table.entries[i] = crc;
+constexpr CrcTables MakeTables() {
+  CrcTables tables{};
+  for (unsigned b = 0; b < 256; ++b) {
+    unsigned crc = b;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    tables[0][b] = static_cast<uint16_t>(crc);
   }
-  return table;
+  for (size_t k = 1; k < tables.size(); ++k) {
+    for (unsigned b = 0; b < 256; ++b) {
+      uint16_t previous = tables[k - 1][b];
+      tables[k][b] = static_cast<uint16_t>((previous >> 8) ^ tables[0][previous & 0xFF]);
+    }
+  }
+  return tables;
 }
 
-constexpr Table kTable = MakeTable();
+constexpr CrcTables kTables = MakeTables();
 
-uint16_t Crc16Bytewise(const unsigned char* data, size_t length, uint16_t crc) {
-  for (size_t i = 0; i < length; ++i) {
-    crc = static_cast<uint16_t>((crc >> 8) ^ kTable.entries[(crc ^ data[i]) & 0xFF]);
+uint16_t TableCrc(const unsigned char* data, size_t length, uint16_t crc) {
+  const auto& t = kTables;
+  for (; length >= 8; length -= 8, data += 8) {
+    crc = static_cast<uint16_t>(t[7][(data[0] ^ crc) & 0xFF] ^ t[6][data[1] ^ (crc >> 8)] ^
+                                t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^ t[2][data[5]] ^
+                                t[1][data[6]] ^ t[0][data[7]]);
+  }
+  for (; length > 0; --length, ++data) {
+    crc = static_cast<uint16_t>((crc >> 8) ^ t[0][(crc ^ *data) & 0xFF]);
   }
   return crc;
 }
 
-#ifdef PARTWELL_CRC16_CLMUL
-// Folding: the message is a polynomial whose first bit is its highest term, and the CRC is
-// that polynomial times x^16, modulo P. A 16-byte block B followed by n more bits stands for
-// B(x) x^n; it can be replaced, modulo P, by a product of at most 80 bits that stands in the
-// place of the block 128 bits later, and added to that block. So the message folds down to
-// its last 16 bytes (plus any tail), whose CRC is the message's.
-//
-// In a little-endian 128-bit register the bits run in reverse: bit j of a block is its term of
-// degree 127 - j. The low half L (terms 127..64) moves by `distance` bits as L x^(distance + 64)
-// and the high half H as H x^distance. A carry-less product of two reversed 64-bit operands
-// comes out one place short of the block's order, so the constants are taken one power lower.
-
-// x^n modulo P, its term x^d at bit d.
-constexpr uint32_t XPowerModP(int n) {
-  uint32_t value = 1;
+#ifdef PARTWELL_CARRY_LESS
+// Folding by carry-less multiplication. A 16-byte block X, loaded little-endian, holds a
+// polynomial whose highest term is the first byte's lowest bit (the CRC is reflected); the
+// CRC of the data so far is the CRC of X. Appending block D gives X x^128 + D, which is
+// reduced modulo P = x^16 + x^15 + x^2 + 1 to 128 bits again: with X = H x^64 + L,
+// H x^192 + L x^128 becomes H (x^192 mod P) + L (x^128 mod P). A product of two reflected
+// 64-bit values comes out one place higher, so the constants are x^191 and x^127 mod P,
+// reflected into 64 bits. Four blocks are folded side by side, 512 bits apart.
+constexpr uint64_t PowerModP(int n) {
+  uint32_t r = 1;
   for (int i = 0; i < n; ++i) {
-    value <<= 1;
-    if (value & 0x10000) value ^= kPolynomial;
+    r <<= 1;
+    if (r & 0x10000) r ^= 0x18005;
   }
-  return value;
+  return r;
 }
 
-// x^n modulo P as a reversed 64-bit operand: its term x^d at bit 63 - d.
-constexpr uint64_t Reversed(uint32_t polynomial) {
-  uint64_t operand = 0;
-  for (int d = 0; d < 16; ++d) {
-    if ((polynomial >> d) & 1) operand |= uint64_t{1} << (63 - d);
-  }
-  return operand;
+constexpr uint64_t Reflect64(uint64_t value) {
+  uint64_t reflected = 0;
+  for (int i = 0; i < 64; ++i) reflected |= ((value >> i) & 1) << (63 - i);
+  return reflected;
 }
 
-// The multipliers that move a block `distance` bits on: for its low half, then its high half.
-constexpr uint64_t kLowBy128 = Reversed(XPowerModP(128 + 64 - 1));
-constexpr uint64_t kHighBy128 = Reversed(XPowerModP(128 - 1));
-constexpr uint64_t kLowBy512 = Reversed(XPowerModP(512 + 64 - 1));
-constexpr uint64_t kHighBy512 = Reversed(XPowerModP(512 - 1));
-constexpr uint64_t kLowBy1024 = Reversed(XPowerModP(1024 + 64 - 1));
-constexpr uint64_t kHighBy1024 = Reversed(XPowerModP(1024 - 1));
+constexpr long long FoldConstant(int n) { return static_cast<long long>(Reflect64(PowerModP(n))); }
 
-__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i block, __m128i multipliers,
-                                                           const unsigned char* next) {
-  __m128i low = _mm_clmulepi64_si128(block, multipliers, 0x00);
-  __m128i high = _mm_clmulepi64_si128(block, multipliers, 0x11);
-  __m128i following = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next));
-  return _mm_xor_si128(_mm_xor_si128(low, high), following);
+__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i x, __m128i k) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11));
 }
 
-// For 64 bytes or more: four blocks fold in step, 512 bits at a time, then into one.
-__attribute__((target("pclmul,sse2"))) uint16_t Crc16Folded(const unsigned char* data,
+__attribute__((target("pclmul,sse2"))) inline __m128i Load(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// For `length` of 64 or more.
+__attribute__((target("pclmul,sse2"))) uint16_t FoldingCrc(const unsigned char* data,
                                                             size_t length, uint16_t crc) {
-  const __m128i by128 =
-      _mm_set_epi64x(static_cast<long long>(kHighBy128), static_cast<long long>(kLowBy128));
-  const __m128i by512 =
-      _mm_set_epi64x(static_cast<long long>(kHighBy512), static_cast<long long>(kLowBy512));
-  auto load = [](const unsigned char* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  };
-  // A running CRC counts as if it were added to the first two bytes.
-  __m128i x0 = _mm_xor_si128(load(data), _mm_cvtsi32_si128(crc));
-  __m128i x1 = load(data + 16);
-  __m128i x2 = load(data + 32);
-  __m128i x3 = load(data + 48);
-  data += 64;
-  length -= 64;
-  for (; length >= 64; data += 64, length -= 64) {
-    x0 = Fold(x0, by512, data);
-    x1 = Fold(x1, by512, data + 16);
-    x2 = Fold(x2, by512, data + 32);
-    x3 = Fold(x3, by512, data + 48);
+  const __m128i by512 = _mm_set_epi64x(FoldConstant(511), FoldConstant(575));
+  const __m128i by128 = _mm_set_epi64x(FoldConstant(127), FoldConstant(191));
+  __m128i x[4] = {_mm_xor_si128(Load(data), _mm_cvtsi32_si128(crc)), Load(data + 16),
+                  Load(data + 32), Load(data + 48)};
+  for (data += 64, length -= 64; length >= 64; data += 64, length -= 64) {
+    for (int i = 0; i < 4; ++i) x[i] = _mm_xor_si128(Fold(x[i], by512), Load(data + 16 * i));
   }
-  unsigned char blocks[48];
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(blocks), x1);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(blocks + 16), x2);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(blocks + 32), x3);
-  __m128i x = x0;
-  for (int i = 0; i < 3; ++i) x = Fold(x, by128, blocks + 16 * i);
-  for (; length >= 16; data += 16, length -= 16) x = Fold(x, by128, data);
-  unsigned char last[16];
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(last), x);
-  return Crc16Bytewise(data, length, Crc16Bytewise(last, sizeof last, 0));
-}
-#endif
-
-#ifdef PARTWELL_CRC16_WIDE_CLMUL
-#define PARTWELL_WIDE __attribute__((target("avx2,vpclmulqdq,pclmul,sse2")))
-
-PARTWELL_WIDE inline __m256i FoldWide(__m256i blocks, __m256i multipliers,
-                                      const unsigned char* next) {
-  __m256i low = _mm256_clmulepi64_epi128(blocks, multipliers, 0x00);
-  __m256i high = _mm256_clmulepi64_epi128(blocks, multipliers, 0x11);
-  __m256i following = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(next));
-  return _mm256_xor_si256(_mm256_xor_si256(low, high), following);
+  __m128i y = x[0];
+  for (int i = 1; i < 4; ++i) y = _mm_xor_si128(Fold(y, by128), x[i]);
+  for (; length >= 16; data += 16, length -= 16) y = _mm_xor_si128(Fold(y, by128), Load(data));
+  alignas(16) unsigned char block[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(block), y);
+  return TableCrc(data, length, TableCrc(block, sizeof block, 0));
 }
 
-// For 256 bytes or more: eight blocks fold in step, two to a register, 1024 bits at a time;
-// the 128 bytes they come to go on through Crc16Folded with the rest.
-PARTWELL_WIDE uint16_t Crc16FoldedWide(const unsigned char* data, size_t length, uint16_t crc) {
-  const __m256i by1024 =
-      _mm256_set_epi64x(static_cast<long long>(kHighBy1024), static_cast<long long>(kLowBy1024),
-                        static_cast<long long>(kHighBy1024), static_cast<long long>(kLowBy1024));
-  unsigned char held[128];
-  std::memcpy(held, data, sizeof held);
-  held[0] ^= static_cast<unsigned char>(crc);
-  held[1] ^= static_cast<unsigned char>(crc >> 8);
-  __m256i x[4];
-  for (int i = 0; i < 4; ++i)
-    x[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(held + 32 * i));
-  data += sizeof held;
-  length -= sizeof held;
-  for (; length >= 128; data += 128, length -= 128) {
-    for (int i = 0; i < 4; ++i) x[i] = FoldWide(x[i], by1024, data + 32 * i);
-  }
-  for (int i = 0; i < 4; ++i) _mm256_storeu_si256(reinterpret_cast<__m256i*>(held + 32 * i), x[i]);
-  return Crc16(data, length, Crc16Folded(held, sizeof held, 0));
+bool CanFold() {
+  static const bool can = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+  return can;
 }
 #endif
 
 }  // namespace
 
 uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
-#ifdef PARTWELL_CRC16_WIDE_CLMUL
-  static const bool canFoldWide =
-      __builtin_cpu_supports("avx2") && __builtin_cpu_supports("vpclmulqdq");
-  if (canFoldWide && length >= 256) return Crc16FoldedWide(data, length, crc);
+#ifdef PARTWELL_CARRY_LESS
+  if (length >= 64 && CanFold()) return FoldingCrc(data, length, crc);
 #endif
-#ifdef PARTWELL_CRC16_CLMUL
-  static const bool canFold = __builtin_cpu_supports("pclmul");
-  if (canFold && length >= 64) return Crc16Folded(data, length, crc);
-#endif
-  return Crc16Bytewise(data, length, crc);
+  return TableCrc(data, length, crc);
 }
 
 }  // namespace partwell

@@ -1,6 +1,7 @@
-// CRC-16/ARC (polynomial 0x8005, reflected, initial value 0, no final XOR): the checksum of
-// the LAME extension's tag and of a stream's music. A join checks every byte of its audio
-// with it, so it runs at the speed of memory where the processor multiplies without carries.
+// CRC-16/ARC (polynomial 0x8005, reflected, initial value 0, no final XOR): the LAME
+// extension's checksum of its own bytes and of all of a stream's audio frames. A track of an
+// exact split sums every byte it holds, so this runs at memory speed where the processor
+// multiplies without carries, eight bytes a step elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 
 namespace partwell {
 
-// The CRC of `length` bytes; `crc` carries a running value over several pieces.
+// The CRC of `length` bytes at `data`; `crc` carries a running value over several pieces.
 uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc = 0);
 
 }  // namespace partwell

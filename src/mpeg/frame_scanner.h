@@ -29,6 +29,10 @@ class FrameScanner {
   // Scans `source` (up to its end) from `from`. Only frames whose header gives their length
   // count: a free-format stream has none.
   FrameScanner(BufferedSource& source, uint64_t from) : source_(source), next_(from) {}
+  // Scans again from `from`, where an earlier scan of the stream that began with header
+  // `stream` found a frame: the same frames follow as in that scan.
+  FrameScanner(BufferedSource& source, uint64_t from, uint32_t stream)
+      : source_(source), next_(from), stream_(stream) {}
 
   Step Next(MpegFrame& frame);
 

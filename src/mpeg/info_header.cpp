@@ -1,5 +1,6 @@
 #include "mpeg/info_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "mpeg/frame_header.h"
@@ -62,7 +63,7 @@ std::optional<VbrHeader> ReadXingHeader(const unsigned char* frame, size_t lengt
   header.framesField = field(kXingFramesFlag, 4);
   header.bytesField = field(kXingBytesFlag, 4);
   header.tocField = field(kXingTocFlag, kXingTocBytes);
-  field(kXingQualityFlag, 4);
+  header.qualityField = field(kXingQualityFlag, 4);
   if (next > length) return std::nullopt;
   if (header.framesField) header.frames = ReadBigEndian32(frame + *header.framesField);
   if (header.bytesField) header.bytes = ReadBigEndian32(frame + *header.bytesField);
@@ -122,6 +123,30 @@ void UpdateVbrHeader(unsigned char* frame, const VbrHeader& header, const VbrHea
   WriteBigEndian32(lame + kLameMusicLength, update.bytes);
   if (update.musicCrc) WriteBigEndian16(lame + kLameMusicCrc, *update.musicCrc);
   WriteBigEndian16(lame + kLameTagCrc, Crc16(frame, header.lame->offset + kLameTagCrc));
+}
+
+
+std::vector<unsigned char> MakeInfoFrame(const InfoFrameFields& fields) {
+  std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(fields.header)), 0);
+  WriteBigEndian32(frame.data(), fields.header);
+  unsigned char* p = frame.data() + 4 + Layer3SideInfoBytes(fields.header);
+  std::memcpy(p, fields.xing ? "Xing" : "Info", 4);
+  WriteBigEndian32(p + 4, kXingFramesFlag | kXingBytesFlag | kXingTocFlag | kXingQualityFlag);
+  WriteBigEndian32(p + 8, fields.audioFrames);
+  WriteBigEndian32(p + 12, fields.bytes);
+  std::copy(fields.toc.begin(), fields.toc.end(), p + 16);
+  WriteBigEndian32(p + 16 + kXingTocBytes, fields.quality);
+  unsigned char* lame = p + 20 + kXingTocBytes;
+  std::copy(fields.lame.begin(), fields.lame.end(), lame);
+  lame[kLameDelayPadding] = static_cast<unsigned char>(fields.delay >> 4);
+  lame[kLameDelayPadding + 1] =
+      static_cast<unsigned char>(((fields.delay & 15) << 4) | ((fields.padding >> 8) & 15));
+  lame[kLameDelayPadding + 2] = static_cast<unsigned char>(fields.padding);
+  WriteBigEndian32(lame + kLameMusicLength, fields.bytes);
+  WriteBigEndian16(lame + kLameMusicCrc, fields.musicCrc);
+  WriteBigEndian16(lame + kLameTagCrc,
+                   Crc16(frame.data(), static_cast<size_t>(lame - frame.data()) + kLameTagCrc));
+  return frame;
 }
 
 }  // namespace partwell

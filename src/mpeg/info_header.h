@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "mpeg/crc16.h"
 
@@ -51,6 +52,7 @@ struct VbrHeader {
   std::optional<size_t> framesField;   // audio frames after this frame
   std::optional<size_t> bytesField;    // this frame and every audio frame
   std::optional<size_t> tocField;      // Xing: 100 one-byte entries
+  std::optional<size_t> qualityField;  // Xing: the encoder's quality, 0 to 100
   std::optional<uint32_t> frames;      // the values stated
   std::optional<uint32_t> bytes;
   std::optional<LameExtension> lame;   // Xing and Info only
@@ -87,6 +89,30 @@ constexpr uint8_t XingTocEntry(uint64_t offset, uint64_t bytes) {
 }
 
 void WriteBigEndian32(unsigned char* p, uint32_t value);
+
+// The bytes of a Xing/Info header with every field and a LAME extension.
+constexpr size_t kInfoTagBytes = 8 + 4 + 4 + kXingTocBytes + 4 + kLameExtensionBytes;
+
+// What a made-up Info or Xing frame states: the header frame of a track of an exact split.
+struct InfoFrameFields {
+  uint32_t header = 0;  // the frame's own header, without a CRC
+  bool xing = false;    // "Xing" when the audio frames' bit rates differ, else "Info"
+  uint32_t audioFrames = 0;
+  uint32_t bytes = 0;  // this frame and every audio frame
+  std::array<uint8_t, kXingTocBytes> toc{};
+  uint32_t quality = 0;
+  // The LAME extension's bytes: encoder string, method, lowpass, flags and the others are
+  // taken as they are; delay, padding, music length, music CRC and tag CRC are set.
+  std::array<uint8_t, kLameExtensionBytes> lame{};
+  int delay = 0;
+  int padding = 0;
+  uint16_t musicCrc = 0;
+};
+
+// The frame: header, zero side information, the Xing/Info fields with all four flags, the
+// LAME extension (music length = bytes, tag CRC over the frame up to it), zeros to the end.
+// The header's frame must hold 4 + side information + kInfoTagBytes bytes.
+std::vector<unsigned char> MakeInfoFrame(const InfoFrameFields& fields);
 
 // The bytes of a frame that hold a Xing or Info header with every field and a LAME
 // extension, after the side information of an MPEG-1 stereo frame (the largest).

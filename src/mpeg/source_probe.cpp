@@ -84,13 +84,6 @@ ProbeResult ProbeSourceFile(const std::string& path) {
   return ProbeSource(file);
 }
 
-int StoreProbeResult(PropertyList* list, const ProbeResult& result) {
-  return StoreIntegerProperty(list, kBitRateBinaryKey, "Bit Rate Binary", result.bitRateIndex) &&
-         StoreIntegerProperty(list, kBitRateKey, "Bit Rate", result.bitRate) &&
-         StoreIntegerProperty(list, kFirstFrameKey, "First Frame",
-                              static_cast<int64_t>(result.firstFrame));
-}
-
 const char* ProbeRefusalText(ProbeOutcome outcome) {
   switch (outcome) {
     case ProbeOutcome::kVariableBitRate:

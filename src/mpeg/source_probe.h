@@ -6,7 +6,6 @@
 #include <string>
 
 #include "io/file.h"
-#include "shell/property_list.h"
 
 namespace partwell {
 
@@ -39,10 +38,6 @@ uint64_t SkipLeadingId3v2Tags(File& file);
 ProbeResult ProbeSource(File& file);
 // Opens the file at `path` for reading, probes it and closes it.
 ProbeResult ProbeSourceFile(const std::string& path);
-
-// Stores "Bit Rate Binary", "Bit Rate" and "First Frame" of an accepted probe in the list,
-// replacing the previous source's values: 1 when all three are stored.
-int StoreProbeResult(PropertyList* list, const ProbeResult& result);
 
 // The message that refuses a file, or null for an accepted file and one that cannot be opened.
 const char* ProbeRefusalText(ProbeOutcome outcome);

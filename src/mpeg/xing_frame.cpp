@@ -4,32 +4,25 @@
 
 #include "mpeg/frame_header.h"
 #include "mpeg/info_header.h"
+#include "mpeg/side_info.h"
 
 namespace partwell {
 namespace {
 
-// Of the stream's header: the sync, version, layer, sampling rate, private bit, channel mode,
-// copyright, original and emphasis. Bit rate, padding and mode extension are the frame's own;
-// the protection bit is set, as the frame has no CRC.
-constexpr uint32_t kKeptHeaderBits = 0xFFFE0DCFu;
-constexpr uint32_t kNoCrcBit = 0x00010000u;
-// "Xing", flags, frames, bytes, TOC.
+constexpr uint32_t kNoCrcBit = 0x00010000u;  // the protection bit set: no CRC follows
+// "Xing", flags, frames, bytes, TOC: right after the side information.
 constexpr size_t kXingFieldBytes = 4 + 4 + 4 + 4 + kXingTocBytes;
 
 }  // namespace
 
 std::vector<unsigned char> MakeXingFrame(uint32_t streamHeader) {
-  const uint32_t base = (streamHeader & kKeptHeaderBits) | kNoCrcBit;
-  const size_t marker = 4 + static_cast<size_t>(Layer3SideInfoBytes(base));
-  uint32_t word = base;
-  for (uint32_t index = 1; index <= 14; ++index) {
-    word = base | (index << 12);
-    if (static_cast<size_t>(Layer3FrameLength(word)) >= marker + kXingFieldBytes) break;
-  }
-  std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(word)), 0);
-  WriteBigEndian32(frame.data(), word);
-  std::memcpy(frame.data() + marker, "Xing", 4);
-  WriteBigEndian32(frame.data() + marker + 4, kXingFramesFlag | kXingBytesFlag | kXingTocFlag);
+  const uint32_t plain = streamHeader | kNoCrcBit;
+  const uint32_t header = MadeUpHeader(plain, SmallestIndexHolding(plain, kXingFieldBytes));
+  std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(header)), 0);
+  unsigned char* fields = frame.data() + Layer3MainDataOffset(header);
+  WriteBigEndian32(frame.data(), header);
+  std::memcpy(fields, "Xing", 4);
+  WriteBigEndian32(fields + 4, kXingFramesFlag | kXingBytesFlag | kXingTocFlag);
   return frame;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "resource_ids.h"
+#include "shell/message_box_win.h"
 
 namespace partwell {
 
@@ -13,7 +14,6 @@ const PageJobTexts kJoinJobTexts = {"Merge Tracks", "Status: Joining... [%03d]"}
 const char kCancelCaption[] = "Cancel";
 const char kHaltingCaption[] = "Halting...";
 const char kIdleStatus[] = "Status: Idle";
-const char kMessageCaption[] = "MP3 Partwell";
 
 namespace {
 const char kStartingProperty[] = "PartwellJobStarting";
@@ -58,10 +58,6 @@ void ShowProgress(HWND page, const PageJobTexts& texts, int number) {
   char status[32];
   std::snprintf(status, sizeof status, texts.progressFormat, number);
   SetDlgItemTextA(page, IDC_STATUS, status);
-}
-
-int ShowPageMessage(HWND page, const char* text, UINT style) {
-  return MessageBoxA(page, text, kMessageCaption, style);
 }
 
 bool IsStarting(HWND page) { return GetPropA(page, kStartingProperty) != nullptr; }

@@ -24,7 +24,6 @@ extern const PageJobTexts kJoinJobTexts;
 extern const char kCancelCaption[];   // "Cancel"
 extern const char kHaltingCaption[];  // "Halting..."
 extern const char kIdleStatus[];      // "Status: Idle"
-extern const char kMessageCaption[];  // "MP3 Partwell", the caption of every message box
 
 // True when the action button's caption is exactly `caption` (read with a limit of 20).
 bool ActionCaptionIs(HWND page, const char* caption);
@@ -43,9 +42,6 @@ void RequestHalt(HWND page);
 void ShowIdle(HWND page, const PageJobTexts& texts);
 // Shows the progress text for unit `number` (1-based) on the status line.
 void ShowProgress(HWND page, const PageJobTexts& texts, int number);
-
-// A message box owned by the page, captioned "MP3 Partwell".
-int ShowPageMessage(HWND page, const char* text, UINT style);
 
 // The starting guard. Between a click that starts a job and the worker taking the page
 // (or giving up before it), the caption still shows the idle caption; the page is marked
@@ -70,8 +66,9 @@ bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job);
 // A click on the action button of a page whose precondition holds. On a running page it
 // asks the job to halt. On an idle page that is not starting already, it reads the job
 // from the page here, on the user-interface thread, marks the page as starting and hands
-// the job to a new worker running `routine`, which owns it from then on. False when no
-// worker could be started.
+// the job to a new worker running `routine`, which owns it from then on. `readJob` may
+// refuse the job by returning null, having told the user why; the page stays idle. False
+// when no worker could be started.
 template <typename Job>
 bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (*readJob)(HWND),
                     LPTHREAD_START_ROUTINE routine) {
@@ -81,6 +78,7 @@ bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (
   }
   if (IsStarting(page)) return true;  // the second click of a double click
   std::unique_ptr<Job> job = readJob(page);
+  if (!job) return true;
   BeginStarting(page);
   if (!StartWorker(routine, job.get())) {
     EndStarting(page);

@@ -21,6 +21,14 @@ const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
     case JobOutcome::kDestinationIsSource:
       return "The destination file is also one of the tracks to join.  Please choose another "
              "destination.";
+    case JobOutcome::kFreeFormat:
+      return "The MP3 you have selected is encoded in free format: its frame headers do not "
+             "give their length, so it cannot be cut exactly.";
+    case JobOutcome::kNotLayer3:
+      return "The MP3 you have selected is MPEG Layer I or II: only Layer III files can be cut "
+             "exactly.";
+    case JobOutcome::kNoAudio:
+      return "The file you chose holds no MPEG audio frame that can be decoded.";
     case JobOutcome::kFileError:
       break;
   }

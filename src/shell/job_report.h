@@ -16,6 +16,9 @@ enum class JobOutcome {
   kEqualSegmentsNeedOffset,  // split: equal segments without an entry after 0:00.00
   kEmptyList,                // split: no track time
   kDestinationIsSource,      // join: the destination is one of the sources
+  kFreeFormat,               // exact split: free-format frames state no length
+  kNotLayer3,                // exact split: Layer I or II frames
+  kNoAudio,                  // exact split: no frame to decode, or a timeline without a sample
   // A file could not be opened, read, written or closed:
   kFileError,
 };

@@ -4,6 +4,7 @@
 
 #include "join/join_page_win.h"
 #include "resource_ids.h"
+#include "shell/property_list_win.h"
 #include "split/split_page_win.h"
 
 namespace partwell {
@@ -41,7 +42,7 @@ void CreatePages(HWND window, PropertyList* list) {
   for (const PageInfo& info : kPages) {
     HWND page = CreateDialogParamA(instance, MAKEINTRESOURCEA(info.templateId), window, info.proc,
                                    reinterpret_cast<LPARAM>(list));
-    SetWindowLongPtrA(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(list));
+    SetWindowPropertyList(page, list);
     SetWindowPos(page, HWND_TOP, 25, 40, 0, 0, SWP_NOSIZE);
     AddProperty(list, page, nullptr, info.key, info.propertyName);
   }
@@ -68,12 +69,8 @@ void InitWindowControls() {
 HWND CreateMainWindow(PropertyList* list) {
   HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
                                    nullptr, MainDialogProc, reinterpret_cast<LPARAM>(list));
-  if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(list));
+  if (window) SetWindowPropertyList(window, list);
   return window;
-}
-
-PropertyList* WindowPropertyList(HWND window) {
-  return reinterpret_cast<PropertyList*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 HWND CurrentPage() { return gCurrentPage; }

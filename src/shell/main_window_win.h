@@ -25,7 +25,4 @@ HWND CurrentPage();
 // the Split page, the Join page and the main window for their keyboard handling.
 int RunMessageLoop(HWND mainWindow, HWND splitPage, HWND joinPage);
 
-// The list that a window carries as its user data.
-PropertyList* WindowPropertyList(HWND window);
-
 }  // namespace partwell

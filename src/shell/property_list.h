@@ -35,6 +35,7 @@ enum PropertyKey : int32_t {
   kMergeWindowKey = 5,    // "Merge Window"
   kHelpWindowKey = 6,     // "Help Window"
   kAboutWindowKey = 7,    // "About Window"
+  kVariableBitRateKey = 8,  // "Variable Bit Rate": 1 for a source only exact cuts take
 };
 
 // One node holding the given values; null when memory is exhausted. A name longer than

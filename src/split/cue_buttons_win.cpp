@@ -3,11 +3,10 @@
 #include <string>
 #include <utility>
 
-#include "resource_ids.h"
 #include "shell/file_dialog_win.h"
-#include "shell/job_control_win.h"
+#include "shell/message_box_win.h"
 #include "split/cue_sheet.h"
-#include "split/split_page_win.h"
+#include "split/track_list_box_win.h"
 
 namespace partwell {
 namespace {
@@ -18,15 +17,6 @@ constexpr char kExportTitle[] = "Export Track Times To A .CUE File";
 constexpr char kEmptyListText[] =
     "The track time list is empty: there is nothing to export.  Please add track times "
     "first.";
-
-// The chosen source's path, as the page shows it; empty when none is chosen.
-std::string SourcePath(HWND page) {
-  HWND source = GetDlgItem(page, IDC_SOURCE);
-  std::string path(static_cast<size_t>(GetWindowTextLengthA(source)) + 1, '\0');
-  int length = GetWindowTextA(source, &path[0], static_cast<int>(path.size()));
-  path.resize(static_cast<size_t>(length));
-  return path;
-}
 
 // Shows the open dialog (import) or the save dialog (export) for a sheet and returns true
 // with the chosen path in `path`. A cancelled dialog returns false silently; a path too
@@ -54,10 +44,10 @@ void ShowSheetWarning(HWND page, const char* what, const char* path, std::string
 
 }  // namespace
 
-void ImportCueSheet(HWND page) {
+void ImportCueSheet(HWND page, const std::string& sourcePath) {
   char path[MAX_PATH] = "";
   if (!AskForSheet(page, false, path)) return;
-  CueSheetResult sheet = ReadCueSheetFile(path, SourcePath(page));
+  CueSheetResult sheet = ReadCueSheetFile(path, sourcePath);
   std::string refusal = sheet.refusal;
   // The times go into a list of their own first: the page's list is replaced only by a
   // complete one.
@@ -73,7 +63,7 @@ void ImportCueSheet(HWND page) {
   ReplacePageTrackTimes(page, std::move(times));
 }
 
-void ExportCueSheet(HWND page) {
+void ExportCueSheet(HWND page, const std::string& sourcePath) {
   if (PageTrackTimes(page).empty()) {
     ShowPageMessage(page, kEmptyListText, MB_ICONWARNING);
     return;
@@ -81,7 +71,7 @@ void ExportCueSheet(HWND page) {
   char path[MAX_PATH] = "";
   if (!AskForSheet(page, true, path)) return;
   std::string failure =
-      WriteCueSheetFile(path, PageTrackTimes(page).Snapshot(), SourcePath(page));
+      WriteCueSheetFile(path, PageTrackTimes(page).Snapshot(), sourcePath);
   if (!failure.empty()) {
     ShowSheetWarning(page, "The track times could not be exported to this .CUE file:", path,
                      failure);

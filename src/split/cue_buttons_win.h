@@ -4,16 +4,20 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace partwell {
 
 // "Import Track Times From .CUE File": asks for a sheet and, when it reads, replaces the
-// track time list by its times, artists and titles. A sheet that cannot be used is named
-// in a warning, with the reason, and the list stays as it was.
-void ImportCueSheet(HWND page);
+// track time list by its times, artists and titles (of the tracks of the file named like
+// `sourcePath`, when the sheet names several). A sheet that cannot be used is named in a
+// warning, with the reason, and the list stays as it was.
+void ImportCueSheet(HWND page, const std::string& sourcePath);
 
 // "Export Track Times To .CUE File": asks where to save and writes the list there, with
-// the source's file name when a source is chosen. An empty list is refused with a
-// warning before any dialog; a failed write gives a warning with the reason.
-void ExportCueSheet(HWND page);
+// the source's file name when a source is chosen (`sourcePath` is empty when none is). An
+// empty list is refused with a warning before any dialog; a failed write gives a warning
+// with the reason.
+void ExportCueSheet(HWND page, const std::string& sourcePath);
 
 }  // namespace partwell

@@ -329,6 +329,7 @@ CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
     SetTrackText(entry.title, track.title);
     SetTrackText(entry.artist, track.performer.empty() ? discPerformer_ : track.performer);
     entry.offset = static_cast<int32_t>(HundredthsOfFrames(track.frames));
+    entry.cueFrames = static_cast<int32_t>(track.frames);
     SetTimeText(entry, FormatTimeText(TimePartsOfOffset(entry.offset)));
     result.entries.push_back(entry);
   }

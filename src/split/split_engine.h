@@ -1,7 +1,9 @@
-// The split engine: cuts a constant-bit-rate source into track files by bit rate
-// arithmetic. One hundredth of a second is one block of kbps x 10 / 8 bytes; after its
-// blocks each track runs on to the next frame header with the source's bit rate index,
-// so that the next track begins on a frame. The source's ID3v1 trailer ends every track.
+// The split engine: cuts a source into track files in one of two modes.
+// - Documented: a constant-bit-rate source by bit rate arithmetic. One hundredth of a second
+//   is one block of kbps x 10 / 8 bytes; after its blocks each track runs on to the next
+//   frame header with the source's bit rate index, so that the next track begins on a frame.
+// - Exact: constant or variable bit rate, cut to the sample and gapless (exact_split.h).
+// In both, the source's ID3v1 trailer ends every track.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,8 @@ struct SplitJob {
   std::string folder;  // empty: the source's folder; else ends in a separator
   bool equalSegments = false;
   std::vector<TrackEntry> entries;  // the track time list, in order
-  // The source probe's results.
+  bool exact = false;               // exact cuts; that mode reads the source on its own
+  // The source probe's results, for the documented mode.
   int bitRate = 0;
   int bitRateIndex = 0;
   uint64_t firstFrame = 0;

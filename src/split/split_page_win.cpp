@@ -10,16 +10,18 @@
 #include "resource_ids.h"
 #include "shell/file_dialog_win.h"
 #include "shell/job_control_win.h"
-#include "shell/main_window_win.h"
+#include "shell/message_box_win.h"
+#include "shell/property_list_win.h"
 #include "split/cue_buttons_win.h"
 #include "split/player_position_win.h"
+#include "split/source_properties.h"
 #include "split/split_engine.h"
+#include "split/track_info_win.h"
+#include "split/track_list_box_win.h"
 #include "split/track_naming.h"
 
 namespace partwell {
 namespace {
-
-const char kTrackTimesProperty[] = "PartwellTrackTimes";
 
 const char kFieldInfoText[] =
     "Possible fields that will be parsed are:\n\n"
@@ -39,42 +41,8 @@ std::string ItemText(HWND page, int id) {
   return text;
 }
 
-HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
-
-// Brings the list box in line with the model after an add: every entry that the list box
-// does not show at its place is added there (the sorted list box puts it in place).
-void ShowNewEntries(HWND page) {
-  TrackTimeList& times = PageTrackTimes(page);
-  HWND list = ListBox(page);
-  for (size_t i = 0; i < times.size(); ++i) {
-    LRESULT shown = SendMessageA(list, LB_GETITEMDATA, i, 0);
-    if (shown == reinterpret_cast<LRESULT>(&times[i])) continue;
-    LRESULT at = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(times[i].timeText));
-    SendMessageA(list, LB_SETITEMDATA, at, reinterpret_cast<LPARAM>(&times[i]));
-  }
-}
-
-void ClearTrackList(HWND page) {
-  PageTrackTimes(page).ClearTrackList();
-  SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
-}
-
-void RemoveTrackTime(HWND page) {
-  HWND list = ListBox(page);
-  LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
-  if (selected == LB_ERR) return;
-  if (!PageTrackTimes(page).RemoveTrackTime(static_cast<size_t>(selected))) return;
-  SendMessageA(list, LB_DELETESTRING, selected, 0);
-  SendMessageA(list, LB_SETCURSEL, selected, 0);
-}
-
-void AddTypedTime(HWND page) {
-  char text[10] = "";
-  GetDlgItemTextA(page, IDC_TIME, text, sizeof text);
-  auto entry = std::make_unique<TrackEntry>();
-  SetTimeText(*entry, text);
-  AddTrackTime(page, std::move(entry));
-}
+// The chosen source's path, as the page shows it; empty when none is chosen.
+std::string SourcePath(HWND page) { return ItemText(page, IDC_SOURCE); }
 
 void ChooseSourceFile(HWND page) {
   char path[MAX_PATH] = "";
@@ -121,27 +89,36 @@ DWORD WINAPI SplitWorker(void* parameter) {
   return report.completed() ? 1 : 0;
 }
 
+bool ExactCutsChosen(HWND page) {
+  return IsDlgButtonChecked(page, IDC_EXACT_CUTS) == BST_CHECKED;
+}
+
 // Reads what the split works from, on the user-interface thread, at the click that starts
-// it: nothing the user changes afterwards reaches the worker.
+// it: nothing the user changes afterwards reaches the worker. A source that only exact
+// cuts take, chosen before their box was unchecked, is refused as "Browse..." would now
+// refuse it: the message is shown and there is no job.
 std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
+  const PropertyList* list = WindowPropertyList(page);
+  bool exact = ExactCutsChosen(page);
+  if (!exact && StoredSourceIsVariableBitRate(list)) {
+    ShowPageMessage(page, ProbeRefusalText(ProbeOutcome::kVariableBitRate), MB_ICONWARNING);
+    return nullptr;
+  }
   auto work = std::make_unique<SplitWorkerJob>();
   work->page = page;
   SplitJob& job = work->job;
-  job.sourcePath = ItemText(page, IDC_SOURCE);
+  job.sourcePath = SourcePath(page);
   job.nameTemplate = ItemText(page, IDC_DESTINATION_NAME);
   job.folder = ItemText(page, IDC_FOLDER);
   job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
+  job.exact = exact;
   job.entries = PageTrackTimes(page).Snapshot();
-  const PropertyList* list = WindowPropertyList(page);
-  job.bitRate = static_cast<int>(FindIntegerProperty(list, kBitRateKey).value_or(0));
-  job.bitRateIndex = static_cast<int>(FindIntegerProperty(list, kBitRateBinaryKey).value_or(0));
-  job.firstFrame = static_cast<uint64_t>(FindIntegerProperty(list, kFirstFrameKey).value_or(0));
+  ReadStoredProbe(list, job);
   return work;
 }
 
 void StartSplitJob(HWND page) {
-  if (GetWindowTextLengthA(GetDlgItem(page, IDC_SOURCE)) == 0 ||
-      GetWindowTextLengthA(GetDlgItem(page, IDC_DESTINATION_NAME)) == 0) {
+  if (SourcePath(page).empty() || ItemText(page, IDC_DESTINATION_NAME).empty()) {
     ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
     return;
   }
@@ -152,36 +129,15 @@ void StartSplitJob(HWND page) {
 
 }  // namespace
 
-TrackTimeList& PageTrackTimes(HWND page) {
-  return *static_cast<TrackTimeList*>(GetPropA(page, kTrackTimesProperty));
-}
-
-bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
-  if (!PageTrackTimes(page).AddTrackTime(std::move(entry))) return false;
-  ShowNewEntries(page);
-  SetDlgItemTextA(page, IDC_TIME, "");
-  SetFocus(GetDlgItem(page, IDC_TIME));
-  return true;
-}
-
-void ReplacePageTrackTimes(HWND page, TrackTimeList&& times) {
-  PageTrackTimes(page) = std::move(times);
-  HWND list = ListBox(page);
-  // Drawn once at the end: a sheet may hold thousands of tracks.
-  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-  SendMessageA(list, LB_RESETCONTENT, 0, 0);
-  ShowNewEntries(page);
-  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list, nullptr, TRUE);
-}
-
 void LoadSourceFile(HWND page, const std::string& path) {
   ProbeResult probe = ProbeSourceFile(path);
-  if (probe.outcome == ProbeOutcome::kAccepted) {
+  // Exact cuts find every frame themselves, so they take a variable bit rate too.
+  bool variable = probe.outcome == ProbeOutcome::kVariableBitRate && ExactCutsChosen(page);
+  if (probe.outcome == ProbeOutcome::kAccepted || variable) {
     StoreProbeResult(WindowPropertyList(page), probe);
     SetDlgItemTextA(page, IDC_SOURCE, path.c_str());
-    char bitRate[40];
-    std::snprintf(bitRate, sizeof bitRate, "Bit Rate: %d kbps", probe.bitRate);
+    char bitRate[40] = "Bit Rate: VBR";
+    if (!variable) std::snprintf(bitRate, sizeof bitRate, "Bit Rate: %d kbps", probe.bitRate);
     SetDlgItemTextA(page, IDC_BIT_RATE, bitRate);
   } else if (const char* refusal = ProbeRefusalText(probe.outcome)) {
     ShowPageMessage(page, refusal,
@@ -194,7 +150,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
   if (HandleJobMessage(page, message)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
-      SetPropA(page, kTrackTimesProperty, new TrackTimeList);
+      AttachTrackTimes(page);
       SendDlgItemMessageA(page, IDC_DESTINATION_NAME, EM_LIMITTEXT, kMaxTemplateChars, 0);
       SetDlgItemTextA(page, IDC_DESTINATION_NAME, "%file% - %track%");
       return TRUE;
@@ -208,8 +164,8 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
         case IDC_FIELD_INFO: ShowPageMessage(page, kFieldInfoText, MB_OK); break;
         case IDC_CHOOSE_FOLDER: ChooseDestinationFolder(page); break;
         case IDC_GRAB_POSITION: GrabPlayerPosition(page); break;
-        case IDC_CUE_IMPORT: ImportCueSheet(page); break;
-        case IDC_CUE_EXPORT: ExportCueSheet(page); break;
+        case IDC_CUE_IMPORT: ImportCueSheet(page, SourcePath(page)); break;
+        case IDC_CUE_EXPORT: ExportCueSheet(page, SourcePath(page)); break;
         case IDC_ACTION: StartSplitJob(page); break;
         case IDC_REMOVE: RemoveTrackTime(page); break;
         case IDC_CLEAR: ClearTrackList(page); break;
@@ -217,8 +173,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
       }
       return FALSE;
     case WM_NCDESTROY:
-      // The list box that pointed into the list is gone; a running worker has its own copy.
-      delete static_cast<TrackTimeList*>(RemovePropA(page, kTrackTimesProperty));
+      DetachTrackTimes(page);
       return FALSE;
   }
   return FALSE;

@@ -13,6 +13,9 @@ struct TrackEntry {
   char title[kTrackTextChars + 1] = {};
   char timeText[22] = {};  // the raw text before it is added, then "mmm:ss.pp"
   int32_t offset = 0;      // hundredths of a second from the start of the source
+  // The INDEX 01 position (75ths of a second) of an entry read from a CUE sheet, which the
+  // exact split cuts at; -1 for an entry typed or grabbed as a time.
+  int32_t cueFrames = -1;
 };
 
 // Copies `text` into an artist or title field, cut to 100 characters at a UTF-8

@@ -1,20 +1,10 @@
-// The Track Info dialog: the artist and title of the selected track time.
-#include <windows.h>
+#include "split/track_info_win.h"
 
 #include "resource_ids.h"
-#include "split/split_page_win.h"
-#include "split/track_entry.h"
+#include "split/track_list_box_win.h"
 
 namespace partwell {
 namespace {
-
-// The entry behind the list box's selected item, or null without a selection.
-TrackEntry* SelectedEntry(HWND list) {
-  LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
-  if (selected == LB_ERR) return nullptr;
-  LRESULT data = SendMessageA(list, LB_GETITEMDATA, selected, 0);
-  return data == LB_ERR ? nullptr : reinterpret_cast<TrackEntry*>(data);
-}
 
 void ReadField(HWND dialog, int id, char (&field)[kTrackTextChars + 1]) {
   char text[kTrackTextChars + 1] = "";

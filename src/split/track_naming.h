@@ -5,12 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "io/file.h"
 #include "split/track_entry.h"
 
 namespace partwell {
 
-// The longest path the program writes or accepts (MAX_PATH less the terminator).
-constexpr size_t kMaxPathChars = 259;
 // The longest name template the Split page accepts.
 constexpr size_t kMaxTemplateChars = 256;
 

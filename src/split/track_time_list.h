@@ -1,6 +1,7 @@
 // The track time list: cut points in ascending order of offset, no two alike, whose first
 // entry always has offset 0 once the list is not empty. The Split page's list box mirrors
-// it line by line.
+// it line by line and holds pointers to its entries: an entry keeps its address for as
+// long as it is in the list.
 #pragma once
 
 #include <memory>

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "split/split_page_win.h"
 #include "split/track_entry.h"
+#include "split/track_list_box_win.h"
 
 namespace partwell::test {
 namespace {

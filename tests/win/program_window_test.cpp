@@ -9,8 +9,9 @@
 namespace partwell::test {
 namespace {
 
-std::string gProgram;  // MP3Partwell.exe
-std::string gCli;      // mp3partwell.exe
+std::string gProgram;   // MP3Partwell.exe
+std::string gCli;       // mp3partwell.exe
+std::string gRealMp3s;  // the folder of lame's vbr.mp3 and cbr.mp3
 
 // A path of the build machine as Wine shows it.
 std::string WinePath(const std::string& unixPath) {
@@ -61,41 +62,94 @@ void ExpectSameFiles(const std::string& ours, const std::string& theirs) {
   }
 }
 
-class SameBytes : public ProgramWindows {};
+// A split as both programs are given it: the source and the page's inputs.
+struct SplitCase {
+  std::string source;
+  const char* times;  // comma-separated; null: the times of `sheet`
+  bool equal;
+  const char* nameTemplate;
+  std::string sheet = "";  // a CUE sheet
+};
 
-TEST_F(SameBytes, SplitGivesTheCommandLineProgramsTracks) {
-  std::string folder = MakeTempFolder("same-split");
-  std::string source = folder + "\\live set.mp3";
-  WriteBytes(source, MakeMp3(700, true, 1000));
-  const struct {
-    const char* times;
-    bool equal;
-    const char* nameTemplate;
-  } cases[] = {
-      {"0:00,0:03.33,0:07,0:12.01", false, "%file% - %track%"},
-      {"0:04", true, "%track% of %file%"},
-  };
-  int n = 0;
-  for (const auto& c : cases) {
-    std::string ours = MakeTempFolder("same-split-ours" + std::to_string(n));
-    std::string theirs = MakeTempFolder("same-split-cli" + std::to_string(n++));
-    LoadSourceFile(split_, source);
-    std::string times = c.times;
-    for (size_t start = 0; start <= times.size();) {
+class SameBytes : public ProgramWindows {
+ protected:
+  // The command line of the case's split into `folder`.
+  static std::string SplitArguments(const SplitCase& c, const std::string& folder) {
+    std::string times = c.times ? std::string(" --times ") + c.times : " --cue \"" + c.sheet + "\"";
+    return "split \"" + c.source + "\"" + times + (c.equal ? " --equal" : "") + " --name \"" +
+           c.nameTemplate + "\" --folder \"" + folder + "\"";
+  }
+  // Gives the page the case's times (typed, or imported through the open dialog), template
+  // and option, with `folder` as destination, and runs the split on the page's source.
+  void SplitThroughThePage(const SplitCase& c, const std::string& folder) {
+    if (!c.times) {
+      wt::DialogAnswerer open("Import Track Times From A .CUE File",
+                              [&](HWND dialog) { TypeFileName(dialog, c.sheet); });
+      Click(split_, IDC_CUE_IMPORT);
+      EXPECT_TRUE(open.Wait());
+    }
+    std::string times = c.times ? c.times : "";
+    for (size_t start = 0; c.times && start <= times.size();) {
       size_t comma = std::min(times.find(',', start), times.size());
       SetText(split_, IDC_TIME, times.substr(start, comma - start));
       Click(split_, IDC_ADD);
       start = comma + 1;
     }
-    SetText(split_, IDC_FOLDER, ours + "\\");
+    SetText(split_, IDC_FOLDER, folder + "\\");
     SetText(split_, IDC_DESTINATION_NAME, c.nameTemplate);
     CheckDlgButton(split_, IDC_EQUAL_SEGMENTS, c.equal ? BST_CHECKED : BST_UNCHECKED);
     EXPECT_EQ(RunJob(split_), "Track creation completed successfully.");
-    EXPECT_EQ(RunCli("split \"" + source + "\" --times " + times + (c.equal ? " --equal" : "") +
-                     " --name \"" + c.nameTemplate + "\" --folder \"" + theirs + "\""),
-              0);
+  }
+};
+
+TEST_F(SameBytes, SplitGivesTheCommandLineProgramsTracks) {
+  std::string folder = MakeTempFolder("same-split");
+  std::string source = folder + "\\live set.mp3";
+  WriteBytes(source, MakeMp3(700, true, 1000));
+  const SplitCase cases[] = {
+      {source, "0:00,0:03.33,0:07,0:12.01", false, "%file% - %track%"},
+      {source, "0:04", true, "%track% of %file%"},
+  };
+  int n = 0;
+  for (const SplitCase& c : cases) {
+    std::string ours = MakeTempFolder("same-split-ours" + std::to_string(n));
+    std::string theirs = MakeTempFolder("same-split-cli" + std::to_string(n++));
+    LoadSourceFile(split_, source);
+    SplitThroughThePage(c, ours);
+    EXPECT_EQ(RunCli(SplitArguments(c, theirs)), 0);
     EXPECT_GE(FilesIn(ours).size(), 3u);
     ExpectSameFiles(ours, theirs);
+  }
+}
+
+TEST_F(SameBytes, ExactSplitGivesTheCommandLineProgramsTracks) {
+  std::string folder = WinePath(gRealMp3s);
+  // The sheet's positions are not whole hundredths: both programs cut at its 75ths.
+  std::string sheet = MakeTempFolder("exact-split-sheet") + "\\album.cue";
+  std::string sheetText =
+      "FILE \"vbr.mp3\" MP3\r\n  TRACK 01 AUDIO\r\n    TITLE \"Rise\"\r\n    INDEX 01 00:00:00\r\n"
+      "  TRACK 02 AUDIO\r\n    TITLE \"Fall\"\r\n    INDEX 01 00:02:37\r\n"
+      "  TRACK 03 AUDIO\r\n    TITLE \"Coda\"\r\n    INDEX 01 00:05:01\r\n";
+  WriteBytes(sheet, Bytes(sheetText.begin(), sheetText.end()));
+  const SplitCase cases[] = {
+      {folder + "\\vbr.mp3", "0:00,0:01.37,0:04.01,0:07.99", false, "%file% - %track%"},
+      {folder + "\\cbr.mp3", "0:02.50", true, "%track% of %file%"},
+      {folder + "\\vbr.mp3", nullptr, false, "%track% %title%", sheet},
+  };
+  int n = 0;
+  for (const SplitCase& c : cases) {
+    SCOPED_TRACE(c.source);
+    Bytes sourceBytes = ReadBytes(c.source);
+    ASSERT_FALSE(sourceBytes.empty());
+    std::string ours = MakeTempFolder("exact-split-ours" + std::to_string(n));
+    std::string theirs = MakeTempFolder("exact-split-cli" + std::to_string(n++));
+    ASSERT_EQ(RunCli(SplitArguments(c, theirs) + " --exact"), 0);
+    CheckDlgButton(split_, IDC_EXACT_CUTS, BST_CHECKED);
+    ASSERT_EQ(ChooseSplitSource(split_, c.source), c.source);
+    SplitThroughThePage(c, ours);
+    EXPECT_GE(FilesIn(ours).size(), 3u);
+    ExpectSameFiles(ours, theirs);
+    EXPECT_TRUE(ReadBytes(c.source) == sourceBytes);
   }
 }
 
@@ -207,9 +261,13 @@ int main(int argc, char** argv) {
     std::string argument = argv[i];
     if (argument.rfind("--program=", 0) == 0) partwell::test::gProgram = argument.substr(10);
     if (argument.rfind("--cli=", 0) == 0) partwell::test::gCli = argument.substr(6);
+    if (argument.rfind("--real-mp3s=", 0) == 0) partwell::test::gRealMp3s = argument.substr(12);
   }
-  if (partwell::test::gProgram.empty() || partwell::test::gCli.empty()) {
-    std::fprintf(stderr, "usage: %s --program=MP3Partwell.exe --cli=mp3partwell.exe\n", argv[0]);
+  if (partwell::test::gProgram.empty() || partwell::test::gCli.empty() ||
+      partwell::test::gRealMp3s.empty()) {
+    std::fprintf(stderr,
+                 "usage: %s --program=MP3Partwell.exe --cli=mp3partwell.exe --real-mp3s=FOLDER\n",
+                 argv[0]);
     return 2;
   }
   return RUN_ALL_TESTS();

@@ -3,9 +3,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "shell/main_window_win.h"
+#include "shell/property_list_win.h"
 
 namespace partwell::test {
 namespace {
@@ -62,6 +65,9 @@ TEST_F(ShellWindow, StartsOnTheSplitPageWithEveryPageInItsInitialState) {
   EXPECT_EQ(Text(split_, IDC_STATUS), "Status: Idle");
   EXPECT_EQ(Text(split_, IDC_ACTION), "Create Tracks");
   EXPECT_EQ(IsDlgButtonChecked(split_, IDC_EQUAL_SEGMENTS), BST_UNCHECKED);
+  EXPECT_EQ(Text(split_, 1029), "Exact cuts (gapless, VBR too)");
+  EXPECT_EQ(GetWindowLongA(GetDlgItem(split_, 1029), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+  EXPECT_EQ(IsDlgButtonChecked(split_, 1029), BST_UNCHECKED);
   EXPECT_TRUE(ListItems(split_).empty());
   EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
   // The template field takes at most 256 characters.
@@ -78,6 +84,77 @@ TEST_F(ShellWindow, StartsOnTheSplitPageWithEveryPageInItsInitialState) {
 
   // The About page: the link names this project's own site.
   EXPECT_EQ(Text(about_, IDC_LINK), PARTWELL_URL);
+}
+
+// A child's rectangle in its page's client coordinates, and whether it is a group box.
+struct Placed {
+  HWND window;
+  RECT rect;
+  bool group;
+};
+
+std::vector<Placed> Children(HWND page) {
+  std::vector<Placed> children;
+  for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    Placed placed = {child, {}, false};
+    GetWindowRect(child, &placed.rect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&placed.rect), 2);
+    placed.group = wt::ClassOf(child) == "Button" &&
+                   (GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+    children.push_back(placed);
+  }
+  return children;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+TEST_F(ShellWindow, EveryPageFitsTheTabsAndKeepsItsControlsApartAndInsideTheirGroups) {
+  RECT display;
+  HWND tabs = GetDlgItem(main_, IDC_TABS);
+  GetClientRect(tabs, &display);
+  SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  MapWindowPoints(tabs, main_, reinterpret_cast<POINT*>(&display), 2);
+  const char* names[] = {"Split", "Join", "Help", "About"};
+  HWND pages[] = {split_, join_, help_, about_};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(names[i]);
+    RECT pageRect;
+    GetWindowRect(pages[i], &pageRect);
+    MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&pageRect), 2);
+    EXPECT_TRUE(Inside(pageRect, display));
+    RECT client;
+    GetClientRect(pages[i], &client);
+    std::vector<Placed> children = Children(pages[i]);
+    for (const Placed& a : children) {
+      std::string name = wt::TextOf(a.window);
+      EXPECT_TRUE(Inside(a.rect, client)) << name;
+      for (const Placed& b : children) {
+        RECT common;
+        if (&a == &b || !IntersectRect(&common, &a.rect, &b.rect)) continue;
+        // Controls never overlap; a control or group that meets a group lies inside it.
+        if (a.group && b.group) {
+          EXPECT_TRUE(Inside(a.rect, b.rect) || Inside(b.rect, a.rect)) << name;
+        } else if (b.group) {
+          EXPECT_TRUE(Inside(a.rect, b.rect)) << name << " straddles " << wt::TextOf(b.window);
+        } else if (!a.group) {
+          ADD_FAILURE() << name << " overlaps " << wt::TextOf(b.window);
+        }
+      }
+    }
+  }
+  // The exact cuts box is one of the Options.
+  std::vector<Placed> split = Children(split_);
+  auto options = std::find_if(split.begin(), split.end(), [](const Placed& p) {
+    return p.group && wt::TextOf(p.window) == "Options";
+  });
+  auto exact = std::find_if(split.begin(), split.end(), [&](const Placed& p) {
+    return p.window == GetDlgItem(split_, IDC_EXACT_CUTS);
+  });
+  ASSERT_TRUE(options != split.end() && exact != split.end());
+  EXPECT_TRUE(Inside(exact->rect, options->rect));
 }
 
 TEST(Manifest, AsksForTheUtf8CodePage) {
@@ -108,7 +185,8 @@ TEST_F(ShellWindow, HelpPageShowsTheWholeHelpTextUnderItsHeadings) {
   const char* headings[] = {
       "[ SPLITTING MP3 FILES ]", "--Source File--", "--Destination File--", "--Track Naming--",
       "--Destination Folder--", "--Track Timing List--", "--Grab Winamp Position--",
-      "--Split All Into Equal Segments--", "--Import Track Times From Cue File--",
+      "--Split All Into Equal Segments--", "--Exact Cuts (Gapless, VBR Too)--",
+      "--Import Track Times From Cue File--",
       "--Export Track Times To Cue File--", "[ MERGING MP3 FILES ]", "--Destination File--",
       "--Tracks To Join--", "--Add--", "--Remove--"};
   size_t at = 0;

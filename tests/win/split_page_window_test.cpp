@@ -9,8 +9,7 @@
 #include <thread>
 
 #include "mpeg/source_probe.h"
-#include "split/player_position_win.h"
-#include "split/split_page_win.h"
+#include "split/track_list_box_win.h"
 
 namespace partwell::test {
 namespace {
@@ -106,32 +105,60 @@ TEST_F(SplitPage, ChoosingASourceProbesItAndEmptiesTheList) {
   WriteBytes(folder + "\\noise.mp3", MakeNoise(5000, 3));
 
   AddTime("1:00");
-  std::string message;
   EXPECT_EQ(ChooseSplitSource(split_, good), good);
   EXPECT_EQ(Text(split_, IDC_BIT_RATE), "Bit Rate: 128 kbps");
   EXPECT_EQ(FindIntegerProperty(list_.get(), kBitRateKey), 128);
   EXPECT_EQ(FindIntegerProperty(list_.get(), kFirstFrameKey), 300);
   EXPECT_TRUE(ListItems(split_).empty());
 
+  // A refused source leaves the previous one in place; with "Exact cuts" checked a VBR
+  // source is taken too.
   const struct {
+    bool exact;
     const char* name;
+    const char* bitRate;  // null: refused with the probe's message
     ProbeOutcome outcome;
-  } refused[] = {{"vbr.mp3", ProbeOutcome::kVariableBitRate},
-                 {"layer2.mp3", ProbeOutcome::kNotLayer3},
-                 {"noise.mp3", ProbeOutcome::kInvalid}};
-  for (const auto& file : refused) {
+  } choices[] = {
+      {false, "vbr.mp3", nullptr, ProbeOutcome::kVariableBitRate},
+      {false, "layer2.mp3", nullptr, ProbeOutcome::kNotLayer3},
+      {false, "noise.mp3", nullptr, ProbeOutcome::kInvalid},
+      {true, "layer2.mp3", nullptr, ProbeOutcome::kNotLayer3},
+      {true, "noise.mp3", nullptr, ProbeOutcome::kInvalid},
+      {true, "good.mp3", "Bit Rate: 128 kbps", ProbeOutcome::kAccepted},
+      {true, "vbr.mp3", "Bit Rate: VBR", ProbeOutcome::kVariableBitRate},
+  };
+  std::string shown = good;
+  std::string shownBitRate = "Bit Rate: 128 kbps";
+  for (const auto& choice : choices) {
+    SCOPED_TRACE(std::string(choice.name) + (choice.exact ? ", exact cuts" : ""));
+    CheckDlgButton(split_, IDC_EXACT_CUTS, choice.exact ? BST_CHECKED : BST_UNCHECKED);
     AddTime("2:00");
-    EXPECT_EQ(ChooseSplitSource(split_, folder + "\\" + file.name, &message), good) << file.name;
-    EXPECT_EQ(message, ProbeRefusalText(file.outcome)) << file.name;
-    EXPECT_EQ(Text(split_, IDC_BIT_RATE), "Bit Rate: 128 kbps");
-    EXPECT_EQ(FindIntegerProperty(list_.get(), kFirstFrameKey), 300);
-    EXPECT_TRUE(ListItems(split_).empty()) << file.name;
+    std::string path = folder + "\\" + choice.name;
+    std::string message;
+    if (choice.bitRate) {
+      shown = path;
+      shownBitRate = choice.bitRate;
+      EXPECT_EQ(ChooseSplitSource(split_, path), shown);
+    } else {
+      EXPECT_EQ(ChooseSplitSource(split_, path, &message), shown);
+      EXPECT_EQ(message, ProbeRefusalText(choice.outcome));
+    }
+    EXPECT_EQ(Text(split_, IDC_BIT_RATE), shownBitRate);
+    EXPECT_TRUE(ListItems(split_).empty());
   }
+
+  // The VBR source taken for exact cuts is refused at "Create Tracks" once the box is
+  // unchecked, with the message "Browse..." gives, and nothing is written.
+  CheckDlgButton(split_, IDC_EXACT_CUTS, BST_UNCHECKED);
+  AddTime("0:01");
+  EXPECT_EQ(RunJob(split_), ProbeRefusalText(ProbeOutcome::kVariableBitRate));
+  EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
+  EXPECT_EQ(FilesIn(folder).size(), 4u);
 
   // A cancelled dialog changes nothing, the list included.
   AddTime("3:00");
   ClickAndCancel(split_, IDC_BROWSE, "Select An MP3 Source File");
-  EXPECT_EQ(ListItems(split_).size(), 2u);
+  EXPECT_EQ(ListItems(split_).size(), 3u);
 }
 
 TEST_F(SplitPage, FolderChooserAddsExactlyOneBackslash) {
@@ -266,17 +293,6 @@ class PlayerStandIn {
   HWND window_ = nullptr;
   std::thread thread_;
 };
-
-TEST(PlayerPositionText, FollowsTheDoublePrecisionConversion) {
-  const struct {
-    int32_t ms;
-    const char* text;
-  } cases[] = {{0, "000:00.00"},       {1000, "000:01.00"}, {1040, "000:01.03"},
-               {59999, "000:59.99"},   {60000, "001:00.00"}, {61230, "001:01.22"},
-               {-1, "000:00.00"},      {-9, "000:00.00"},   {59999990, "999:59.99"},
-               {60000000, "1000:00.00"}};
-  for (const auto& c : cases) EXPECT_EQ(PlayerPositionText(c.ms), c.text) << c.ms;
-}
 
 TEST_F(SplitPage, GrabAddsThePlayersPositionOrWarnsWhenNoPlayerAnswers) {
   const char* warning = "Winamp is not currently running or could not be found.";

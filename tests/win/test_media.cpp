@@ -14,6 +14,7 @@
 
 #include "shell/job_control_win.h"
 #include "shell/main_window_win.h"
+#include "shell/message_box_win.h"
 
 namespace partwell::test {
 

@@ -1,0 +1,83 @@
+#include "mpeg/side_info.h"
+
+#include <algorithm>
+
+#include "mpeg/frame_header.h"
+
+namespace partwell {
+namespace {
+
+constexpr unsigned char kFill = 0x55;
+constexpr uint32_t kBitRateBits = 0xF000;
+constexpr uint32_t kPaddingBit = 0x200;
+constexpr uint32_t kModeExtensionBits = 0x30;
+
+void WriteHeader(unsigned char* p, uint32_t word) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(word >> (24 - 8 * i));
+}
+
+}  // namespace
+
+int Layer3MainDataOffset(uint32_t header) {
+  return 4 + (HeaderHasCrc(header) ? 2 : 0) + Layer3SideInfoBytes(header);
+}
+
+int Layer3MainDataBytes(uint32_t header) {
+  return std::max(0, Layer3FrameLength(header) - Layer3MainDataOffset(header));
+}
+
+int MainDataBegin(const unsigned char* frame) {
+  uint32_t header = ReadBigEndian32(frame);
+  const unsigned char* side = frame + (HeaderHasCrc(header) ? 6 : 4);
+  if (HeaderVersion(header) == MpegVersion::kMpeg1) return (side[0] << 1) | (side[1] >> 7);
+  return side[0];
+}
+
+uint16_t FrameCrc(const unsigned char* frame) {
+  uint32_t header = ReadBigEndian32(frame);
+  uint16_t crc = 0xFFFF;
+  auto add = [&crc](unsigned char byte) {
+    for (int bit = 7; bit >= 0; --bit) {
+      bool top = ((crc >> 15) ^ (byte >> bit)) & 1;
+      crc = static_cast<uint16_t>(crc << 1);
+      if (top) crc ^= 0x8005;
+    }
+  };
+  add(frame[2]);
+  add(frame[3]);
+  const unsigned char* side = frame + 6;
+  for (int i = 0; i < Layer3SideInfoBytes(header); ++i) add(side[i]);
+  return crc;
+}
+
+uint32_t MadeUpHeader(uint32_t header, int index) {
+  return (header & ~(kBitRateBits | kPaddingBit | kModeExtensionBits)) |
+         (static_cast<uint32_t>(index) << 12);
+}
+
+int SmallestIndexHolding(uint32_t header, size_t bytes) {
+  for (int index = 1; index <= 14; ++index) {
+    if (static_cast<size_t>(Layer3MainDataBytes(MadeUpHeader(header, index))) >= bytes) {
+      return index;
+    }
+  }
+  return 0;
+}
+
+std::vector<unsigned char> MakeReservoirFrame(uint32_t next, int index,
+                                              const unsigned char* borrowed, size_t count) {
+  uint32_t header = MadeUpHeader(next, index);
+  std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(header)), 0);
+  size_t areaStart = static_cast<size_t>(Layer3MainDataOffset(header));
+  WriteHeader(frame.data(), header);
+  std::fill(frame.begin() + static_cast<std::ptrdiff_t>(areaStart), frame.end(), kFill);
+  std::copy(borrowed, borrowed + count, frame.end() - static_cast<std::ptrdiff_t>(count));
+  if (HeaderHasCrc(header)) {
+    uint16_t crc = FrameCrc(frame.data());
+    frame[4] = static_cast<unsigned char>(crc >> 8);
+    frame[5] = static_cast<unsigned char>(crc);
+  }
+  return frame;
+}
+
+}  // namespace partwell

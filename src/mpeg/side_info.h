@@ -1,0 +1,48 @@
+// Layer III side information and main data: where a frame's main data area lies, how much
+// of the bit reservoir (the main data of earlier frames) it borrows, and the made-up frames
+// that an exact cut needs: a silent frame whose area ends with exactly the bytes the next
+// frame borrows, so that a track can start anywhere in a stream.
+//
+// A frame's main data starts main_data_begin bytes before its own area: in the areas of
+// earlier frames, taken together as one stream (headers, CRCs and side information are not
+// part of it). main_data_begin is the first 9 (MPEG-1) or 8 (MPEG-2 and 2.5) bits of the
+// side information.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace partwell {
+
+// Where the main data area of a Layer III frame begins: after the header, its CRC when it
+// has one, and the side information.
+int Layer3MainDataOffset(uint32_t header);
+// The bytes of a Layer III frame's main data area; 0 when the frame is too short for one.
+int Layer3MainDataBytes(uint32_t header);
+
+// main_data_begin of the frame whose first bytes are `frame` (at least
+// Layer3MainDataOffset(header) of them).
+int MainDataBegin(const unsigned char* frame);
+
+// The MPEG audio CRC (polynomial 0x8005, initial value 0xFFFF, most significant bit first)
+// that a protected frame carries after its header: over the header's last two bytes and
+// the side information.
+uint16_t FrameCrc(const unsigned char* frame);
+
+// The header `header` with bit rate index `index`, no padding, mode extension 0: the header
+// of a frame made up to stand before (or describe) the frames of that header.
+uint32_t MadeUpHeader(uint32_t header, int index);
+
+// The smallest bit rate index (1 to 14) whose unpadded frame of `header`'s kind holds
+// `bytes` bytes of main data; 0 when none does.
+int SmallestIndexHolding(uint32_t header, size_t bytes);
+
+// A reservoir frame: header MadeUpHeader(next, index) (with a CRC when `next` has one),
+// all-zero side information, so it decodes to silence, and a main data area of fill bytes
+// (0x55, never 0) ending with the `count` bytes at `borrowed`. The area must hold count + 1
+// bytes.
+std::vector<unsigned char> MakeReservoirFrame(uint32_t next, int index,
+                                              const unsigned char* borrowed, size_t count);
+
+}  // namespace partwell

@@ -1,0 +1,271 @@
+// The exact writer: cuts a Layer III source (constant or variable bit rate) at samples of its
+// timeline, in one pass. Each track is a fresh Info frame, a reservoir frame and warm-up
+// frames where it needs them (exact_layout.h), the source's frames unchanged, and the
+// source's ID3v1 trailer. Frames go to their tracks a little behind the scan
+// (exact_source.h); a track is begun when its first frame comes and finished when a frame
+// after its last one does.
+#include <algorithm>
+#include <limits>
+
+#include "mpeg/frame_header.h"
+#include "mpeg/side_info.h"
+#include "split/exact_layout.h"
+#include "split/exact_source.h"
+#include "split/exact_track_writer.h"
+#include "split/split_writers.h"
+#include "split/track_file.h"
+#include "split/track_plan.h"
+
+namespace partwell {
+namespace {
+
+// Frames before the ones waiting for their tracks that a new track may still need.
+constexpr int64_t kKeptFrames = 8;
+
+constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
+
+// A timeline sample of a list entry: a CUE sheet's position exactly (75 to a second),
+// else the nearest sample to its hundredths.
+int64_t EntrySample(const TrackEntry& entry, int rate) {
+  int64_t sample = entry.cueFrames >= 0 ? int64_t{entry.cueFrames} * rate / 75
+                                        : (int64_t{entry.offset} * rate + 50) / 100;
+  return std::max<int64_t>(sample, 0);
+}
+
+struct Track {
+  TrackBounds bounds;
+  TrackLayout layout;
+  std::string name;
+  uint64_t expectedFrames = 0;
+  uint64_t firstPosition = 0;  // of its first source frame
+  int64_t lastBeforeEnd = 0;   // the frame of the sample before its end, when it has one
+  uint64_t reservoirBytes = 0;
+  std::optional<ExactTrackWriter> writer;
+};
+
+class ExactSplitter {
+ public:
+  ExactSplitter(const SplitJob& job, const std::string& pattern, JobHost& host)
+      : job_(job), pattern_(pattern), host_(host) {}
+  JobReport Run();
+
+ private:
+  bool SourceReadError() {
+    RecordFileError(result_, job_.sourcePath, ReadFailureText(source_.file()));
+    return false;
+  }
+  bool WriterFailed(const Track& track);
+
+  // Scans the stream once, handing each frame to its tracks kExactLookAhead frames later.
+  bool Split();
+  bool KeepBuffer();
+
+  // Frame `index` (or the number scanned, past the last) goes to the tracks that hold it;
+  // tracks that end before it are finished and those that start are begun.
+  bool Commit(int64_t index);
+  int64_t KnownTimelineEnd() const { return source_.TimelineLength(source_.scanned()); }
+  int64_t TrackEnd(const Track& track) const;
+  bool Holds(const Track& track, int64_t index) const;
+  bool StartTrack(const TrackBounds& bounds, const TrackLayout& layout, int64_t upTo);
+  bool AddReservoir(Track& track);
+  bool AddFrame(Track& track, int64_t index);
+  bool FinishTrack();
+  uint64_t ExpectedFrames(const TrackBounds& bounds, const TrackLayout& layout) const;
+  bool RescanToc(const Track& track, std::optional<TocRecorder>& toc);
+
+  const SplitJob& job_;
+  const std::string& pattern_;
+  JobHost& host_;
+  JobReport result_;
+  ExactSource source_;
+  std::optional<TrackPlanner> planner_;
+  int64_t committed_ = 0;  // frames handed to their tracks
+  int64_t nextTrack_ = 0;
+  bool noMoreTracks_ = false;
+  std::optional<Track> current_;
+};
+
+bool ExactSplitter::WriterFailed(const Track& track) {
+  if (track.writer->failure() == ExactTrackWriter::Failure::kRead) return SourceReadError();
+  RecordFileError(result_, track.name, SystemErrorText(track.writer->file().LastError()));
+  return false;
+}
+
+bool ExactSplitter::KeepBuffer() {
+  if (source_.Holds()) return true;
+  // Pending frames are written from the buffer before it moves on.
+  if (current_ && !current_->writer->Flush()) return WriterFailed(*current_);
+  const FrameRecord* kept = source_.Recorded(std::max<int64_t>(0, committed_ - kKeptFrames));
+  return source_.KeepFrom(kept ? kept->frame.position : std::numeric_limits<uint64_t>::max()) ||
+         SourceReadError();
+}
+
+bool ExactSplitter::Split() {
+  for (bool ended = false; !ended;) {
+    if (!KeepBuffer()) return false;
+    FrameScanner::Step step = source_.Scan();
+    if (step == FrameScanner::Step::kReadFailed) return SourceReadError();
+    ended = step != FrameScanner::Step::kFrame;
+    while (committed_ < source_.scanned() &&
+           (ended || source_.scanned() > committed_ + kExactLookAhead)) {
+      if (!Commit(committed_++)) return false;
+    }
+  }
+  return Commit(source_.scanned());
+}
+
+int64_t ExactSplitter::TrackEnd(const Track& track) const {
+  return std::min(track.bounds.end.value_or(kNoEnd), KnownTimelineEnd());
+}
+
+bool ExactSplitter::Holds(const Track& track, int64_t index) const {
+  if (index < track.layout.firstFrame) return false;
+  // Frames this far behind the scan are all on the timeline: only the track's own end counts.
+  if (index <= track.lastBeforeEnd && index + kExactLookAhead < source_.scanned()) return true;
+  int64_t last = LastFrameBefore(source_.cut(), TrackEnd(track));
+  if (index <= last) return true;
+  // A track needs two audio frames: with one, ffmpeg cannot open it.
+  return !track.layout.reservoir && last == 0 && index == 1 && index < source_.scanned();
+}
+
+bool ExactSplitter::Commit(int64_t index) {
+  for (;;) {
+    if (!current_) {
+      if (noMoreTracks_) return true;
+      std::optional<TrackBounds> bounds = planner_->Track(nextTrack_);
+      if (!bounds) {
+        noMoreTracks_ = true;
+        return true;
+      }
+      TrackLayout layout = LayOutTrack(source_.cut(), bounds->start);
+      if (index < layout.firstFrame) return true;  // the first track begins later
+      // A track past the end of the timeline, or a list whose times stop rising, ends the
+      // tracks. The look-ahead makes the timeline's known end the true one here.
+      if (bounds->start >= KnownTimelineEnd() || (bounds->end && *bounds->end <= bounds->start)) {
+        noMoreTracks_ = true;
+        return true;
+      }
+      if (!StartTrack(*bounds, layout, index)) return false;
+    }
+    if (Holds(*current_, index)) return AddFrame(*current_, index);
+    if (!FinishTrack()) return false;
+  }
+}
+
+uint64_t ExactSplitter::ExpectedFrames(const TrackBounds& bounds, const TrackLayout& layout) const {
+  int64_t end = bounds.end.value_or(kNoEnd);
+  if (std::optional<uint64_t> stated = source_.statedFrames()) {
+    end = std::min(end, source_.TimelineLength(static_cast<int64_t>(*stated)));
+  }
+  if (end == kNoEnd) return 0;
+  int64_t last = LastFrameBefore(source_.cut(), end);
+  if (!layout.reservoir) last = std::max<int64_t>(last, 1);
+  return static_cast<uint64_t>(std::max<int64_t>(0, last - layout.firstFrame + 1)) +
+         (layout.reservoir ? 1 : 0);
+}
+
+bool ExactSplitter::AddReservoir(Track& track) {
+  std::vector<unsigned char> borrowed;
+  if (!source_.Borrowed(track.layout.firstFrame, borrowed)) return SourceReadError();
+  const uint32_t next = source_.Recorded(track.layout.firstFrame)->frame.header;
+  const int index =
+      ReservoirIndex(next, static_cast<int>(borrowed.size()), source_.ConstantIndex());
+  std::vector<unsigned char> reservoir =
+      MakeReservoirFrame(next, index, borrowed.data(), borrowed.size());
+  track.reservoirBytes = reservoir.size();
+  return track.writer->AddMadeFrame(std::move(reservoir)) || WriterFailed(track);
+}
+
+bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& layout, int64_t upTo) {
+  if (host_.HaltRequested()) {
+    result_.outcome = JobOutcome::kCancelled;
+    return false;
+  }
+  host_.UnitStarted(static_cast<int>(nextTrack_ + 1));
+  Track& track = current_.emplace();
+  track.bounds = bounds;
+  track.layout = layout;
+  track.expectedFrames = ExpectedFrames(bounds, layout);
+  track.firstPosition = source_.Recorded(layout.firstFrame)->frame.position;
+  track.lastBeforeEnd = bounds.end ? LastFrameBefore(source_.cut(), *bounds.end) : kNoEnd;
+  File out;
+  if (!CreateTrackFile(job_, pattern_, static_cast<int>(nextTrack_), source_.identity(), out,
+                       track.name, result_)) {
+    return false;
+  }
+  track.writer.emplace(std::move(out), source_.reader(), source_.Tag(), source_.headerIndex(),
+                       track.expectedFrames);
+  if (layout.reservoir && !AddReservoir(track)) return false;
+  for (int64_t index = layout.firstFrame; index < upTo; ++index) {
+    if (Holds(track, index) && !AddFrame(track, index)) return false;
+  }
+  return true;
+}
+
+bool ExactSplitter::AddFrame(Track& track, int64_t index) {
+  const FrameRecord* record = source_.Recorded(index);
+  if (!record) return true;  // beyond the ring: only a stream of tiny frames gets here
+  return track.writer->AddSourceFrame(record->frame) || WriterFailed(track);
+}
+
+bool ExactSplitter::RescanToc(const Track& track, std::optional<TocRecorder>& toc) {
+  const uint64_t frames = track.writer->audioFrames();
+  toc.emplace(frames);
+  uint64_t offset = 0;
+  uint64_t frame = 0;
+  if (track.layout.reservoir) {
+    toc->Frame(frame++, offset);
+    offset = track.reservoirBytes;
+  }
+  FrameScanner scanner = source_.ScannerFrom(track.firstPosition);
+  for (MpegFrame next; frame < frames; ++frame) {
+    FrameScanner::Step step = scanner.Next(next);
+    if (step == FrameScanner::Step::kReadFailed) return SourceReadError();
+    if (step != FrameScanner::Step::kFrame) break;
+    toc->Frame(frame, offset);
+    offset += next.length;
+  }
+  return true;
+}
+
+bool ExactSplitter::FinishTrack() {
+  Track& track = *current_;
+  const int64_t samples = TrackEnd(track) - track.bounds.start;
+  const int64_t frames = static_cast<int64_t>(track.writer->audioFrames());
+  std::optional<TocRecorder> toc;
+  if (track.writer->audioFrames() != track.expectedFrames && !RescanToc(track, toc)) return false;
+  if (!track.writer->Finish(track.layout.delay,
+                            TrackPadding(source_.cut(), track.layout, frames, samples),
+                            source_.trailer(), toc)) {
+    return WriterFailed(track);
+  }
+  ++result_.unitsDone;
+  current_.reset();
+  ++nextTrack_;
+  return true;
+}
+
+JobReport ExactSplitter::Run() {
+  if (!source_.Open(job_.sourcePath, result_)) return result_;
+  std::vector<int64_t> positions;
+  for (const TrackEntry& entry : job_.entries) {
+    positions.push_back(EntrySample(entry, source_.sampleRate()));
+  }
+  if (job_.equalSegments && positions[1] <= 0) {
+    result_.outcome = JobOutcome::kEqualSegmentsNeedOffset;
+    return result_;
+  }
+  planner_.emplace(std::move(positions), job_.equalSegments);
+  host_.JobStarted();
+  result_.jobStarted = true;
+  if (Split()) result_.outcome = JobOutcome::kCompleted;
+  return result_;
+}
+
+}  // namespace
+
+JobReport RunExactSplit(const SplitJob& job, const std::string& pattern, JobHost& host) {
+  return ExactSplitter(job, pattern, host).Run();
+}
+
+}  // namespace partwell

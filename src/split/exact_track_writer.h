@@ -1,0 +1,93 @@
+// One track file of an exact split, written in a single pass: its Info frame first (a
+// placeholder of the final size), then its audio frames as they come (a made-up reservoir
+// frame, then runs of the source's frames copied from the source's buffer), then the
+// source's ID3v1 trailer; at the end the Info frame is written again with the track's own
+// numbers. The Info frame's size depends on whether all audio frames share one bit rate, so
+// its first write waits until that is known or the frames so far must be written.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "io/buffered_source.h"
+#include "io/file.h"
+#include "mpeg/frame_scanner.h"
+#include "mpeg/id3v1_trailer.h"
+#include "mpeg/info_header.h"
+
+namespace partwell {
+
+// Offsets of the audio frames that a Xing TOC points at, for an expected frame count:
+// entry i is taken at frame floor(i x frames / 100).
+class TocRecorder {
+ public:
+  explicit TocRecorder(uint64_t expectedFrames) : expected_(expectedFrames) {}
+  // Audio frame `frame` (0-based) begins `offset` bytes after the first audio frame.
+  void Frame(uint64_t frame, uint64_t offset);
+  uint64_t expected() const { return expected_; }
+  // Whether all 100 entries were recorded.
+  bool complete() const { return next_ == kXingTocBytes; }
+  // The TOC of a track whose audio frames begin `lead` bytes into its `bytes` bytes.
+  std::array<uint8_t, kXingTocBytes> Toc(uint64_t lead, uint64_t bytes) const;
+
+ private:
+  uint64_t expected_;
+  size_t next_ = 0;
+  std::array<uint64_t, kXingTocBytes> offsets_{};
+};
+
+class ExactTrackWriter {
+ public:
+  enum class Failure { kNone, kRead, kWrite };
+
+  // `tag` holds the fields taken from the source (quality, LAME extension bytes);
+  // `sourceHeaderIndex` is the bit rate index of the source's own Info/Xing/VBRI frame.
+  ExactTrackWriter(File out, BufferedSource& source, const InfoFrameFields& tag,
+                   std::optional<int> sourceHeaderIndex, uint64_t expectedFrames);
+
+  // The track's audio frames in order: a made-up frame, or a frame of the source.
+  bool AddMadeFrame(std::vector<unsigned char> frame);
+  bool AddSourceFrame(const MpegFrame& frame);
+  // Writes every pending byte; the Info frame's size is settled now if it was still open.
+  bool Flush();
+
+  // Writes the last pending frames, the trailer and the final Info frame, and closes the
+  // file. `toc` replaces the recorded offsets when given.
+  bool Finish(int delay, int64_t padding, const Trailer& trailer,
+              const std::optional<TocRecorder>& toc);
+
+  uint64_t audioFrames() const { return frames_; }
+  Failure failure() const { return failure_; }
+  const File& file() const { return out_; }
+
+ private:
+  void Count(uint32_t header, uint64_t bytes);
+  bool Settle(uint32_t header);
+  bool WritePending();
+  bool Write(const unsigned char* data, size_t size, bool crc);
+  bool Fail(Failure failure);
+
+  File out_;
+  BufferedSource& source_;
+  InfoFrameFields tag_;
+  std::optional<int> sourceHeaderIndex_;
+  TocRecorder toc_;
+  Failure failure_ = Failure::kNone;
+
+  uint32_t firstHeader_ = 0;            // of the first audio frame
+  bool allShare_ = true;                // every audio frame has the first one's bit rate index
+  std::optional<uint32_t> infoHeader_;  // once the Info frame's size is settled
+  bool infoWritten_ = false;
+  uint64_t frames_ = 0;
+  uint64_t bytes_ = 0;  // of the audio frames
+  uint16_t musicCrc_ = 0;
+
+  std::vector<unsigned char> made_;  // a made-up frame not yet written
+  uint64_t runStart_ = 0;            // source frames not yet written: [runStart_, runEnd_)
+  uint64_t runEnd_ = 0;
+};
+
+}  // namespace partwell

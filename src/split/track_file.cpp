@@ -1,0 +1,36 @@
+#include "split/track_file.h"
+
+#include "split/track_naming.h"
+
+namespace partwell {
+
+void RecordFileError(JobReport& report, const std::string& path, const std::string& reason) {
+  report.outcome = JobOutcome::kFileError;
+  report.failedPath = path;
+  report.failureReason = reason;
+}
+
+bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
+                     const std::optional<FileIdentity>& source, File& out, std::string& name,
+                     JobReport& report) {
+  const TrackEntry* entry =
+      static_cast<size_t>(index) < job.entries.size() ? &job.entries[index] : nullptr;
+  std::optional<std::string> path = MakeTrackFileName(pattern, job.sourcePath, entry, index);
+  if (!path) {
+    RecordFileError(report, pattern, "the track's file name would be longer than 259 characters");
+    return false;
+  }
+  name = *path;
+  if (source && IdentifyPath(name) == source) {
+    RecordFileError(report, name, "the track's file would replace the source file");
+    return false;
+  }
+  out = File::CreateAlways(name);
+  if (!out.IsOpen()) {
+    RecordFileError(report, name, SystemErrorText(out.LastError()));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace partwell

@@ -1,0 +1,23 @@
+// Creating a track's file, the same way for both split writers: its name from the track
+// name pattern, never the source itself, replaced when a file of that name exists.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "io/file.h"
+#include "shell/job_report.h"
+#include "split/split_engine.h"
+
+namespace partwell {
+
+// Creates the file of track `index` (0-based) of `job` from `pattern`, into `out` with its
+// path in `name`. On failure, records a file error in `report` and returns false.
+bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
+                     const std::optional<FileIdentity>& source, File& out, std::string& name,
+                     JobReport& report);
+
+// Records a file error in `report`: the file and the system's reason.
+void RecordFileError(JobReport& report, const std::string& path, const std::string& reason);
+
+}  // namespace partwell

@@ -1,0 +1,86 @@
+#include "split/track_list_box_win.h"
+
+#include "resource_ids.h"
+#include "split/track_time.h"
+
+namespace partwell {
+namespace {
+
+const char kTrackTimesProperty[] = "PartwellTrackTimes";
+
+HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
+
+// Brings the list box in line with the model after an add: every entry that the list box
+// does not show at its place is added there (the sorted list box puts it in place).
+void ShowNewEntries(HWND page) {
+  TrackTimeList& times = PageTrackTimes(page);
+  HWND list = ListBox(page);
+  for (size_t i = 0; i < times.size(); ++i) {
+    LRESULT shown = SendMessageA(list, LB_GETITEMDATA, i, 0);
+    if (shown == reinterpret_cast<LRESULT>(&times[i])) continue;
+    LRESULT at = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(times[i].timeText));
+    SendMessageA(list, LB_SETITEMDATA, at, reinterpret_cast<LPARAM>(&times[i]));
+  }
+}
+
+}  // namespace
+
+void AttachTrackTimes(HWND page) { SetPropA(page, kTrackTimesProperty, new TrackTimeList); }
+
+void DetachTrackTimes(HWND page) {
+  delete static_cast<TrackTimeList*>(RemovePropA(page, kTrackTimesProperty));
+}
+
+TrackTimeList& PageTrackTimes(HWND page) {
+  return *static_cast<TrackTimeList*>(GetPropA(page, kTrackTimesProperty));
+}
+
+bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
+  if (!PageTrackTimes(page).AddTrackTime(std::move(entry))) return false;
+  ShowNewEntries(page);
+  SetDlgItemTextA(page, IDC_TIME, "");
+  SetFocus(GetDlgItem(page, IDC_TIME));
+  return true;
+}
+
+void AddTypedTime(HWND page) {
+  char text[kTimeTextReadLength + 1] = "";
+  GetDlgItemTextA(page, IDC_TIME, text, sizeof text);
+  auto entry = std::make_unique<TrackEntry>();
+  SetTimeText(*entry, text);
+  AddTrackTime(page, std::move(entry));
+}
+
+void RemoveTrackTime(HWND page) {
+  HWND list = ListBox(page);
+  LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
+  if (selected == LB_ERR) return;
+  if (!PageTrackTimes(page).RemoveTrackTime(static_cast<size_t>(selected))) return;
+  SendMessageA(list, LB_DELETESTRING, selected, 0);
+  SendMessageA(list, LB_SETCURSEL, selected, 0);
+}
+
+void ClearTrackList(HWND page) {
+  PageTrackTimes(page).ClearTrackList();
+  SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
+}
+
+void ReplacePageTrackTimes(HWND page, TrackTimeList&& times) {
+  PageTrackTimes(page) = std::move(times);
+  HWND list = ListBox(page);
+  // Drawn once at the end: a sheet may hold thousands of tracks.
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  ShowNewEntries(page);
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+TrackEntry* SelectedEntry(HWND listBox) {
+  LRESULT selected = SendMessageA(listBox, LB_GETCURSEL, 0, 0);
+  if (selected == LB_ERR) return nullptr;
+  LRESULT data = SendMessageA(listBox, LB_GETITEMDATA, selected, 0);
+  return data == LB_ERR ? nullptr : reinterpret_cast<TrackEntry*>(data);
+}
+
+}  // namespace partwell

@@ -1,0 +1,40 @@
+// The Split page's track time list and the list box that mirrors it. The list lives in a
+// window property of the page; item i of the sorted list box shows entry i's time text and
+// carries a pointer to the entry as its item data. Every Split page command that reads or
+// changes the list goes through here.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "split/track_time_list.h"
+
+namespace partwell {
+
+// Gives the page an empty list (at WM_INITDIALOG), and frees it (at WM_NCDESTROY, when
+// the list box that pointed into it is gone; a running worker has its own copy).
+void AttachTrackTimes(HWND page);
+void DetachTrackTimes(HWND page);
+
+// The track time list that the page's list box mirrors.
+TrackTimeList& PageTrackTimes(HWND page);
+
+// Hands a new entry, whose time text holds the raw text, to the list; on success the list
+// box shows it, the time box is emptied and gets the focus.
+bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry);
+// "Add Time": adds the time typed in the time box (read to 9 characters).
+void AddTypedTime(HWND page);
+// "Remove Time": removes the selected time when the list allows it, and selects the item
+// that takes its place.
+void RemoveTrackTime(HWND page);
+// "Clear List": empties the list and the list box.
+void ClearTrackList(HWND page);
+// Replaces the whole track time list by `times` and shows it in the list box, with no
+// item selected.
+void ReplacePageTrackTimes(HWND page, TrackTimeList&& times);
+
+// The entry behind the list box's selected item, or null without a selection.
+TrackEntry* SelectedEntry(HWND listBox);
+
+}  // namespace partwell
