@@ -159,8 +159,8 @@ CopyStatus Joiner::WriteHeader(std::vector<unsigned char> frame, const VbrHeader
 }
 
 // The source's audio, from its first audio frame to its end of audio. When the joined header
-// needs the stream's numbers, every frame is counted as it passes and the bytes go out
-// through the buffer, a buffer's worth at a time; otherwise they are copied file to file.
+// needs the stream's numbers, every frame is counted as it passes through the buffer, which
+// goes out a buffer's worth at a time; otherwise the bytes are copied without a look.
 CopyStatus Joiner::CopyAudio(JoinSource& source) {
   BufferedSource& reader = source.reader();
   if (!inspect_) return Copy(reader, source.audioStart(), source.endOfAudio());
@@ -197,8 +197,7 @@ CopyStatus Joiner::CopyAudio(JoinSource& source) {
   return Emit(reader, emitted, reader.end());
 }
 
-// Bytes that are not walked as frames: through the buffer when the music CRC needs them,
-// else file to file.
+// Bytes that are not walked as frames, added to the music CRC when it needs them.
 CopyStatus Joiner::Copy(BufferedSource& reader, uint64_t from, uint64_t to) {
   if (stream_.wantsMusicCrc()) return Emit(reader, from, to);
   CopyStatus status = reader.CopyTo(out_, from, to);
