@@ -116,7 +116,7 @@ fs::path MakeSource(const fs::path& work, const std::string& name, const std::st
   fs::path path = work / name;
   if (fs::exists(path)) return path;
   std::string command =
-      "sox -R -n -r 44100 -c 2 -t wav - synth 3600 sine 220-1760 sine 330-2640 "
+      "sox -V1 -R -n -r 44100 -c 2 -t wav - synth 3600 sine 220-1760 sine 330-2640 "
       "| lame --quiet " +
       lameRate + " - '" + path.string() + ".part' && mv '" + path.string() + ".part' '" +
       path.string() + "'";
