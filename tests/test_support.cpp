@@ -70,6 +70,11 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
+Bytes Slice(const Bytes& bytes, uint64_t from, uint64_t to) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
 Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 Bytes Id3v2FrameBytes(int version, const std::string& id, const Bytes& content, uint16_t flags) {

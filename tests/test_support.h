@@ -36,6 +36,8 @@ Bytes FrameStream(uint32_t word, size_t frameBytes, size_t count, unsigned char 
 Bytes Id3v1Trailer(const std::string& title = "A title");
 
 Bytes Concat(std::initializer_list<Bytes> parts);
+// The bytes [from, to) of `bytes`.
+Bytes Slice(const Bytes& bytes, uint64_t from, uint64_t to);
 // The bytes of `text`, as they are.
 Bytes TextBytes(const std::string& text);
 

@@ -21,7 +21,11 @@ int Join(const std::string& destination, const std::vector<std::string>& sources
 
 void AddJoinCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand(
-      "join", "Joins the SOURCE files, in order, into DEST, leaving out their ID3v1 tags.");
+      "join",
+      "Joins the SOURCE files, in order, into DEST, without re-encoding. The first source's "
+      "Xing, Info or VBRI header, or a Xing header of the join's own when the bit rate varies, "
+      "states the length of the whole; the ID3v2 tags and header frame that later sources "
+      "begin with and every source's ID3v1 tag are left out.");
   auto destination = std::make_shared<std::string>();
   auto sources = std::make_shared<std::vector<std::string>>();
   command->add_option("DEST", *destination, "The file to write (replaced when it exists)")

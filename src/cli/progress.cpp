@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "mpeg/frame_header.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define isatty _isatty
@@ -13,6 +15,22 @@
 #endif
 
 namespace partwell::cli {
+namespace {
+
+// Like "MPEG-1 Layer III, 44100 Hz, stereo".
+std::string StreamKind(uint32_t header) {
+  const char* version = HeaderVersion(header) == MpegVersion::kMpeg1   ? "MPEG-1"
+                        : HeaderVersion(header) == MpegVersion::kMpeg2 ? "MPEG-2"
+                                                                       : "MPEG-2.5";
+  const char* layers[] = {"", "III", "II", "I"};
+  char text[64];
+  std::snprintf(text, sizeof text, "%s Layer %s, %d Hz, %s", version,
+                layers[HeaderLayerBits(header)], SampleRate(header),
+                ChannelCount(header) == 1 ? "mono" : "stereo");
+  return text;
+}
+
+}  // namespace
 
 Progress::Progress(const char* format) : format_(format), terminal_(isatty(fileno(stderr)) != 0) {}
 
@@ -36,6 +54,13 @@ ConsoleJobHost::ConsoleJobHost(const char* progressFormat) : progress_(progressF
 }
 
 bool ConsoleJobHost::HaltRequested() { return InterruptRequested(); }
+
+void ConsoleJobHost::SourceDiffers(const std::string& path, uint32_t header,
+                                   uint32_t firstHeader) {
+  progress_.Done();
+  std::fprintf(stderr, "Warning: %s is %s, the first source %s; joined all the same.\n",
+               path.c_str(), StreamKind(header).c_str(), StreamKind(firstHeader).c_str());
+}
 
 void ReportFailure(const char* message, const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "%s\n", message);

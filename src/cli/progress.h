@@ -31,6 +31,8 @@ class ConsoleJobHost : public JobHost {
   void JobStarted() override {}
   bool HaltRequested() override;
   void UnitStarted(int number) override { progress_.Unit(number); }
+  // Warns on standard error, naming the source and both kinds of stream.
+  void SourceDiffers(const std::string& path, uint32_t header, uint32_t firstHeader) override;
   // Ends the progress line before the job's message follows.
   void Done() { progress_.Done(); }
 

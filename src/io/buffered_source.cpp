@@ -48,21 +48,23 @@ bool BufferedSource::View(uint64_t position, size_t want, const unsigned char*& 
   return true;
 }
 
-bool BufferedSource::CopyTo(File& out, uint64_t from, uint64_t to, bool& readFailed) {
-  readFailed = false;
-  while (from < to) {
-    const unsigned char* data = nullptr;
-    size_t available = 0;
-    size_t want = static_cast<size_t>(std::min<uint64_t>(to - from, buffer_.size()));
-    if (!View(from, want, data, available)) {
-      readFailed = true;
-      return false;
-    }
-    size_t n = static_cast<size_t>(std::min<uint64_t>(available, to - from));
-    if (!out.Write(data, n)) return false;
-    from += n;
+CopyStatus BufferedSource::CopyTo(File& out, uint64_t from, uint64_t to) {
+  if (to > end_) return CopyStatus::kReadFailed;
+  if (from < to && Holds(from, 1)) {
+    size_t held = static_cast<size_t>(std::min<uint64_t>(start_ + length_, to) - from);
+    if (!out.Write(buffer_.data() + (from - start_), held)) return CopyStatus::kWriteFailed;
+    from += held;
   }
-  return true;
+  if (from >= to) return CopyStatus::kDone;
+  // The copy passes through the buffer: it holds nothing afterwards.
+  length_ = 0;
+  return CopyFileRange(file_, from, to - from, out, buffer_);
+}
+
+bool BufferedSource::CopyTo(File& out, uint64_t from, uint64_t to, bool& readFailed) {
+  CopyStatus status = CopyTo(out, from, to);
+  readFailed = status == CopyStatus::kReadFailed;
+  return status == CopyStatus::kDone;
 }
 
 }  // namespace partwell

@@ -23,8 +23,16 @@ class BufferedSource {
   // fewer bytes than `end` promised. `want` must not exceed the capacity.
   bool View(uint64_t position, size_t want, const unsigned char*& data, size_t& available);
 
-  // Writes the bytes [from, to) to `out`. `readFailed` tells a failed read of the source
-  // from a failed write of `out`.
+  // Whether the buffer holds the `length` bytes from `position` on: a View of them reads nothing.
+  bool Holds(uint64_t position, size_t length) const {
+    return position >= start_ && position + length <= start_ + length_;
+  }
+
+  // Writes the bytes [from, to) to `out`; `to` must not pass end(). What the buffer holds of
+  // them is written from it, the rest read into the buffer and written a buffer at a time.
+  CopyStatus CopyTo(File& out, uint64_t from, uint64_t to);
+  // The same, for callers that tell a failed read of the source from a failed write of `out`
+  // by a flag.
   bool CopyTo(File& out, uint64_t from, uint64_t to, bool& readFailed);
 
   File& file() { return file_; }

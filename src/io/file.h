@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace partwell {
 
@@ -19,6 +20,9 @@ struct FileIdentity {
   }
   bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
+
+// How a copy of bytes from one file to another ended.
+enum class CopyStatus { kDone, kReadFailed, kWriteFailed };
 
 class File {
  public:
@@ -60,6 +64,16 @@ class File {
   intptr_t handle_ = kClosed;
   int lastError_ = 0;
 };
+
+// Writes the `length` bytes of `from` that begin at `position` to `to`, at its current
+// position, through `scratch` in reads and writes of its size (not 0). A source that ends
+// before `position + length` is a read failure; the bytes read before a failure are written.
+// `from`'s position is left undefined.
+//
+// (Linux's copy_file_range, which copies inside the system, was measured here against 1 MiB
+// reads and writes: on ext4 it made a split into 12 tracks a fifth slower, and a join no faster.)
+CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& to,
+                         std::vector<unsigned char>& scratch);
 
 // The identity of the file at `path`, or nothing when there is no such file.
 std::optional<FileIdentity> IdentifyPath(const std::string& path);

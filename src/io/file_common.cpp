@@ -1,5 +1,6 @@
 #include "io/file.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace partwell {
@@ -16,6 +17,20 @@ File& File::operator=(File&& other) noexcept {
     lastError_ = other.lastError_;
   }
   return *this;
+}
+
+CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& to,
+                         std::vector<unsigned char>& scratch) {
+  if (length > 0 && !from.Seek(position)) return CopyStatus::kReadFailed;
+  while (length > 0) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(length, scratch.size()));
+    size_t got = 0;
+    bool read = from.Read(scratch.data(), want, got);
+    if (!to.Write(scratch.data(), got)) return CopyStatus::kWriteFailed;
+    if (!read || got < want) return CopyStatus::kReadFailed;
+    length -= got;
+  }
+  return CopyStatus::kDone;
 }
 
 std::string ReadFailureText(const File& file) {

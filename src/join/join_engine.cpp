@@ -1,66 +1,259 @@
 #include "join/join_engine.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "io/buffered_source.h"
 #include "io/file.h"
-#include "mpeg/id3v1_trailer.h"
+#include "join/join_source.h"
+#include "join/joined_stream.h"
+#include "mpeg/frame_header.h"
+#include "mpeg/xing_frame.h"
 
 namespace partwell {
 namespace {
 
-constexpr size_t kCopyBufferBytes = 1 << 20;
+// Longer than any frame: a frame that ends this far inside the bytes the buffer holds is
+// followed by a frame that the buffer holds whole.
+constexpr size_t kLookahead = 4096;
 
-JobReport Failed(JobReport result, const std::string& path, const std::string& reason) {
-  result.outcome = JobOutcome::kFileError;
-  result.failedPath = path;
-  result.failureReason = reason;
-  return result;
+// Whether players take two streams for one kind: version, layer, sampling rate, channels.
+bool SameKind(uint32_t a, uint32_t b) {
+  return SameStream(a, b) && ChannelCount(a) == ChannelCount(b);
+}
+
+// Of a source that is not the first, the join leaves out the ID3v2 tags it begins with and a
+// first frame that holds a header: the joined file has one header, at its start, that speaks
+// for all of it. A source without MPEG audio keeps its tags. Every source loses its ID3v1
+// trailer; all other bytes are copied as they are.
+class Joiner {
+ public:
+  Joiner(const std::string& destination, const std::vector<std::string>& sources, JobHost& host)
+      : destination_(destination), sources_(sources), host_(host) {
+    result_.kind = JobKind::kJoin;
+  }
+
+  JobReport Run();
+
+ private:
+  void ChooseHeader(JoinSource& first);
+  bool AllOneBitRate(JoinSource& first);
+  CopyStatus JoinOne(size_t index, JoinSource& source);
+  CopyStatus WriteHeader(std::vector<unsigned char> frame, const VbrHeader& header);
+  CopyStatus CopyAudio(JoinSource& source);
+  CopyStatus Copy(BufferedSource& reader, uint64_t from, uint64_t to);
+  CopyStatus Emit(BufferedSource& reader, uint64_t from, uint64_t to);
+  bool CloseDestination();
+  JobReport Finish(JobOutcome outcome);
+  JobReport Fail(const std::string& path, const std::string& reason);
+
+  const std::string& destination_;
+  const std::vector<std::string>& sources_;
+  JobHost& host_;
+  JobReport result_;
+  File out_;
+  uint64_t written_ = 0;
+  JoinedStream stream_;
+  bool ownHeader_ = false;  // the joined file gets a Xing frame of our own
+  bool inspect_ = false;    // the audio's frames are counted and its bytes checked as they pass
+  std::optional<uint32_t> firstHeader_;  // of the first source that holds MPEG audio
+};
+
+JobReport Joiner::Run() {
+  // Creating the destination empties it: it must not be one of the sources, by any name.
+  if (std::optional<FileIdentity> existing = IdentifyPath(destination_)) {
+    for (const std::string& source : sources_) {
+      if (IdentifyPath(source) == existing) {
+        result_.outcome = JobOutcome::kDestinationIsSource;
+        return result_;
+      }
+    }
+  }
+  out_ = File::CreateAlways(destination_);
+  if (!out_.IsOpen()) return Fail(destination_, SystemErrorText(out_.LastError()));
+  host_.JobStarted();
+  result_.jobStarted = true;
+
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    if (host_.HaltRequested()) return Finish(JobOutcome::kCancelled);
+    JoinSource source;
+    switch (source.Open(sources_[i])) {
+      case JoinSource::Opened::kCannotOpen:
+        return Fail(sources_[i], SystemErrorText(source.file().LastError()));
+      case JoinSource::Opened::kReadFailed:
+        return Fail(sources_[i], ReadFailureText(source.file()));
+      case JoinSource::Opened::kOpened:
+        break;
+    }
+    host_.UnitStarted(static_cast<int>(i) + 1);
+    if (i == 0) ChooseHeader(source);
+    switch (JoinOne(i, source)) {
+      case CopyStatus::kReadFailed: return Fail(sources_[i], ReadFailureText(source.file()));
+      case CopyStatus::kWriteFailed: return Fail(destination_, SystemErrorText(out_.LastError()));
+      case CopyStatus::kDone: break;
+    }
+    ++result_.unitsDone;
+  }
+  return Finish(JobOutcome::kCompleted);
+}
+
+// The first source's Xing, Info or VBRI frame speaks for the joined file. Without one, a
+// joined stream whose bit rate varies gets a Xing frame of our own, or players would take
+// its length from its first frame's bit rate; one of a single bit rate needs none.
+void Joiner::ChooseHeader(JoinSource& first) {
+  ownHeader_ = !first.vbrHeader() && !AllOneBitRate(first);
+  inspect_ = first.vbrHeader() || ownHeader_;
+}
+
+// Reads the frame headers of every source, the audio frames as the join copies them, up to
+// the first whose bit rate differs. A source that cannot be opened or read ends the scan
+// with what it found so far: the join stops at that source too, and reports it.
+bool Joiner::AllOneBitRate(JoinSource& first) {
+  std::optional<uint32_t> reference;
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    JoinSource later;
+    if (i > 0 && later.Open(sources_[i]) != JoinSource::Opened::kOpened) return true;
+    JoinSource& source = i == 0 ? first : later;
+    if (!source.firstFrame()) continue;
+    FrameScanner scanner(source.reader(), source.audioStart());
+    MpegFrame frame;
+    for (;;) {
+      FrameScanner::Step step = scanner.Next(frame);
+      if (step == FrameScanner::Step::kReadFailed) return true;
+      if (step != FrameScanner::Step::kFrame) break;
+      if (!reference) reference = frame.header;
+      if (!SameBitRate(frame.header, *reference)) return false;
+    }
+  }
+  return true;
+}
+
+CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
+  BufferedSource& reader = source.reader();
+  // A source without MPEG audio is copied whole, but for its trailer.
+  if (!source.firstFrame()) return Copy(reader, 0, source.endOfAudio());
+  const MpegFrame& first = *source.firstFrame();
+  const uint64_t start = index == 0 ? 0 : source.tagsEnd();
+  if (!firstHeader_) {
+    firstHeader_ = first.header;
+  } else if (!SameKind(first.header, *firstHeader_)) {
+    host_.SourceDiffers(sources_[index], first.header, *firstHeader_);
+  }
+  CopyStatus status = Copy(reader, start, first.position);
+  if (status != CopyStatus::kDone) return status;
+  if (index == 0 && source.vbrHeader()) {
+    status = WriteHeader(source.headerFrame(), *source.vbrHeader());
+  } else if (ownHeader_ && !stream_.hasHeader() && HeaderIsLayer3(first.header)) {
+    std::vector<unsigned char> frame = MakeXingFrame(first.header);
+    status = WriteHeader(frame, *ReadVbrHeader(frame.data(), frame.size()));
+  }
+  if (status != CopyStatus::kDone) return status;
+  return CopyAudio(source);
+}
+
+CopyStatus Joiner::WriteHeader(std::vector<unsigned char> frame, const VbrHeader& header) {
+  if (!out_.Write(frame.data(), frame.size())) return CopyStatus::kWriteFailed;
+  stream_.SetHeader(std::move(frame), header, written_);
+  written_ += stream_.headerFrame().size();
+  return CopyStatus::kDone;
+}
+
+// The source's audio, from its first audio frame to its end of audio. When the joined header
+// needs the stream's numbers, every frame is counted as it passes through the buffer, which
+// goes out a buffer's worth at a time; otherwise the bytes are copied without a look.
+CopyStatus Joiner::CopyAudio(JoinSource& source) {
+  BufferedSource& reader = source.reader();
+  if (!inspect_) return Copy(reader, source.audioStart(), source.endOfAudio());
+  const std::optional<VbrHeader>& header = source.vbrHeader();
+  stream_.SetLastPadding(header && header->lame && header->lame->trusted
+                             ? std::optional<int>(header->lame->padding)
+                             : std::nullopt);
+  FrameScanner scanner(reader, source.audioStart());
+  uint64_t emitted = source.audioStart();
+  MpegFrame frame;
+  for (;;) {
+    FrameScanner::Step step = scanner.Next(frame);
+    if (step == FrameScanner::Step::kReadFailed) return CopyStatus::kReadFailed;
+    if (step == FrameScanner::Step::kTruncated) {
+      stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
+    }
+    if (step != FrameScanner::Step::kFrame) break;
+    stream_.AddFrame(written_ + (frame.position - emitted), frame.header);
+    // The bytes so far go out before the scanner's next read could move the buffer past them;
+    // then the buffer is filled whole, so that frames are walked and written in large pieces.
+    uint64_t frameEnd = frame.position + frame.length;
+    size_t ahead = static_cast<size_t>(std::min<uint64_t>(kLookahead, reader.end() - frameEnd));
+    if (!reader.Holds(frameEnd, ahead)) {
+      CopyStatus status = Emit(reader, emitted, frameEnd);
+      if (status != CopyStatus::kDone) return status;
+      emitted = frameEnd;
+      const unsigned char* data = nullptr;
+      size_t available = 0;
+      size_t fill =
+          static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
+      if (!reader.View(frameEnd, fill, data, available)) return CopyStatus::kReadFailed;
+    }
+  }
+  return Emit(reader, emitted, reader.end());
+}
+
+// Bytes that are not walked as frames, added to the music CRC when it needs them.
+CopyStatus Joiner::Copy(BufferedSource& reader, uint64_t from, uint64_t to) {
+  if (stream_.wantsMusicCrc()) return Emit(reader, from, to);
+  CopyStatus status = reader.CopyTo(out_, from, to);
+  if (status == CopyStatus::kDone) written_ += to - from;
+  return status;
+}
+
+// Writes the bytes [from, to) from the buffer, adding those after the header frame to the
+// music CRC.
+CopyStatus Joiner::Emit(BufferedSource& reader, uint64_t from, uint64_t to) {
+  const bool checked = stream_.wantsMusicCrc();
+  while (from < to) {
+    const unsigned char* data = nullptr;
+    size_t available = 0;
+    size_t want = static_cast<size_t>(std::min<uint64_t>(to - from, reader.capacity()));
+    if (!reader.View(from, want, data, available)) return CopyStatus::kReadFailed;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(available, to - from));
+    if (checked) stream_.AddBytes(data, n);
+    if (!out_.Write(data, n)) return CopyStatus::kWriteFailed;
+    written_ += n;
+    from += n;
+  }
+  return CopyStatus::kDone;
+}
+
+// The header states the numbers of the stream as far as it was written, also after a halt or
+// a failure, so that what is on disk plays right.
+bool Joiner::CloseDestination() {
+  if (stream_.hasHeader()) {
+    std::vector<unsigned char> frame = stream_.UpdatedHeaderFrame(written_);
+    if (!out_.Seek(stream_.headerPosition()) || !out_.Write(frame.data(), frame.size())) {
+      return false;
+    }
+  }
+  return out_.Close();
+}
+
+JobReport Joiner::Finish(JobOutcome outcome) {
+  if (!CloseDestination()) return Fail(destination_, SystemErrorText(out_.LastError()));
+  result_.outcome = outcome;
+  return result_;
+}
+
+JobReport Joiner::Fail(const std::string& path, const std::string& reason) {
+  if (out_.IsOpen()) CloseDestination();
+  result_.outcome = JobOutcome::kFileError;
+  result_.failedPath = path;
+  result_.failureReason = reason;
+  return result_;
 }
 
 }  // namespace
 
 JobReport RunJoin(const std::string& destination, const std::vector<std::string>& sources,
                   JobHost& host) {
-  JobReport result;
-  result.kind = JobKind::kJoin;
-  // Creating the destination empties it: it must not be one of the sources, by any name.
-  if (std::optional<FileIdentity> existing = IdentifyPath(destination)) {
-    for (const std::string& source : sources) {
-      if (IdentifyPath(source) == existing) {
-        result.outcome = JobOutcome::kDestinationIsSource;
-        return result;
-      }
-    }
-  }
-  File out = File::CreateAlways(destination);
-  if (!out.IsOpen()) return Failed(result, destination, SystemErrorText(out.LastError()));
-  host.JobStarted();
-  result.jobStarted = true;
-
-  for (size_t i = 0; i < sources.size(); ++i) {
-    if (host.HaltRequested()) {
-      result.outcome = JobOutcome::kCancelled;
-      if (!out.Close()) return Failed(result, destination, SystemErrorText(out.LastError()));
-      return result;
-    }
-    File source = File::OpenForReading(sources[i]);
-    if (!source.IsOpen()) return Failed(result, sources[i], SystemErrorText(source.LastError()));
-    host.UnitStarted(static_cast<int>(i) + 1);
-    // A source shorter than 128 bytes has no trailer and is copied whole.
-    std::optional<AudioExtent> extent = FindAudioExtent(source);
-    if (!extent) return Failed(result, sources[i], ReadFailureText(source));
-    BufferedSource reader(source, extent->endOfAudio, kCopyBufferBytes);
-    bool readFailed = false;
-    if (!reader.CopyTo(out, 0, extent->endOfAudio, readFailed)) {
-      return readFailed ? Failed(result, sources[i], ReadFailureText(source))
-                        : Failed(result, destination, SystemErrorText(out.LastError()));
-    }
-    ++result.unitsDone;
-  }
-  if (!out.Close()) return Failed(result, destination, SystemErrorText(out.LastError()));
-  result.outcome = JobOutcome::kCompleted;
-  return result;
+  return Joiner(destination, sources, host).Run();
 }
 
 }  // namespace partwell

@@ -5,6 +5,11 @@
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define PARTWELL_CARRY_LESS 1
 #include <immintrin.h>
+// Two blocks to a 256-bit register, where the compiler keeps the stack aligned for them (not
+// on Windows).
+#ifndef _WIN32
+#define PARTWELL_WIDE_CARRY_LESS 1
+#endif
 #endif
 
 namespace partwell {
@@ -101,9 +106,48 @@ bool CanFold() {
 }
 #endif
 
+#ifdef PARTWELL_WIDE_CARRY_LESS
+#define PARTWELL_WIDE __attribute__((target("avx2,vpclmulqdq,pclmul,sse2")))
+
+PARTWELL_WIDE inline __m256i LoadWide(const unsigned char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// For `length` of 256 or more: eight blocks side by side, two to a register, 1024 bits apart,
+// down to 128 bytes that go on through FoldingCrc with the rest.
+PARTWELL_WIDE uint16_t WideFoldingCrc(const unsigned char* data, size_t length, uint16_t crc) {
+  const long long low = FoldConstant(1087), high = FoldConstant(1023);
+  const __m256i by1024 = _mm256_set_epi64x(high, low, high, low);
+  alignas(32) unsigned char held[128];
+  for (int i = 0; i < 128; ++i) held[i] = data[i];
+  held[0] ^= static_cast<unsigned char>(crc);
+  held[1] ^= static_cast<unsigned char>(crc >> 8);
+  __m256i x[4];
+  for (int i = 0; i < 4; ++i) x[i] = LoadWide(held + 32 * i);
+  for (data += 128, length -= 128; length >= 128; data += 128, length -= 128) {
+    for (int i = 0; i < 4; ++i) {
+      __m256i folded = _mm256_xor_si256(_mm256_clmulepi64_epi128(x[i], by1024, 0x00),
+                                        _mm256_clmulepi64_epi128(x[i], by1024, 0x11));
+      x[i] = _mm256_xor_si256(folded, LoadWide(data + 32 * i));
+    }
+  }
+  for (int i = 0; i < 4; ++i) _mm256_store_si256(reinterpret_cast<__m256i*>(held + 32 * i), x[i]);
+  return Crc16(data, length, FoldingCrc(held, sizeof held, 0));
+}
+
+bool CanFoldWide() {
+  static const bool can = CanFold() && __builtin_cpu_supports("avx2") &&
+                          __builtin_cpu_supports("vpclmulqdq");
+  return can;
+}
+#endif
+
 }  // namespace
 
 uint16_t Crc16(const unsigned char* data, size_t length, uint16_t crc) {
+#ifdef PARTWELL_WIDE_CARRY_LESS
+  if (length >= 256 && CanFoldWide()) return WideFoldingCrc(data, length, crc);
+#endif
 #ifdef PARTWELL_CARRY_LESS
   if (length >= 64 && CanFold()) return FoldingCrc(data, length, crc);
 #endif

@@ -55,5 +55,9 @@ int Layer3SideInfoBytes(uint32_t word);
 
 // Whether two headers belong to one stream: the same version, layer and sampling rate.
 constexpr bool SameStream(uint32_t a, uint32_t b) { return ((a ^ b) & 0xFFFE0C00u) == 0; }
+// ... and have one bit rate.
+constexpr bool SameBitRate(uint32_t a, uint32_t b) {
+  return SameStream(a, b) && HeaderBitRateIndex(a) == HeaderBitRateIndex(b);
+}
 
 }  // namespace partwell

@@ -22,7 +22,12 @@ bool FrameScanner::FrameAt(uint64_t at, bool confirm, MpegFrame& frame, bool& fa
   const uint64_t end = source_.end();
   uint32_t word = 0;
   if (at + 4 > end || !ReadWord(source_, at, word, failed)) return false;
-  int length = FrameLength(word);
+  // A stream's frames mostly share one or two header words: keep the last one's length.
+  if (word != lengthWord_) {
+    lengthWord_ = word;
+    length_ = FrameLength(word);
+  }
+  int length = length_;
   if (length <= 0 || (stream_ != 0 && !SameStream(word, stream_))) return false;
   frame = {at, word, static_cast<uint32_t>(length)};
   if (!confirm) return true;

@@ -49,6 +49,8 @@ class FrameScanner {
   uint64_t next_;
   uint32_t stream_ = 0;  // the first frame's header, once found
   uint64_t skipped_ = 0;
+  uint32_t lengthWord_ = 0;  // the header word whose frame length is length_
+  int length_ = 0;
 };
 
 }  // namespace partwell

@@ -2,6 +2,9 @@
 // protocol, whichever front end (the window program's pages, the command line) runs them.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 namespace partwell {
 
 class JobHost {
@@ -13,6 +16,12 @@ class JobHost {
   virtual bool HaltRequested() = 0;
   // Unit `number` (1-based) begins.
   virtual void UnitStarted(int number) = 0;
+  // A join source whose audio is of another kind than the first source's: another MPEG
+  // version, layer, sampling rate or channel count (`header` and `firstHeader` are the two
+  // first frame headers). The join goes on; players may stumble at the seam. Hosts that have
+  // nothing to say about it leave it alone.
+  virtual void SourceDiffers(const std::string& /*path*/, uint32_t /*header*/,
+                             uint32_t /*firstHeader*/) {}
 };
 
 }  // namespace partwell
