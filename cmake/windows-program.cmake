@@ -20,7 +20,9 @@ add_library(partwell_windows STATIC
   src/shell/message_box_win.cpp
   src/shell/property_list_win.cpp
   src/split/cue_buttons_win.cpp
+  src/split/find_silences_win.cpp
   src/split/player_position_win.cpp
+  src/split/silence_dialog_win.cpp
   src/split/split_page_win.cpp
   src/split/track_info_win.cpp
   src/split/track_list_box_win.cpp
