@@ -13,16 +13,6 @@ std::string gProgram;   // MP3Partwell.exe
 std::string gCli;       // mp3partwell.exe
 std::string gRealMp3s;  // the folder of lame's vbr.mp3 and cbr.mp3
 
-// A path of the build machine as Wine shows it.
-std::string WinePath(const std::string& unixPath) {
-  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 struct Process {
   PROCESS_INFORMATION info = {};
   bool Start(const std::string& commandLine) {

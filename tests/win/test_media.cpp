@@ -18,6 +18,15 @@
 
 namespace partwell::test {
 
+std::string WinePath(const std::string& unixPath) {
+  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
 std::string MakeTempFolder(const std::string& name) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);

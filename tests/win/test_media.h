@@ -18,6 +18,9 @@ namespace partwell::test {
 
 using Bytes = std::vector<unsigned char>;
 
+// A path of the build machine as Wine shows it (a Windows path stays as it is).
+std::string WinePath(const std::string& unixPath);
+
 // A fresh, empty folder under the temporary folder (no trailing backslash).
 std::string MakeTempFolder(const std::string& name);
 
