@@ -42,6 +42,12 @@ std::optional<double> ParseDecimal(const std::string& text) {
   return static_cast<double>(std::strtold(number.c_str(), nullptr));
 }
 
+std::optional<double> DecimalWithin(const std::string& text, double lowest, double highest) {
+  std::optional<double> value = ParseDecimal(text);
+  if (value && (*value < lowest || *value > highest)) return std::nullopt;
+  return value;
+}
+
 // A whole number of at most four digits, without a sign.
 std::optional<int> ParseCount(const std::string& text) {
   std::string number = Trimmed(text);
@@ -79,8 +85,9 @@ SilenceSettings SettingsOf(const SilenceOptions& options) {
 
 ParsedSilenceOptions ParseSilenceOptions(const SilenceOptionsText& text) {
   ParsedSilenceOptions parsed;
-  std::optional<double> threshold = ParseDecimal(text.threshold);
-  if (!threshold || *threshold < kLowestThresholdDb || *threshold > kHighestThresholdDb) {
+  std::optional<double> threshold =
+      DecimalWithin(text.threshold, kLowestThresholdDb, kHighestThresholdDb);
+  if (!threshold) {
     return Refuse(SilenceField::kThreshold,
                   "The threshold must be a number of dBFS from -119 to 0, such as -48.");
   }
@@ -99,8 +106,9 @@ ParsedSilenceOptions ParseSilenceOptions(const SilenceOptionsText& text) {
     parsed.options.speech = true;
     return parsed;
   }
-  std::optional<double> minPause = ParseDecimal(text.minPause);
-  if (!minPause || *minPause < kShortestPauseSeconds || *minPause > kLongestPauseSeconds) {
+  std::optional<double> minPause =
+      DecimalWithin(text.minPause, kShortestPauseSeconds, kLongestPauseSeconds);
+  if (!minPause) {
     return Refuse(SilenceField::kMinPause,
                   "The minimum pause must be a number of seconds from 0.05 to 600, such as 0.5.");
   }
