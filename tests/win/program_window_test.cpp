@@ -13,16 +13,6 @@ std::string gProgram;   // MP3Partwell.exe
 std::string gCli;       // mp3partwell.exe
 std::string gRealMp3s;  // the folder of lame's vbr.mp3 and cbr.mp3
 
-// A path of the build machine as Wine shows it.
-std::string WinePath(const std::string& unixPath) {
-  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 struct Process {
   PROCESS_INFORMATION info = {};
   bool Start(const std::string& commandLine) {
@@ -256,19 +246,9 @@ TEST(RealProgram, TheCloseBoxEndsTheProgramWithCodeZero) {
 }  // namespace partwell::test
 
 int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    if (argument.rfind("--program=", 0) == 0) partwell::test::gProgram = argument.substr(10);
-    if (argument.rfind("--cli=", 0) == 0) partwell::test::gCli = argument.substr(6);
-    if (argument.rfind("--real-mp3s=", 0) == 0) partwell::test::gRealMp3s = argument.substr(12);
-  }
-  if (partwell::test::gProgram.empty() || partwell::test::gCli.empty() ||
-      partwell::test::gRealMp3s.empty()) {
-    std::fprintf(stderr,
-                 "usage: %s --program=MP3Partwell.exe --cli=mp3partwell.exe --real-mp3s=FOLDER\n",
-                 argv[0]);
-    return 2;
-  }
-  return RUN_ALL_TESTS();
+  using namespace partwell::test;
+  return RunTestsWith(argc, argv,
+                      {{"--program=", "MP3Partwell.exe", &gProgram},
+                       {"--cli=", "mp3partwell.exe", &gCli},
+                       {"--real-mp3s=", "FOLDER", &gRealMp3s}});
 }
