@@ -39,7 +39,8 @@
 #define IDC_CUE_EXPORT 1021
 #define IDC_TRACK_NAMING 1028
 #define IDC_EXACT_CUTS 1029
-/* 1030 and 1031 are kept for two more controls of the Options group. */
+/* 1030 is kept for one more control of the Options group. */
+#define IDC_TAG_TRACKS 1031
 
 /* Join page. */
 #define IDC_CHOOSE_DESTINATION 1003
