@@ -19,6 +19,8 @@ namespace {
 constexpr size_t kSourceBufferBytes = 1 << 20;
 // Headers are usually found within a frame of where a scan starts: scan in small views.
 constexpr size_t kScanViewBytes = 4096;
+// A system writes whole pages of a file faster than pieces of two.
+constexpr uint64_t kPageBytes = 4096;
 
 // Where one track ends, and whether the end of audio was reached with it.
 struct TrackPlan {
@@ -61,8 +63,10 @@ class Splitter {
   // The number of tracks the split writes from byte `start` on: its plans, without writing.
   bool CountTracks(uint64_t start, int& count);
   bool CountFrames(uint64_t from, uint64_t to, uint32_t& frames);
-  // Writes the track's bytes [start, end); track 1 gets its own Info header counts.
-  bool WriteTrackData(File& out, int index, uint64_t start, uint64_t end, bool& readFailed);
+  // Writes the track's bytes [start, end) after the `written` bytes `out` holds (its ID3v2
+  // tag); track 1 gets its own Info header counts.
+  bool WriteTrackData(File& out, uint64_t written, int index, uint64_t start, uint64_t end,
+                      bool& readFailed);
   // Writes the track with its tags to `out` and closes it; a failure goes into result_.
   bool WriteTrack(File& out, const std::string& name, int index, uint64_t start, uint64_t end);
 
@@ -157,8 +161,8 @@ bool Splitter::CountFrames(uint64_t from, uint64_t to, uint32_t& frames) {
   return true;
 }
 
-bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end,
-                              bool& readFailed) {
+bool Splitter::WriteTrackData(File& out, uint64_t written, int index, uint64_t start,
+                              uint64_t end, bool& readFailed) {
   readFailed = false;
   if (index == 0 && start < end) {
     const unsigned char* data = nullptr;
@@ -186,9 +190,14 @@ bool Splitter::WriteTrackData(File& out, int index, uint64_t start, uint64_t end
       UpdateVbrHeader(frame, *header, update);
       if (!out.Write(frame, frameBytes)) return false;
       start += frameBytes;
+      written += frameBytes;
     }
   }
-  return reader_->CopyTo(out, start, end, readFailed);
+  // The large writes begin on a page of the track file (a tag before the audio made a
+  // tagged split a third slower).
+  uint64_t head = std::min(end - start, (kPageBytes - written % kPageBytes) % kPageBytes);
+  return reader_->CopyTo(out, start, start + head, readFailed) &&
+         reader_->CopyTo(out, start + head, end, readFailed);
 }
 
 bool Splitter::WriteTrack(File& out, const std::string& name, int index, uint64_t start,
@@ -196,7 +205,8 @@ bool Splitter::WriteTrack(File& out, const std::string& name, int index, uint64_
   bool readFailed = false;
   const std::vector<unsigned char> tag = tagger_.LeadingTag(index);
   const Trailer trailer = tagger_.EndingTrailer(index, trailer_);
-  if (!out.Write(tag.data(), tag.size()) || !WriteTrackData(out, index, start, end, readFailed) ||
+  if (!out.Write(tag.data(), tag.size()) ||
+      !WriteTrackData(out, tag.size(), index, start, end, readFailed) ||
       (trailer.present() && !out.Write(trailer.bytes, kTrailerBytes))) {
     if (readFailed) {
       SourceReadError();
