@@ -194,7 +194,8 @@ std::string SheetOf(const TrackTagFields& fields) {
       sheet += "    TITLE \"" + fields.title + "\"\r\n";
       if (!fields.artist.empty()) sheet += "    PERFORMER \"" + fields.artist + "\"\r\n";
     }
-    std::snprintf(line, sizeof line, "    INDEX 01 00:%02d:%02d\r\n", (n - 1) / 5, (n - 1) % 5 * 15);
+    std::snprintf(line, sizeof line, "    INDEX 01 00:%02d:%02d\r\n", (n - 1) / 5,
+                  (n - 1) % 5 * 15);
     sheet += line;
   }
   return sheet;

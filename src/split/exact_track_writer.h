@@ -2,8 +2,9 @@
 // placeholder of the final size; after the track's ID3v2 tag when it has one), then its
 // audio frames as they come (a made-up reservoir frame, then runs of the source's frames
 // copied from the source's buffer), then the ID3v1 trailer; at the end the Info frame is
-// written again with the track's own numbers, which leave the ID3v2 tag out. The Info frame's size depends on whether all audio frames share one bit rate, so
-// its first write waits until that is known or the frames so far must be written.
+// written again with the track's own numbers, which leave the ID3v2 tag out. The Info
+// frame's size depends on whether all audio frames share one bit rate, so its first write
+// waits until that is known or the frames so far must be written.
 #pragma once
 
 #include <array>

@@ -4,7 +4,7 @@
 //   frame header with the source's bit rate index, so that the next track begins on a frame.
 // - Exact: constant or variable bit rate, cut to the sample and gapless (exact_split.h).
 // In both, the source's ID3v1 trailer ends every track; with tags, each track begins with
-// an ID3v2 tag and ends with a trailer of its own (track_tags.h).
+// an ID3v2 tag and ends with a trailer of its own (track_tagger.h).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,8 @@
 #include "split/track_tagger.h"
 
+#include <optional>
+#include <utility>
+
 namespace partwell {
 
 bool TrackTagger::ReadSource(File& source) {

@@ -79,7 +79,8 @@ std::string WriteSheet(const std::string& path, const std::string& file) {
   std::string text = "PERFORMER \"Tone Band\"\r\nTITLE \"Caf\xC3\xA9 Tones\"\r\nFILE \"" + file +
                      "\" MP3\r\n  TRACK 01 AUDIO\r\n    TITLE \"Rise\"\r\n    INDEX 01 00:00:00\r\n"
                      "  TRACK 02 AUDIO\r\n    TITLE \"Fall\"\r\n"
-                     "    PERFORMER \"G\xC3\xA4st \xE6\x9D\xB1\xE4\xBA\xAC\"\r\n    INDEX 01 00:02:37\r\n"
+                     "    PERFORMER \"G\xC3\xA4st \xE6\x9D\xB1\xE4\xBA\xAC\"\r\n"
+                     "    INDEX 01 00:02:37\r\n"
                      "  TRACK 03 AUDIO\r\n    TITLE \"Coda\"\r\n    INDEX 01 00:05:01\r\n";
   WriteBytes(path, Bytes(text.begin(), text.end()));
   return path;
