@@ -41,7 +41,7 @@
 #define IDC_TRACK_NAMING 1028
 #define IDC_EXACT_CUTS 1029
 #define IDC_FIND_SILENCES 1030
-/* 1031 is kept for one more control of the Options group. */
+#define IDC_TAG_TRACKS 1031
 
 /* Join page. */
 #define IDC_CHOOSE_DESTINATION 1003

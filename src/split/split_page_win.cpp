@@ -113,7 +113,10 @@ std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
   job.folder = ItemText(page, IDC_FOLDER);
   job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
   job.exact = exact;
+  job.tags = IsDlgButtonChecked(page, IDC_TAG_TRACKS) == BST_CHECKED;
   job.entries = PageTrackTimes(page).Snapshot();
+  job.album = PageDiscTexts(page).title;
+  job.albumArtist = PageDiscTexts(page).performer;
   ReadStoredProbe(list, job);
   return work;
 }
