@@ -39,7 +39,8 @@ bool BufferedSource::View(uint64_t position, size_t want, const unsigned char*& 
   size_t got = 0;
   bool ok = file_.Seek(start_ + length_) && file_.Read(buffer_.data() + length_, toRead, got);
   length_ += got;
-  if (!ok || length_ < needed) {
+  // Every byte before the end is promised: a read that ends sooner finds a file cut short.
+  if (!ok || got < toRead) {
     length_ = 0;
     return false;
   }
