@@ -20,7 +20,9 @@ add_library(partwell_windows STATIC
   src/shell/message_box_win.cpp
   src/shell/property_list_win.cpp
   src/split/cue_buttons_win.cpp
+  src/split/find_silences_win.cpp
   src/split/player_position_win.cpp
+  src/split/silence_dialog_win.cpp
   src/split/split_page_win.cpp
   src/split/track_info_win.cpp
   src/split/track_list_box_win.cpp
@@ -69,8 +71,8 @@ if(PARTWELL_WINDOW_TESTS)
   partwell_window_test(join_page_window_test GTest::gtest_main)
   partwell_window_test(job_window_test GTest::gtest_main)
   partwell_window_test(cue_buttons_window_test GTest::gtest_main)
-  # Drives the real program and compares its output with the command-line program's, also
-  # on real MP3s that lame makes on the build machine before the test.
+  # Drive the real program (or its windows) and compare their output with the command-line
+  # program's, also on real MP3s that lame makes on the build machine before the tests.
   set(real_mp3s ${CMAKE_BINARY_DIR}/real-mp3s)
   add_test(NAME real_mp3s COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/make_real_mp3s.sh ${real_mp3s})
   set_tests_properties(real_mp3s PROPERTIES FIXTURES_SETUP real_mp3s)
@@ -78,6 +80,10 @@ if(PARTWELL_WINDOW_TESTS)
     --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
   set_tests_properties(program_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
   add_dependencies(program_window_test MP3Partwell mp3partwell)
+  partwell_window_test(silences_window_test GTest::gtest
+    --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
+  set_tests_properties(silences_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
+  add_dependencies(silences_window_test mp3partwell)
 
   # The Windows command-line program finds the same silences as the native one
   # (scripts/test-windows.sh builds that and names it).

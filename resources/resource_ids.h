@@ -9,6 +9,7 @@
 #define IDD_SPLIT 111
 #define IDD_JOIN 112
 #define IDD_HELP 113
+#define IDD_FIND_SILENCES 114
 #define IDR_HELP_TEXT 116
 #define IDD_TRACK_INFO 119
 
@@ -39,7 +40,8 @@
 #define IDC_CUE_EXPORT 1021
 #define IDC_TRACK_NAMING 1028
 #define IDC_EXACT_CUTS 1029
-/* 1030 and 1031 are kept for two more controls of the Options group. */
+#define IDC_FIND_SILENCES 1030
+#define IDC_TAG_TRACKS 1031
 
 /* Join page. */
 #define IDC_CHOOSE_DESTINATION 1003
@@ -48,6 +50,13 @@
 /* Help and About pages. */
 #define IDC_HELP_TEXT 1046
 #define IDC_LINK 1052
+
+/* Find Silences dialog. The two pause choices form a radio group, in this order. */
+#define IDC_THRESHOLD 1032
+#define IDC_PAUSE_MUSIC 1033
+#define IDC_PAUSE_SPEECH 1034
+#define IDC_MIN_PAUSE 1035
+#define IDC_TRACK_COUNT 1036
 
 /* Track Info dialog. */
 #define IDC_ARTIST 1058

@@ -332,7 +332,7 @@ bool OffByOneAtMost(const std::vector<int16_t>& a, const std::vector<int16_t>& b
 
 struct Track {
   fs::path path;
-  Bytes bytes;
+  Bytes bytes;  // from the Info frame on: the file less its ID3v2 tag
   InfoTag tag;
   Frame info;
   int64_t start = 0;
@@ -366,10 +366,11 @@ void CheckFrames(const Track& track, bool trailer) {
   EXPECT_GE(frames, 2u);
 }
 
-// Splits `source` at `times` (or into equal segments) and checks every track with both
-// decoders, ffprobe and mp3val. Returns what the decoders' limits made the checks allow.
+// Splits `source` at `times` (or into equal segments; with an ID3v2 tag before each track's
+// Info frame when `tags`) and checks every track with both decoders, ffprobe and mp3val.
+// Returns what the decoders' limits made the checks allow.
 Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& times,
-                        bool equal = false, const std::string& cue = "") {
+                        bool equal = false, const std::string& cue = "", bool tags = false) {
   const SourceInfo info = ReadSource(source);
   const bool trailer = HasId3v1(ReadBytes(source));
   fs::path folder = Workspace::NewFolder("exact");
@@ -380,6 +381,7 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
     args.insert(args.end(), {"--cue", cue});
   }
   if (equal) args.push_back("--equal");
+  if (tags) args.push_back("--tags");
   Outcome o = Cli(args);
   EXPECT_EQ(o.exit, 0) << o;
   EXPECT_TRUE(Contains(o.out, "Track creation completed successfully.")) << o;
@@ -406,6 +408,9 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
     track.start = cuts[i];
     track.end = i + 1 < cuts.size() ? cuts[i + 1] : info.length;
     track.bytes = ReadBytes(track.path);
+    const size_t tag = AfterId3v2(track.bytes);
+    EXPECT_EQ(tag > 0, tags) << track.path;
+    track.bytes.erase(track.bytes.begin(), track.bytes.begin() + static_cast<std::ptrdiff_t>(tag));
     track.info = *FrameAt(track.bytes, 0);
     track.tag = ReadInfoTag(track.bytes, track.info);
     for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
@@ -522,9 +527,13 @@ TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {
   for (const SourceSpec& spec : kSources) {
     SCOPED_TRACE(spec.name);
     fs::path source = MakeSource(spec);
-    for (const auto& times : CutPatterns(ReadSource(source), seed++)) {
-      SCOPED_TRACE(Join(times));
-      Allowed allowed = CheckExactSplit(source, times);
+    const std::vector<std::vector<std::string>> patterns = CutPatterns(ReadSource(source), seed++);
+    for (size_t i = 0; i <= patterns.size(); ++i) {
+      // The first cuts once more with tags: an ID3v2 tag before each track's Info frame.
+      const bool tags = i == patterns.size();
+      const std::vector<std::string>& times = patterns[tags ? 0 : i];
+      SCOPED_TRACE(Join(times) + (tags ? " --tags" : ""));
+      Allowed allowed = CheckExactSplit(source, times, false, "", tags);
       EXPECT_TRUE(spec.channels == 1 || allowed.rounding == 0) << "rounding only in mono";
       EXPECT_TRUE(Contains(spec.name, "tagged") || allowed.smallTrack == 0);
       total.extraStart += allowed.extraStart;
@@ -583,10 +592,12 @@ TEST(ExactSplit, CueSheetAlbumCutsAtItsCdFrames) {
   fs::path cue = album.parent_path() / "album.cue";
   WriteBytes(cue, Bytes(text.begin(), text.end()));
   // Tracks of 94, 170 and 93 CD frames: 55272, 99960 and 54684 samples.
-  Allowed allowed = CheckExactSplit(
-      album, {"@0", "@" + std::to_string(94 * 588), "@" + std::to_string(264 * 588)}, false,
-      cue.string());
-  EXPECT_EQ(allowed.extraStart + allowed.rounding + allowed.smallTrack, 0);
+  for (bool tags : {false, true}) {
+    Allowed allowed = CheckExactSplit(
+        album, {"@0", "@" + std::to_string(94 * 588), "@" + std::to_string(264 * 588)}, false,
+        cue.string(), tags);
+    EXPECT_EQ(allowed.extraStart + allowed.rounding + allowed.smallTrack, 0);
+  }
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // Track tags as a listener's software shows them. Each track is made as a tagged split
-// makes it (BuildTrackTag's tag, the source's audio, MakeTrackTrailer's trailer) and read
-// back with mutagen (mid3v2), eyeD3 and ffprobe. The sources are a real MP3 (sox and lame)
+// makes it (BuildTrackTag's tag, the source's audio, MakeTrackTrailer's trailer), and by
+// `mp3partwell split --tags` in both modes from a CUE sheet, and read back with mutagen
+// (mid3v2), eyeD3 and ffprobe. The sources are a real MP3 (sox and lame)
 // tagged by mutagen or lame, or byte by byte for the forms no tool writes (ID3v2.2, and
 // ID3v2.4 with unsynchronisation, an extended header and a footer); mutagen reads each
 // hand-made source first, so that it is what it claims to be.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
@@ -175,6 +179,28 @@ t.add(m.APIC(encoding=0, mime="image/jpeg", type=3, desc="Cover", data=open(sys.
 t.save(sys.argv[1], v2_version=3, v1=2)
 )";
 
+// A CUE sheet of `fields.count` tracks 0.2 s apart, track `fields.number` with the title
+// and artist of `fields`, the album and album artist as the disc's TITLE and PERFORMER.
+std::string SheetOf(const TrackTagFields& fields) {
+  std::string sheet;
+  if (!fields.albumArtist.empty()) sheet += "PERFORMER \"" + fields.albumArtist + "\"\r\n";
+  if (!fields.album.empty()) sheet += "TITLE \"" + fields.album + "\"\r\n";
+  sheet += "FILE \"source.mp3\" MP3\r\n";
+  for (int n = 1; n <= fields.count; ++n) {
+    char line[40];
+    std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\r\n", n);
+    sheet += line;
+    if (n == fields.number) {
+      sheet += "    TITLE \"" + fields.title + "\"\r\n";
+      if (!fields.artist.empty()) sheet += "    PERFORMER \"" + fields.artist + "\"\r\n";
+    }
+    std::snprintf(line, sizeof line, "    INDEX 01 00:%02d:%02d\r\n", (n - 1) / 5,
+                  (n - 1) % 5 * 15);
+    sheet += line;
+  }
+  return sheet;
+}
+
 class TrackTagPeerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -182,7 +208,7 @@ class TrackTagPeerTest : public ::testing::Test {
     int status = 0;
     std::string wave = folder_->File("plain.wav");
     std::string output = RunShell("sox -n -r 44100 -c 2 " + ShellQuoted(wave) +
-                                      " synth 1 sine 440 && lame --quiet -b 128 " +
+                                      " synth 3 sine 440 && lame --quiet -b 128 " +
                                       ShellQuoted(wave) + " " + ShellQuoted(Path("plain.mp3")),
                                   status);
     ASSERT_EQ(status, 0) << "sox and lame are needed (scripts/deps.sh native): " << output;
@@ -195,6 +221,18 @@ class TrackTagPeerTest : public ::testing::Test {
     int status = 0;
     std::string output = RunShell(command, status);
     ASSERT_EQ(status, 0) << command << ":\n" << output;
+  }
+
+  // Splits `source` with `arguments` and --tags (and --exact) into a new folder, whose path
+  // is returned; the tracks are named by number ("01.mp3").
+  static std::string Split(const std::string& source, const std::string& arguments, bool exact,
+                           bool tags = true) {
+    static int serial = 0;
+    std::string folder = Path("split" + std::to_string(++serial));
+    Shell("mkdir " + ShellQuoted(folder) + " && " + PARTWELL_CLI + " split " +
+          ShellQuoted(source) + " " + arguments + (tags ? " --tags" : "") +
+          (exact ? " --exact" : "") + " --name %track% --folder " + ShellQuoted(folder));
+    return folder;
   }
 
   // The track a tagged split makes of the whole of `source`.
@@ -266,18 +304,19 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
                " -c " + ShellQuoted(kMutagenV23) + " " + ShellQuoted(source) + " " +
                ShellQuoted(Path("cover.jpg")));
        },
-       {"Caf\xC3\xA9", "\xE6\x9D\xB1\xE4\xBA\xAC", 1, 3, "", ""},
-       {"Caf\xC3\xA9", "\xE6\x9D\xB1\xE4\xBA\xAC", "Album", "1/3", "2001", "Rock"},
-       {"TPE2=Band", "COMM==eng=Kept", "TXXX=Key=Value"},
+       {"Caf\xC3\xA9", "\xE6\x9D\xB1\xE4\xBA\xAC", 1, 3, "Live at Home", "The Band"},
+       {"Caf\xC3\xA9", "\xE6\x9D\xB1\xE4\xBA\xAC", "Live at Home", "1/3", "2001", "Rock"},
+       {"TPE2=The Band", "COMM==eng=Kept", "TXXX=Key=Value"},
        kLargeJpeg,
        {"Caf\xC3\xA9", "??", "Album", "1", "2001", "Rock"},
        {}},
-      {"ID3v2.4 unsynchronised, extended header, footer, album from a sheet",
+      {"ID3v2.4 unsynchronised, extended header, footer",
        handMade(V24Tag()),
-       {"\xE6\x9D\xB1\xE4\xBA\xAC", "", 2, 3, "", "The Band"},
+       {"\xE6\x9D\xB1\xE4\xBA\xAC", "", 2, 3, "", ""},
        {"\xE6\x9D\xB1\xE4\xBA\xAC", "\xE6\x9D\xB1\xE4\xBA\xAC Orchestra",
         "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "2/3", "2004", "Rock"},
-       {"TPE2=The Band", "COMM==eng=Caf\xC3\xA9 notes", "TCOM=Ann/Bob"},
+       {"TPE2=\xE6\x9D\xB1\xE4\xBA\xAC Orchestra", "COMM==eng=Caf\xC3\xA9 notes",
+        "TCOM=Ann/Bob"},
        kJpeg,
        {},
        {"TPE1=\xE6\x9D\xB1\xE4\xBA\xAC Orchestra", "TDRC=2004-05-06 20:00", "TCON=Rock",
@@ -291,7 +330,7 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
        kPng,
        {},
        {"TALB=\xE6\x9D\xB1\xE4\xBA\xAC", "TPE1=Caf\xC3\xA9", "APIC=cover front, Cover (PNG, 1500 bytes)"}},
-      {"ID3v1 alone, by lame",
+      {"ID3v1 alone, by lame, twelve tracks",
        [](const std::string& source) {
          Shell("lame --quiet -b 128 --id3v1-only --tt Old --ta Band --tl Record --ty 1987 "
                "--tg Pop --tn 5 " + ShellQuoted(Path("plain.wav")) + " " + ShellQuoted(source));
@@ -302,6 +341,34 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
        {},
        {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "Band", "Record", "12", "1987", "Pop"},
        {}},
+  };
+  // What every reader shows of one track of the case.
+  auto check = [](const Case& c, const std::string& track) {
+    SCOPED_TRACE(track);
+    std::string output, mutagen;
+    for (const Reader& reader : kTagReaders) {
+      EXPECT_EQ(Describe(ShownBy(reader, track, output)), Describe(c.tag))
+          << reader.command << ":\n" << output;
+      if (reader.command == kMid3v2.command) mutagen = output;
+    }
+    for (const std::string& line : c.mutagenShows) {
+      EXPECT_NE(mutagen.find(line + "\n"), std::string::npos) << line << " in\n" << mutagen;
+    }
+    EXPECT_EQ(UnreadableFramesOf(track), "(2, 3, 0) []\n");
+    for (const char* dropped : {"TLEN=", "UFID=", "TSIZ="}) {
+      EXPECT_EQ(mutagen.find(dropped), std::string::npos) << dropped << " in\n" << mutagen;
+    }
+    if (!c.picture.empty()) {
+      EXPECT_TRUE(PictureOf(track) == c.picture);
+    }
+    Bytes written = test::ReadBytes(track);
+    bool hasTrailer = written.size() >= kTrailerBytes &&
+                      std::equal(written.end() - kTrailerBytes, written.end() - kTrailerBytes + 3,
+                                 TextBytes("TAG").begin());
+    EXPECT_EQ(hasTrailer, !c.trailer.title.empty());
+    if (hasTrailer) {
+      EXPECT_EQ(Describe(ShownBy(kTrailerReader, track, output)), Describe(c.trailer)) << output;
+    }
   };
   int serial = 0;
   for (const Case& c : cases) {
@@ -318,30 +385,63 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
     }
     Bytes before = test::ReadBytes(source);
     MakeTrack(source, c.fields, track);
-    EXPECT_EQ(test::ReadBytes(source), before);
+    check(c, track);
 
-    for (const Reader& reader : kTagReaders) {
-      EXPECT_EQ(Describe(ShownBy(reader, track, output)), Describe(c.tag))
-          << reader.command << ":\n" << output;
+    // The same fields from a sheet: the case's track among others 0.2 s apart, the album
+    // and its artist as the disc's.
+    std::string sheet = Path("sheet" + std::to_string(serial) + ".cue");
+    test::WriteBytes(sheet, TextBytes(SheetOf(c.fields)));
+    for (bool exact : {false, true}) {
+      SCOPED_TRACE(exact ? "split --exact" : "split");
+      std::string folder = Split(source, "--cue " + ShellQuoted(sheet), exact);
+      char name[16];
+      std::snprintf(name, sizeof name, "/%02d.mp3", c.fields.number);
+      check(c, folder + name);
     }
-    ShownBy(kMid3v2, track, output);
-    for (const std::string& line : c.mutagenShows) {
-      EXPECT_NE(output.find(line + "\n"), std::string::npos) << line << " in\n" << output;
-    }
-    EXPECT_EQ(UnreadableFramesOf(track), "(2, 3, 0) []\n");
-    for (const char* dropped : {"TLEN=", "UFID=", "TSIZ="}) {
-      EXPECT_EQ(output.find(dropped), std::string::npos) << dropped << " in\n" << output;
-    }
-    if (!c.picture.empty()) {
-      EXPECT_TRUE(PictureOf(track) == c.picture);
-    }
-    Bytes written = test::ReadBytes(track);
-    bool hasTrailer = written.size() >= kTrailerBytes &&
-                      std::equal(written.end() - kTrailerBytes, written.end() - kTrailerBytes + 3,
-                                 TextBytes("TAG").begin());
-    EXPECT_EQ(hasTrailer, !c.trailer.title.empty());
-    if (hasTrailer) {
-      EXPECT_EQ(Describe(ShownBy(kTrailerReader, track, output)), Describe(c.trailer)) << output;
+    EXPECT_EQ(test::ReadBytes(source), before);
+  }
+}
+
+// The N of "n/N" is the number of tracks each mode writes, found before the first one is
+// written: list entries past the end of the audio write no track, equal segments as many
+// as the audio holds. Apart from its ID3v2 tag, a tagged track is the untagged one.
+TEST_F(TrackTagPeerTest, TrackNumbersCountTheTracksWrittenAndTheTagIsAllThatIsAdded) {
+  const struct {
+    const char* arguments;
+    const char* numbers;  // every track's TRCK, as mutagen reads them
+  } cases[] = {
+      {"--times 0:00,0:01,0:05,0:07", "1/2 2/2"},
+      {"--times 0:00,0:00.90 --equal", "1/4 2/4 3/4 4/4"},
+  };
+  for (const auto& c : cases) {
+    for (bool exact : {false, true}) {
+      SCOPED_TRACE(std::string(c.arguments) + (exact ? " --exact" : ""));
+      std::string tagged = Split(Path("plain.mp3"), c.arguments, exact);
+      std::string untagged = Split(Path("plain.mp3"), c.arguments, exact, false);
+      std::vector<std::string> names;
+      for (const auto& file : std::filesystem::directory_iterator(untagged)) {
+        names.push_back(file.path().filename().string());
+      }
+      std::sort(names.begin(), names.end());
+      std::string paths;
+      for (const std::string& name : names) {
+        paths += " " + ShellQuoted(tagged + "/" + name);
+        Bytes plain = test::ReadBytes(untagged + "/" + name);
+        Bytes bytes = test::ReadBytes(tagged + "/" + name);
+        ASSERT_GT(bytes.size(), 10u);
+        size_t tagBytes = 10 + (size_t{bytes[6]} << 21 | size_t{bytes[7]} << 14 |
+                                size_t{bytes[8]} << 7 | bytes[9]);
+        EXPECT_TRUE(Bytes(bytes.begin() + std::min(tagBytes, bytes.size()), bytes.end()) == plain)
+            << name;
+      }
+      int status = 0;
+      std::string numbers = RunShell(
+          kPython + " -c " +
+              ShellQuoted("import sys, mutagen.id3 as m; "
+                          "print(*(m.ID3(p)['TRCK'] for p in sys.argv[1:]))") +
+              paths,
+          status);
+      EXPECT_EQ(numbers, std::string(c.numbers) + "\n");
     }
   }
 }

@@ -1,8 +1,8 @@
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "analysis/silence_options.h"
 #include "analysis/silence_search.h"
 #include "cli/commands.h"
 #include "cli/progress.h"
@@ -13,29 +13,12 @@ namespace {
 
 struct SilencesOptions {
   std::string source;
-  double thresholdDb = kDefaultThresholdDb;
-  double minPauseSeconds = 0;  // 0: the preset's
-  bool speech = false;
-  int tracks = 0;
+  SilenceOptions search;
   bool timesOnly = false;
 };
 
 // Levels this close to the floor are digital silence.
 constexpr float kDigitalSilenceDb = kSilenceFloorDb + 0.5f;
-
-SilenceSettings SettingsOf(const SilencesOptions& options) {
-  SilenceSettings settings;
-  settings.thresholdDb = static_cast<float>(options.thresholdDb);
-  settings.tracks = options.tracks;
-  if (options.minPauseSeconds > 0) {
-    settings.minPause = static_cast<int>(std::lround(options.minPauseSeconds * 100));
-  } else if (options.speech) {
-    settings.minPause = kSpeechMinPause;
-  } else if (options.tracks > 0) {
-    settings.minPause = kTracksMinPause;
-  }
-  return settings;
-}
 
 std::string TimeText(int64_t hundredths) { return FormatTimeText(TimePartsOfOffset(hundredths)); }
 
@@ -60,7 +43,7 @@ void PrintSilences(const std::vector<Silence>& silences, bool timesOnly) {
 
 int Listen(const SilencesOptions& options) {
   ConsoleJobHost host("Listening... [%02d%%]");
-  SilenceSearch search = SearchSilences(options.source, SettingsOf(options), host);
+  SilenceSearch search = SearchSilences(options.source, SettingsOf(options.search), host);
   host.Done();
   if (search.outcome != LevelsOutcome::kCompleted) {
     std::string path = search.failureReason.empty() ? std::string() : options.source;
@@ -69,12 +52,13 @@ int Listen(const SilencesOptions& options) {
   }
   PrintSilences(search.silences, options.timesOnly);
   size_t found = search.silences.size();
-  if (options.tracks > 0 && found + 1 < static_cast<size_t>(options.tracks)) {
+  int tracks = options.search.tracks;
+  if (tracks > 0 && found + 1 < static_cast<size_t>(tracks)) {
     std::fprintf(stderr,
                  "Only %zu of the %d pauses between %d tracks were found; a higher --threshold "
                  "or a shorter --min-pause may find more.\n",
-                 found, options.tracks - 1, options.tracks);
-  } else if (found == 0 && options.tracks != 1) {
+                 found, tracks - 1, tracks);
+  } else if (found == 0 && tracks != 1) {
     std::fprintf(stderr, "No silence was found.\n");
   }
   return kExitDone;
@@ -90,24 +74,24 @@ void AddSilencesCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<SilencesOptions>();
   command->add_option("FILE", options->source, "The MP3 file to listen to")->required();
   command
-      ->add_option("--threshold", options->thresholdDb,
+      ->add_option("--threshold", options->search.thresholdDb,
                    "A pause is quieter than this, in dBFS (RMS over 10 ms, smoothed over 90 ms)")
       ->capture_default_str()
-      ->check(CLI::Range(-119.0, 0.0));
+      ->check(CLI::Range(kLowestThresholdDb, kHighestThresholdDb));
   auto* minPause =
       command
-          ->add_option("--min-pause", options->minPauseSeconds,
+          ->add_option("--min-pause", options->search.minPauseSeconds,
                        "The shortest pause, in seconds (default 0.5, or 0.25 with --tracks)")
-          ->check(CLI::Range(0.05, 600.0));
+          ->check(CLI::Range(kShortestPauseSeconds, kLongestPauseSeconds));
   auto* speech = command->add_flag(
-      "--speech", options->speech,
+      "--speech", options->search.speech,
       "Pauses between chapters of speech: at least 1.2 s, so that pauses between sentences "
       "are left alone");
   minPause->excludes(speech);
   command
-      ->add_option("--tracks", options->tracks,
+      ->add_option("--tracks", options->search.tracks,
                    "The number of tracks: proposes the N-1 longest pauses")
-      ->check(CLI::Range(1, 999));
+      ->check(CLI::Range(1, kMostTracks));
   command->add_flag("--times-only", options->timesOnly,
                     "Prints the times comma-separated, as split --times takes them");
   command->footer(

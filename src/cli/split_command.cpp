@@ -22,6 +22,7 @@ struct SplitOptions {
   bool fromCue = false;
   bool equalSegments = false;
   bool exact = false;
+  bool tags = false;
   std::string nameTemplate = "%file% - %track%";
   std::string folder;
 };
@@ -53,6 +54,7 @@ bool ProbeForDocumentedSplit(SplitJob& job) {
 
 int Split(const SplitOptions& options) {
   TrackTimeList times;
+  SplitJob job;
   if (options.fromCue) {
     CueSheetResult sheet = ReadCueSheetFile(options.cue, options.source);
     if (!sheet.ok()) {
@@ -65,6 +67,8 @@ int Split(const SplitOptions& options) {
                    options.cue.c_str());
       return kExitFailed;
     }
+    job.album = sheet.discTitle;
+    job.albumArtist = sheet.discPerformer;
   } else {
     AddTimes(options.times, times);
   }
@@ -72,13 +76,13 @@ int Split(const SplitOptions& options) {
   if (folder.size() > kMaxPathChars) {
     throw CLI::ValidationError("--folder", "the folder's path is longer than 259 characters");
   }
-  SplitJob job;
   job.sourcePath = options.source;
   job.nameTemplate = options.nameTemplate;
   job.folder = folder;
   job.equalSegments = options.equalSegments;
   job.entries = times.Snapshot();
   job.exact = options.exact;
+  job.tags = options.tags;
   // The exact mode reads the source itself and gives its own refusals.
   if (!job.exact && !ProbeForDocumentedSplit(job)) return kExitFailed;
 
@@ -127,6 +131,10 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--exact", options->exact,
                     "Exact cuts: each track holds exactly the samples between its times and "
                     "plays gapless; variable-bit-rate files too");
+  command->add_flag("--tags", options->tags,
+                    "Tag each track: an ID3v2 tag with its title, artist, number \"n/N\", the "
+                    "album (a CUE sheet's disc TITLE and PERFORMER) and the source's other tags "
+                    "and cover; its own ID3v1 tag when the source has one");
   command
       ->add_option("--name", options->nameTemplate,
                    "Track name template; %file%, %track%, %artist% and %title% are filled in")
@@ -143,7 +151,8 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "  mp3partwell split show.mp3 --times 30:00 --equal --name \"Show part %track%\" "
       "--folder parts\n"
       "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"\n"
-      "  mp3partwell split album.mp3 --cue album.cue --exact");
+      "  mp3partwell split album.mp3 --cue album.cue --exact\n"
+      "  mp3partwell split album.mp3 --cue album.cue --tags --name \"%track% %title%\"");
   command->callback([options, times, cue, &exitCode] {
     if (times->count() + cue->count() == 0) throw CLI::RequiredError("--times or --cue");
     options->fromCue = cue->count() > 0;

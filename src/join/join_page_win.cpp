@@ -119,7 +119,7 @@ void StartJoinJob(HWND page) {
 }  // namespace
 
 INT_PTR CALLBACK JoinPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (HandleJobMessage(page, message)) return TRUE;
+  if (HandleJobMessage(page, message, lParam)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       SendMessageA(ListBox(page), LB_SETHORIZONTALEXTENT, 1000, 0);

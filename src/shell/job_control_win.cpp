@@ -68,9 +68,13 @@ void BeginStarting(HWND page) {
 
 void EndStarting(HWND page) { RemovePropA(page, kStartingProperty); }
 
-bool HandleJobMessage(HWND page, UINT message) {
+bool HandleJobMessage(HWND page, UINT message, LPARAM lParam) {
   if (message == kJobLeftStartingMessage) {
     EndStarting(page);
+    return true;
+  }
+  if (message == kJobCallMessage) {
+    (*reinterpret_cast<const std::function<void(HWND)>*>(lParam))(page);
     return true;
   }
   if (message == WM_NCDESTROY) EndStarting(page);  // a window's properties go with it
@@ -78,6 +82,10 @@ bool HandleJobMessage(HWND page, UINT message) {
 }
 
 void LeaveStarting(HWND page) { SendMessageA(page, kJobLeftStartingMessage, 0, 0); }
+
+void CallOnPageThread(HWND page, const std::function<void(HWND)>& routine) {
+  SendMessageA(page, kJobCallMessage, 0, reinterpret_cast<LPARAM>(&routine));
+}
 
 void PageJobHost::JobStarted() {
   TakePage(page_);
@@ -90,14 +98,19 @@ bool PageJobHost::HaltRequested() {
   return true;
 }
 
-void EndJob(HWND page, const PageJobTexts& texts, const JobReport& report) {
-  if (report.jobStarted) {
+void EndPageJob(HWND page, const PageJobTexts& texts, bool jobStarted, const char* text,
+                UINT style) {
+  if (jobStarted) {
     GivePageBack(page, texts);
   } else {
     LeaveStarting(page);
   }
-  const char* text = JobReportText(report);
-  if (*text) ShowPageMessage(page, text, report.completed() ? MB_ICONINFORMATION : MB_ICONWARNING);
+  if (*text) ShowPageMessage(page, text, style);
+}
+
+void EndJob(HWND page, const PageJobTexts& texts, const JobReport& report) {
+  EndPageJob(page, texts, report.jobStarted, JobReportText(report),
+             report.completed() ? MB_ICONINFORMATION : MB_ICONWARNING);
 }
 
 bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "shell/job_host.h"
@@ -50,14 +51,20 @@ void ShowProgress(HWND page, const PageJobTexts& texts, int number);
 // clears it by sending kJobLeftStartingMessage, which the page procedure hands to
 // HandleJobMessage.
 constexpr UINT kJobLeftStartingMessage = WM_APP + 1;
+// A worker's call of a routine on the user-interface thread (see CallOnPageThread).
+constexpr UINT kJobCallMessage = WM_APP + 2;
 // Called first by a page procedure for every message: true when the message was the job
 // control's own and has been handled.
-bool HandleJobMessage(HWND page, UINT message);
+bool HandleJobMessage(HWND page, UINT message, LPARAM lParam);
 bool IsStarting(HWND page);
 void BeginStarting(HWND page);
 void EndStarting(HWND page);
 // From a worker: the job has left the Starting state.
 void LeaveStarting(HWND page);
+// From a worker: runs `routine` with the page on the user-interface thread and returns when
+// it has run, so that the routine may change what only that thread may touch (the track
+// time list). Nothing runs when the page is gone.
+void CallOnPageThread(HWND page, const std::function<void(HWND)>& routine);
 
 // Starts `routine` with `job` on a detached worker thread; false when no thread could be
 // made (the caller still owns the job then).
@@ -66,18 +73,18 @@ bool StartWorker(LPTHREAD_START_ROUTINE routine, void* job);
 // A click on the action button of a page whose precondition holds. On a running page it
 // asks the job to halt. On an idle page that is not starting already, it reads the job
 // from the page here, on the user-interface thread, marks the page as starting and hands
-// the job to a new worker running `routine`, which owns it from then on. `readJob` may
-// refuse the job by returning null, having told the user why; the page stays idle. False
-// when no worker could be started.
-template <typename Job>
-bool StartOrHaltJob(HWND page, const PageJobTexts& texts, std::unique_ptr<Job> (*readJob)(HWND),
+// the job to a new worker running `routine`, which owns it from then on. `readJob` (the
+// page -> a std::unique_ptr to the job) may refuse the job by returning null, having told
+// the user why; the page stays idle. False when no worker could be started.
+template <typename ReadJob>
+bool StartOrHaltJob(HWND page, const PageJobTexts& texts, ReadJob readJob,
                     LPTHREAD_START_ROUTINE routine) {
   if (!ActionCaptionIs(page, texts.idleCaption)) {
     RequestHalt(page);
     return true;
   }
   if (IsStarting(page)) return true;  // the second click of a double click
-  std::unique_ptr<Job> job = readJob(page);
+  auto job = readJob(page);
   if (!job) return true;
   BeginStarting(page);
   if (!StartWorker(routine, job.get())) {
@@ -103,8 +110,11 @@ class PageJobHost : public JobHost {
 };
 
 // From a worker whose job has ended: gives the page back when the job took it, else ends
-// the Starting state; then shows the report's message, if it has one (information for a
-// completed job, a warning otherwise).
+// the Starting state; then shows `text`, unless it is empty, in a message box of `style`.
+void EndPageJob(HWND page, const PageJobTexts& texts, bool jobStarted, const char* text,
+                UINT style);
+// EndPageJob with the report's message (information for a completed job, a warning
+// otherwise).
 void EndJob(HWND page, const PageJobTexts& texts, const JobReport& report);
 
 }  // namespace partwell

@@ -60,7 +60,7 @@ void ImportCueSheet(HWND page, const std::string& sourcePath) {
                      refusal);
     return;
   }
-  ReplacePageTrackTimes(page, std::move(times));
+  ReplacePageTrackTimes(page, std::move(times), {sheet.discTitle, sheet.discPerformer});
 }
 
 void ExportCueSheet(HWND page, const std::string& sourcePath) {

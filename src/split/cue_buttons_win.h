@@ -10,8 +10,9 @@ namespace partwell {
 
 // "Import Track Times From .CUE File": asks for a sheet and, when it reads, replaces the
 // track time list by its times, artists and titles (of the tracks of the file named like
-// `sourcePath`, when the sheet names several). A sheet that cannot be used is named in a
-// warning, with the reason, and the list stays as it was.
+// `sourcePath`, when the sheet names several), with its disc title and performer for the
+// tracks' tags. A sheet that cannot be used is named in a warning, with the reason, and the
+// list stays as it was.
 void ImportCueSheet(HWND page, const std::string& sourcePath);
 
 // "Export Track Times To .CUE File": asks where to save and writes the list there, with

@@ -1,7 +1,8 @@
 // The exact writer: cuts a Layer III source (constant or variable bit rate) at samples of its
 // timeline, in one pass. Each track is a fresh Info frame, a reservoir frame and warm-up
 // frames where it needs them (exact_layout.h), the source's frames unchanged, and the
-// source's ID3v1 trailer. Frames go to their tracks a little behind the scan
+// source's ID3v1 trailer; with tags, an ID3v2 tag before the Info frame and a trailer of
+// the track's own (track_tagger.h). Frames go to their tracks a little behind the scan
 // (exact_source.h); a track is begun when its first frame comes and finished when a frame
 // after its last one does.
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "split/split_writers.h"
 #include "split/track_file.h"
 #include "split/track_plan.h"
+#include "split/track_tagger.h"
 
 namespace partwell {
 namespace {
@@ -32,6 +34,12 @@ int64_t EntrySample(const TrackEntry& entry, int rate) {
   return std::max<int64_t>(sample, 0);
 }
 
+// Whether the list's track with `bounds` is written: a track past the end of the timeline,
+// or a list whose times stop rising, ends the tracks.
+bool IsWritten(const TrackBounds& bounds, int64_t timelineEnd) {
+  return bounds.start < timelineEnd && (!bounds.end || *bounds.end > bounds.start);
+}
+
 struct Track {
   TrackBounds bounds;
   TrackLayout layout;
@@ -46,7 +54,7 @@ struct Track {
 class ExactSplitter {
  public:
   ExactSplitter(const SplitJob& job, const std::string& pattern, JobHost& host)
-      : job_(job), pattern_(pattern), host_(host) {}
+      : job_(job), pattern_(pattern), host_(host), tagger_(job) {}
   JobReport Run();
 
  private:
@@ -55,6 +63,9 @@ class ExactSplitter {
     return false;
   }
   bool WriterFailed(const Track& track);
+  // Reads the source's tags and counts the tracks for them, by a scan of the whole stream
+  // that finds where its timeline ends.
+  bool PrepareTags();
 
   // Scans the stream once, handing each frame to its tracks kExactLookAhead frames later.
   bool Split();
@@ -76,6 +87,7 @@ class ExactSplitter {
   const SplitJob& job_;
   const std::string& pattern_;
   JobHost& host_;
+  TrackTagger tagger_;
   JobReport result_;
   ExactSource source_;
   std::optional<TrackPlanner> planner_;
@@ -89,6 +101,27 @@ bool ExactSplitter::WriterFailed(const Track& track) {
   if (track.writer->failure() == ExactTrackWriter::Failure::kRead) return SourceReadError();
   RecordFileError(result_, track.name, SystemErrorText(track.writer->file().LastError()));
   return false;
+}
+
+bool ExactSplitter::PrepareTags() {
+  if (!tagger_.ReadSource(source_.file())) return SourceReadError();
+  ExactSource whole;
+  if (!whole.Open(job_.sourcePath, result_)) return false;
+  FrameScanner::Step step;
+  while ((step = whole.Scan()) == FrameScanner::Step::kFrame) {
+  }
+  if (step == FrameScanner::Step::kReadFailed) {
+    RecordFileError(result_, job_.sourcePath, ReadFailureText(whole.file()));
+    return false;
+  }
+  const int64_t timelineEnd = whole.TimelineLength(whole.scanned());
+  int count = 0;
+  for (std::optional<TrackBounds> bounds;
+       (bounds = planner_->Track(count)) && IsWritten(*bounds, timelineEnd);) {
+    ++count;
+  }
+  tagger_.SetTrackCount(count);
+  return true;
 }
 
 bool ExactSplitter::KeepBuffer() {
@@ -139,9 +172,8 @@ bool ExactSplitter::Commit(int64_t index) {
       }
       TrackLayout layout = LayOutTrack(source_.cut(), bounds->start);
       if (index < layout.firstFrame) return true;  // the first track begins later
-      // A track past the end of the timeline, or a list whose times stop rising, ends the
-      // tracks. The look-ahead makes the timeline's known end the true one here.
-      if (bounds->start >= KnownTimelineEnd() || (bounds->end && *bounds->end <= bounds->start)) {
+      // The look-ahead makes the timeline's known end the true one here.
+      if (!IsWritten(*bounds, KnownTimelineEnd())) {
         noMoreTracks_ = true;
         return true;
       }
@@ -193,8 +225,13 @@ bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& lay
                        track.name, result_)) {
     return false;
   }
-  track.writer.emplace(std::move(out), source_.reader(), source_.Tag(), source_.headerIndex(),
-                       track.expectedFrames);
+  const std::vector<unsigned char> tag = tagger_.LeadingTag(static_cast<int>(nextTrack_));
+  if (!out.Write(tag.data(), tag.size())) {
+    RecordFileError(result_, track.name, SystemErrorText(out.LastError()));
+    return false;
+  }
+  track.writer.emplace(std::move(out), tag.size(), source_.reader(), source_.Tag(),
+                       source_.headerIndex(), track.expectedFrames);
   if (layout.reservoir && !AddReservoir(track)) return false;
   for (int64_t index = layout.firstFrame; index < upTo; ++index) {
     if (Holds(track, index) && !AddFrame(track, index)) return false;
@@ -236,7 +273,8 @@ bool ExactSplitter::FinishTrack() {
   if (track.writer->audioFrames() != track.expectedFrames && !RescanToc(track, toc)) return false;
   if (!track.writer->Finish(track.layout.delay,
                             TrackPadding(source_.cut(), track.layout, frames, samples),
-                            source_.trailer(), toc)) {
+                            tagger_.EndingTrailer(static_cast<int>(nextTrack_), source_.trailer()),
+                            toc)) {
     return WriterFailed(track);
   }
   ++result_.unitsDone;
@@ -258,7 +296,7 @@ JobReport ExactSplitter::Run() {
   planner_.emplace(std::move(positions), job_.equalSegments);
   host_.JobStarted();
   result_.jobStarted = true;
-  if (Split()) result_.outcome = JobOutcome::kCompleted;
+  if ((!job_.tags || PrepareTags()) && Split()) result_.outcome = JobOutcome::kCompleted;
   return result_;
 }
 

@@ -30,9 +30,11 @@ std::array<uint8_t, kXingTocBytes> TocRecorder::Toc(uint64_t lead, uint64_t byte
   return toc;
 }
 
-ExactTrackWriter::ExactTrackWriter(File out, BufferedSource& source, const InfoFrameFields& tag,
+ExactTrackWriter::ExactTrackWriter(File out, uint64_t infoPosition, BufferedSource& source,
+                                   const InfoFrameFields& tag,
                                    std::optional<int> sourceHeaderIndex, uint64_t expectedFrames)
     : out_(std::move(out)),
+      infoPosition_(infoPosition),
       source_(source),
       tag_(tag),
       sourceHeaderIndex_(sourceHeaderIndex),
@@ -129,7 +131,7 @@ bool ExactTrackWriter::Finish(int delay, int64_t padding, const Trailer& trailer
   fields.padding = static_cast<int>(padding);
   fields.musicCrc = musicCrc_;
   std::vector<unsigned char> info = MakeInfoFrame(fields);
-  if (!out_.Seek(0) || !out_.Write(info.data(), info.size()) || !out_.Close()) {
+  if (!out_.Seek(infoPosition_) || !out_.Write(info.data(), info.size()) || !out_.Close()) {
     return Fail(Failure::kWrite);
   }
   return true;

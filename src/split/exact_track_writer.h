@@ -1,9 +1,10 @@
 // One track file of an exact split, written in a single pass: its Info frame first (a
-// placeholder of the final size), then its audio frames as they come (a made-up reservoir
-// frame, then runs of the source's frames copied from the source's buffer), then the
-// source's ID3v1 trailer; at the end the Info frame is written again with the track's own
-// numbers. The Info frame's size depends on whether all audio frames share one bit rate, so
-// its first write waits until that is known or the frames so far must be written.
+// placeholder of the final size; after the track's ID3v2 tag when it has one), then its
+// audio frames as they come (a made-up reservoir frame, then runs of the source's frames
+// copied from the source's buffer), then the ID3v1 trailer; at the end the Info frame is
+// written again with the track's own numbers, which leave the ID3v2 tag out. The Info
+// frame's size depends on whether all audio frames share one bit rate, so its first write
+// waits until that is known or the frames so far must be written.
 #pragma once
 
 #include <array>
@@ -43,10 +44,12 @@ class ExactTrackWriter {
  public:
   enum class Failure { kNone, kRead, kWrite };
 
-  // `tag` holds the fields taken from the source (quality, LAME extension bytes);
-  // `sourceHeaderIndex` is the bit rate index of the source's own Info/Xing/VBRI frame.
-  ExactTrackWriter(File out, BufferedSource& source, const InfoFrameFields& tag,
-                   std::optional<int> sourceHeaderIndex, uint64_t expectedFrames);
+  // `out` holds the track's first `infoPosition` bytes already (its ID3v2 tag); `tag` holds
+  // the fields taken from the source (quality, LAME extension bytes); `sourceHeaderIndex` is
+  // the bit rate index of the source's own Info/Xing/VBRI frame.
+  ExactTrackWriter(File out, uint64_t infoPosition, BufferedSource& source,
+                   const InfoFrameFields& tag, std::optional<int> sourceHeaderIndex,
+                   uint64_t expectedFrames);
 
   // The track's audio frames in order: a made-up frame, or a frame of the source.
   bool AddMadeFrame(std::vector<unsigned char> frame);
@@ -71,6 +74,7 @@ class ExactTrackWriter {
   bool Fail(Failure failure);
 
   File out_;
+  uint64_t infoPosition_;
   BufferedSource& source_;
   InfoFrameFields tag_;
   std::optional<int> sourceHeaderIndex_;

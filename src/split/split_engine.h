@@ -3,7 +3,8 @@
 //   is one block of kbps x 10 / 8 bytes; after its blocks each track runs on to the next
 //   frame header with the source's bit rate index, so that the next track begins on a frame.
 // - Exact: constant or variable bit rate, cut to the sample and gapless (exact_split.h).
-// In both, the source's ID3v1 trailer ends every track.
+// In both, the source's ID3v1 trailer ends every track; with tags, each track begins with
+// an ID3v2 tag and ends with a trailer of its own (track_tagger.h).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,10 @@ struct SplitJob {
   bool equalSegments = false;
   std::vector<TrackEntry> entries;  // the track time list, in order
   bool exact = false;               // exact cuts; that mode reads the source on its own
+  bool tags = false;                // each track gets its own title, artist and number
+  // A CUE sheet's disc TITLE and PERFORMER: the tracks' album and album artist.
+  std::string album;
+  std::string albumArtist;
   // The source probe's results, for the documented mode.
   int bitRate = 0;
   int bitRateIndex = 0;

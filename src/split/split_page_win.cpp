@@ -13,6 +13,7 @@
 #include "shell/message_box_win.h"
 #include "shell/property_list_win.h"
 #include "split/cue_buttons_win.h"
+#include "split/find_silences_win.h"
 #include "split/player_position_win.h"
 #include "split/source_properties.h"
 #include "split/split_engine.h"
@@ -112,19 +113,35 @@ std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
   job.folder = ItemText(page, IDC_FOLDER);
   job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
   job.exact = exact;
+  job.tags = IsDlgButtonChecked(page, IDC_TAG_TRACKS) == BST_CHECKED;
   job.entries = PageTrackTimes(page).Snapshot();
+  job.album = PageDiscTexts(page).title;
+  job.albumArtist = PageDiscTexts(page).performer;
   ReadStoredProbe(list, job);
   return work;
 }
 
 void StartSplitJob(HWND page) {
-  if (SourcePath(page).empty() || ItemText(page, IDC_DESTINATION_NAME).empty()) {
+  // A running job may be a silence search, which needs no destination name: a click on
+  // "Cancel" halts it whatever the fields hold.
+  bool idle = ActionCaptionIs(page, kSplitJobTexts.idleCaption);
+  if (idle && (SourcePath(page).empty() || ItemText(page, IDC_DESTINATION_NAME).empty())) {
     ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
     return;
   }
   if (!StartOrHaltJob(page, kSplitJobTexts, ReadSplitJob, SplitWorker)) {
     ShowPageMessage(page, JobOutcomeText(JobKind::kSplit, JobOutcome::kFileError), MB_ICONWARNING);
   }
+}
+
+// "Find Silences..." needs a source alone; without one it warns as "Create Tracks" does.
+void FindSilencesOfSource(HWND page) {
+  std::string source = SourcePath(page);
+  if (source.empty()) {
+    ShowPageMessage(page, kMissingInputText, MB_ICONWARNING);
+    return;
+  }
+  FindSilences(page, source);
 }
 
 }  // namespace
@@ -146,8 +163,8 @@ void LoadSourceFile(HWND page, const std::string& path) {
   ClearTrackList(page);
 }
 
-INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
-  if (HandleJobMessage(page, message)) return TRUE;
+INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (HandleJobMessage(page, message, lParam)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       AttachTrackTimes(page);
@@ -166,6 +183,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
         case IDC_GRAB_POSITION: GrabPlayerPosition(page); break;
         case IDC_CUE_IMPORT: ImportCueSheet(page, SourcePath(page)); break;
         case IDC_CUE_EXPORT: ExportCueSheet(page, SourcePath(page)); break;
+        case IDC_FIND_SILENCES: FindSilencesOfSource(page); break;
         case IDC_ACTION: StartSplitJob(page); break;
         case IDC_REMOVE: RemoveTrackTime(page); break;
         case IDC_CLEAR: ClearTrackList(page); break;

@@ -1,5 +1,7 @@
 #include "split/track_list_box_win.h"
 
+#include <utility>
+
 #include "resource_ids.h"
 #include "split/track_time.h"
 
@@ -7,6 +9,16 @@ namespace partwell {
 namespace {
 
 const char kTrackTimesProperty[] = "PartwellTrackTimes";
+
+// What the page's property holds.
+struct PageList {
+  TrackTimeList times;
+  DiscTexts disc;
+};
+
+PageList& PageListOf(HWND page) {
+  return *static_cast<PageList*>(GetPropA(page, kTrackTimesProperty));
+}
 
 HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
@@ -25,15 +37,15 @@ void ShowNewEntries(HWND page) {
 
 }  // namespace
 
-void AttachTrackTimes(HWND page) { SetPropA(page, kTrackTimesProperty, new TrackTimeList); }
+void AttachTrackTimes(HWND page) { SetPropA(page, kTrackTimesProperty, new PageList); }
 
 void DetachTrackTimes(HWND page) {
-  delete static_cast<TrackTimeList*>(RemovePropA(page, kTrackTimesProperty));
+  delete static_cast<PageList*>(RemovePropA(page, kTrackTimesProperty));
 }
 
-TrackTimeList& PageTrackTimes(HWND page) {
-  return *static_cast<TrackTimeList*>(GetPropA(page, kTrackTimesProperty));
-}
+TrackTimeList& PageTrackTimes(HWND page) { return PageListOf(page).times; }
+
+const DiscTexts& PageDiscTexts(HWND page) { return PageListOf(page).disc; }
 
 bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
   if (!PageTrackTimes(page).AddTrackTime(std::move(entry))) return false;
@@ -62,11 +74,13 @@ void RemoveTrackTime(HWND page) {
 
 void ClearTrackList(HWND page) {
   PageTrackTimes(page).ClearTrackList();
+  PageListOf(page).disc = {};
   SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
 }
 
-void ReplacePageTrackTimes(HWND page, TrackTimeList&& times) {
+void ReplacePageTrackTimes(HWND page, TrackTimeList&& times, DiscTexts disc) {
   PageTrackTimes(page) = std::move(times);
+  PageListOf(page).disc = std::move(disc);
   HWND list = ListBox(page);
   // Drawn once at the end: a sheet may hold thousands of tracks.
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);

@@ -1,12 +1,13 @@
-// The Split page's track time list and the list box that mirrors it. The list lives in a
-// window property of the page; item i of the sorted list box shows entry i's time text and
-// carries a pointer to the entry as its item data. Every Split page command that reads or
-// changes the list goes through here.
+// The Split page's track time list and the list box that mirrors it. The list, with the
+// disc texts of a CUE import, lives in a window property of the page; item i of the sorted
+// list box shows entry i's time text and carries a pointer to the entry as its item data.
+// Every Split page command that reads or changes the list goes through here.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "split/track_time_list.h"
 
@@ -30,9 +31,18 @@ void AddTypedTime(HWND page);
 void RemoveTrackTime(HWND page);
 // "Clear List": empties the list and the list box.
 void ClearTrackList(HWND page);
-// Replaces the whole track time list by `times` and shows it in the list box, with no
-// item selected.
-void ReplacePageTrackTimes(HWND page, TrackTimeList&& times);
+// The album and its artist that came with the list: a CUE sheet's disc TITLE and PERFORMER.
+struct DiscTexts {
+  std::string title;
+  std::string performer;
+};
+
+// Replaces the whole track time list by `times`, with the disc texts that come with it,
+// and shows it in the list box, with no item selected.
+void ReplacePageTrackTimes(HWND page, TrackTimeList&& times, DiscTexts disc = {});
+// The disc texts of the list: those of the last CUE import, until the list is cleared
+// (choosing a source clears it) or replaced.
+const DiscTexts& PageDiscTexts(HWND page);
 
 // The entry behind the list box's selected item, or null without a selection.
 TrackEntry* SelectedEntry(HWND listBox);

@@ -3,7 +3,8 @@
 // with a completed job or one of its refusals, and every track it writes must be an Info
 // frame whose counts are those of the frames after it, then frames that are each a frame of
 // the source or a silent reservoir frame, then the source's ID3v1 trailer when it has one.
-// A broken promise aborts.
+// With tags, an ID3v2 tag comes first, whose track number is "n/N" with N the number of
+// tracks written, and the trailer is the track's own. A broken promise aborts.
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,14 +75,50 @@ bool IsReservoirFrame(const unsigned char* frame) {
          partwell::FrameCrc(frame) == ((frame[4] << 8) | frame[5]);
 }
 
-void CheckTrack(const Bytes& track, const Bytes& source, bool trailer) {
+uint32_t BigEndian(const unsigned char* bytes, int count, int bits) {
+  uint32_t value = 0;
+  for (int i = 0; i < count; ++i) value = value << bits | bytes[i];
+  return value;
+}
+
+// The text of the ID3v2.3 tag's TRCK frame (ISO-8859-1), walking its frames.
+std::string TrackNumberOf(const Bytes& tag) {
+  for (size_t at = 10; at + 10 <= tag.size();) {
+    size_t length = BigEndian(&tag[at + 4], 4, 8);
+    Require(at + 10 + length <= tag.size());
+    if (std::memcmp(&tag[at], "TRCK", 4) == 0) {
+      Require(length > 1 && tag[at + 10] == 0);
+      return std::string(tag.begin() + static_cast<std::ptrdiff_t>(at + 11),
+                         tag.begin() + static_cast<std::ptrdiff_t>(at + 10 + length));
+    }
+    at += 10 + length;
+  }
+  return "";
+}
+
+// `number` is the track's from 1, or 0 for a split without tags.
+void CheckTrack(Bytes track, const Bytes& source, bool trailer, int number, size_t written) {
+  if (number > 0) {
+    Require(track.size() >= 10 && std::memcmp(track.data(), "ID3\3\0\0", 6) == 0);
+    size_t tagBytes = 10 + BigEndian(&track[6], 4, 7);
+    Require(tagBytes <= track.size());
+    Bytes tag(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(tagBytes));
+    Require(TrackNumberOf(tag) == std::to_string(number) + "/" + std::to_string(written));
+    track.erase(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(tagBytes));
+  }
   Require(track.size() >= 4);
   size_t end = track.size();
   if (trailer) {
     Require(end >= kTrailerBytes);
     end -= kTrailerBytes;
-    Require(std::equal(track.begin() + static_cast<std::ptrdiff_t>(end), track.end(),
-                       source.end() - kTrailerBytes));
+    // Bytes [from, to) of the track's trailer are the source's.
+    auto same = [&](size_t from, size_t to) {
+      return std::equal(track.begin() + static_cast<std::ptrdiff_t>(end + from),
+                        track.begin() + static_cast<std::ptrdiff_t>(end + to),
+                        source.end() - static_cast<std::ptrdiff_t>(kTrailerBytes - from));
+    };
+    // Tags give it the track's title, artist and number (bytes 3 to 62, 125 and 126).
+    Require(number > 0 ? same(0, 3) && same(63, 125) && same(127, 128) : same(0, 128));
   }
   size_t infoBytes =
       static_cast<size_t>(partwell::FrameLength(partwell::ReadBigEndian32(&track[0])));
@@ -115,14 +152,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       .write(reinterpret_cast<const char*>(source.data()),
              static_cast<std::streamsize>(source.size()));
 
-  // Byte 0: how many entries (1 to 4) and equal segments; then a rise of each entry after the
-  // first, in hundredths (equal segments at least a quarter of a second long).
+  // Byte 0: how many entries (1 to 4), equal segments and tags; then a rise of each entry
+  // after the first, in hundredths (equal segments at least a quarter of a second long).
   partwell::SplitJob job;
   job.sourcePath = sourcePath.string();
   job.nameTemplate = "%track%";
   job.folder = out.string() + "/";
   job.exact = true;
   job.equalSegments = (data[0] & 4) != 0;
+  job.tags = (data[0] & 8) != 0;
   size_t entries = std::max<size_t>((data[0] & 3) + 1, job.equalSegments ? 2 : 1);
   int32_t offset = 0;
   for (size_t i = 0; i < entries; ++i) {
@@ -143,7 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool trailer = source.size() >= kTrailerBytes &&
                  std::memcmp(&source[source.size() - kTrailerBytes], "TAG", 3) == 0;
   for (const auto& track : fs::directory_iterator(out)) {
-    CheckTrack(ReadFile(track.path()), source, trailer);
+    int number = job.tags ? std::stoi(track.path().stem().string()) : 0;
+    CheckTrack(ReadFile(track.path()), source, trailer, number, written);
   }
   return 0;
 }

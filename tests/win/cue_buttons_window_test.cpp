@@ -16,6 +16,11 @@ const char kExportTitle[] = "Export Track Times To A .CUE File";
 const char kImportFailed[] = "The track times could not be imported from this .CUE file:";
 const char kExportFailed[] = "The track times could not be exported to this .CUE file:";
 
+// The disc texts the page keeps with its list, as "title|performer".
+std::string DiscOf(HWND split) {
+  return PageDiscTexts(split).title + "|" + PageDiscTexts(split).performer;
+}
+
 class CueButtons : public ProgramWithSource {
  protected:
   void WriteSheet(const std::string& name, const std::string& text) {
@@ -119,6 +124,9 @@ TEST_F(CueButtons, ImportFillsTheListWithTimesArtistsAndTitlesThatNameTheTracks)
                                               "000:03.49|Guest|Caf\xC3\xA9 Song",
                                               "000:07.00|The Band|Encore: Reprise"}));
   EXPECT_EQ(Selection(split_), -1);
+  // The disc's title and performer stay for tagged tracks until the list is cleared or a
+  // source is chosen.
+  EXPECT_EQ(DiscOf(split_), "Live|The Band");
 
   std::string out = folder_ + "\\out";
   CreateDirectoryA(out.c_str(), nullptr);
@@ -139,8 +147,15 @@ TEST_F(CueButtons, ImportFillsTheListWithTimesArtistsAndTitlesThatNameTheTracks)
     many += track;
   }
   WriteSheet("many.cue", many);
+  Click(split_, IDC_CLEAR);
+  EXPECT_EQ(DiscOf(split_), "|");
+  EXPECT_EQ(Import("concert.cue"), std::vector<std::string>{});
+  ASSERT_EQ(ChooseSplitSource(split_, source_), source_);
+  EXPECT_EQ(DiscOf(split_), "|");
+  EXPECT_EQ(Import("concert.cue"), std::vector<std::string>{});
   ULONGLONG start = GetTickCount64();
   EXPECT_EQ(Import("many.cue"), std::vector<std::string>{});
+  EXPECT_EQ(DiscOf(split_), "|");
   EXPECT_LT(GetTickCount64() - start, 10000u);
   std::vector<std::string> rows = Rows();
   ASSERT_EQ(rows.size(), 10000u);
@@ -175,6 +190,9 @@ TEST_F(CueButtons, ExportWritesASheetThatImportsBackToTheSameList) {
 }
 
 TEST_F(CueButtons, WarningsNameTheSheetAndTheReasonAndLeaveEverythingAsItWas) {
+  // A list imported from a sheet with a disc title, then edited.
+  WriteSheet("disc.cue", "TITLE Kept\nTRACK 1 AUDIO\nINDEX 01 0:0:0\n");
+  EXPECT_EQ(Import("disc.cue"), std::vector<std::string>{});
   FillList({"0:30", "1:00"}, {{"Kept", "Zero"}, {"Kept", "Half"}, {"Kept", "One"}});
   const std::vector<std::string> before = Rows();
   WriteSheet("two-files.cue",
@@ -201,6 +219,7 @@ TEST_F(CueButtons, WarningsNameTheSheetAndTheReasonAndLeaveEverythingAsItWas) {
         << boxes[0];
     EXPECT_NE(boxes[0].find(c.reason), std::string::npos) << boxes[0];
     EXPECT_EQ(Rows(), before) << c.sheet;
+    EXPECT_EQ(DiscOf(split_), "Kept|") << c.sheet;
   }
 
   // Export: never over the source; a sheet that cannot be replaced says why.

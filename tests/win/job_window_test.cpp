@@ -200,8 +200,8 @@ TEST_F(Jobs, HaltBeforeTheFirstTrackWritesNothing) {
     // Every control but the action button and the status line is disabled now; the other
     // page, the tabs and Quit are not.
     for (int id : {IDC_SOURCE, IDC_BROWSE, IDC_LIST, IDC_ADD, IDC_TIME, IDC_CLEAR, IDC_REMOVE,
-                   IDC_EQUAL_SEGMENTS, IDC_EXACT_CUTS, IDC_CUE_IMPORT, IDC_CUE_EXPORT,
-                   IDC_FIELD_INFO, IDC_BIT_RATE}) {
+                   IDC_EQUAL_SEGMENTS, IDC_EXACT_CUTS, IDC_TAG_TRACKS, IDC_CUE_IMPORT,
+                   IDC_CUE_EXPORT, IDC_FIELD_INFO, IDC_BIT_RATE}) {
       EXPECT_FALSE(IsWindowEnabled(GetDlgItem(split_, id))) << id;
     }
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(split_, IDC_STATUS)));

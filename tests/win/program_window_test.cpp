@@ -13,16 +13,6 @@ std::string gProgram;   // MP3Partwell.exe
 std::string gCli;       // mp3partwell.exe
 std::string gRealMp3s;  // the folder of lame's vbr.mp3 and cbr.mp3
 
-// A path of the build machine as Wine shows it.
-std::string WinePath(const std::string& unixPath) {
-  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 struct Process {
   PROCESS_INFORMATION info = {};
   bool Start(const std::string& commandLine) {
@@ -69,15 +59,29 @@ struct SplitCase {
   bool equal;
   const char* nameTemplate;
   std::string sheet = "";  // a CUE sheet
+  bool tags = false;
 };
+
+// A sheet of three tracks with the disc's title and performer.
+std::string WriteSheet(const std::string& path, const std::string& file) {
+  std::string text = "PERFORMER \"Tone Band\"\r\nTITLE \"Caf\xC3\xA9 Tones\"\r\nFILE \"" + file +
+                     "\" MP3\r\n  TRACK 01 AUDIO\r\n    TITLE \"Rise\"\r\n    INDEX 01 00:00:00\r\n"
+                     "  TRACK 02 AUDIO\r\n    TITLE \"Fall\"\r\n"
+                     "    PERFORMER \"G\xC3\xA4st \xE6\x9D\xB1\xE4\xBA\xAC\"\r\n"
+                     "    INDEX 01 00:02:37\r\n"
+                     "  TRACK 03 AUDIO\r\n    TITLE \"Coda\"\r\n    INDEX 01 00:05:01\r\n";
+  WriteBytes(path, Bytes(text.begin(), text.end()));
+  return path;
+}
 
 class SameBytes : public ProgramWindows {
  protected:
   // The command line of the case's split into `folder`.
   static std::string SplitArguments(const SplitCase& c, const std::string& folder) {
     std::string times = c.times ? std::string(" --times ") + c.times : " --cue \"" + c.sheet + "\"";
-    return "split \"" + c.source + "\"" + times + (c.equal ? " --equal" : "") + " --name \"" +
-           c.nameTemplate + "\" --folder \"" + folder + "\"";
+    return "split \"" + c.source + "\"" + times + (c.equal ? " --equal" : "") +
+           (c.tags ? " --tags" : "") + " --name \"" + c.nameTemplate + "\" --folder \"" + folder +
+           "\"";
   }
   // Gives the page the case's times (typed, or imported through the open dialog), template
   // and option, with `folder` as destination, and runs the split on the page's source.
@@ -98,6 +102,7 @@ class SameBytes : public ProgramWindows {
     SetText(split_, IDC_FOLDER, folder + "\\");
     SetText(split_, IDC_DESTINATION_NAME, c.nameTemplate);
     CheckDlgButton(split_, IDC_EQUAL_SEGMENTS, c.equal ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(split_, IDC_TAG_TRACKS, c.tags ? BST_CHECKED : BST_UNCHECKED);
     EXPECT_EQ(RunJob(split_), "Track creation completed successfully.");
   }
 };
@@ -106,9 +111,12 @@ TEST_F(SameBytes, SplitGivesTheCommandLineProgramsTracks) {
   std::string folder = MakeTempFolder("same-split");
   std::string source = folder + "\\live set.mp3";
   WriteBytes(source, MakeMp3(700, true, 1000));
+  std::string sheet = WriteSheet(folder + "\\live set.cue", "live set.mp3");
   const SplitCase cases[] = {
       {source, "0:00,0:03.33,0:07,0:12.01", false, "%file% - %track%"},
       {source, "0:04", true, "%track% of %file%"},
+      // Tagged: the sheet's disc title and performer are the album's.
+      {source, nullptr, false, "%track% %title%", sheet, true},
   };
   int n = 0;
   for (const SplitCase& c : cases) {
@@ -125,16 +133,14 @@ TEST_F(SameBytes, SplitGivesTheCommandLineProgramsTracks) {
 TEST_F(SameBytes, ExactSplitGivesTheCommandLineProgramsTracks) {
   std::string folder = WinePath(gRealMp3s);
   // The sheet's positions are not whole hundredths: both programs cut at its 75ths.
-  std::string sheet = MakeTempFolder("exact-split-sheet") + "\\album.cue";
-  std::string sheetText =
-      "FILE \"vbr.mp3\" MP3\r\n  TRACK 01 AUDIO\r\n    TITLE \"Rise\"\r\n    INDEX 01 00:00:00\r\n"
-      "  TRACK 02 AUDIO\r\n    TITLE \"Fall\"\r\n    INDEX 01 00:02:37\r\n"
-      "  TRACK 03 AUDIO\r\n    TITLE \"Coda\"\r\n    INDEX 01 00:05:01\r\n";
-  WriteBytes(sheet, Bytes(sheetText.begin(), sheetText.end()));
+  std::string sheet = WriteSheet(MakeTempFolder("exact-split-sheet") + "\\album.cue", "vbr.mp3");
   const SplitCase cases[] = {
       {folder + "\\vbr.mp3", "0:00,0:01.37,0:04.01,0:07.99", false, "%file% - %track%"},
       {folder + "\\cbr.mp3", "0:02.50", true, "%track% of %file%"},
       {folder + "\\vbr.mp3", nullptr, false, "%track% %title%", sheet},
+      // Tagged: vbr.mp3 has an ID3v1 tag, cbr.mp3 an ID3v2 tag.
+      {folder + "\\vbr.mp3", nullptr, false, "%track% %title%", sheet, true},
+      {folder + "\\cbr.mp3", "0:02.50", true, "%track% of %file%", "", true},
   };
   int n = 0;
   for (const SplitCase& c : cases) {
@@ -256,19 +262,9 @@ TEST(RealProgram, TheCloseBoxEndsTheProgramWithCodeZero) {
 }  // namespace partwell::test
 
 int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    if (argument.rfind("--program=", 0) == 0) partwell::test::gProgram = argument.substr(10);
-    if (argument.rfind("--cli=", 0) == 0) partwell::test::gCli = argument.substr(6);
-    if (argument.rfind("--real-mp3s=", 0) == 0) partwell::test::gRealMp3s = argument.substr(12);
-  }
-  if (partwell::test::gProgram.empty() || partwell::test::gCli.empty() ||
-      partwell::test::gRealMp3s.empty()) {
-    std::fprintf(stderr,
-                 "usage: %s --program=MP3Partwell.exe --cli=mp3partwell.exe --real-mp3s=FOLDER\n",
-                 argv[0]);
-    return 2;
-  }
-  return RUN_ALL_TESTS();
+  using namespace partwell::test;
+  return RunTestsWith(argc, argv,
+                      {{"--program=", "MP3Partwell.exe", &gProgram},
+                       {"--cli=", "mp3partwell.exe", &gCli},
+                       {"--real-mp3s=", "FOLDER", &gRealMp3s}});
 }

@@ -68,6 +68,9 @@ TEST_F(ShellWindow, StartsOnTheSplitPageWithEveryPageInItsInitialState) {
   EXPECT_EQ(Text(split_, 1029), "Exact cuts (gapless, VBR too)");
   EXPECT_EQ(GetWindowLongA(GetDlgItem(split_, 1029), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
   EXPECT_EQ(IsDlgButtonChecked(split_, 1029), BST_UNCHECKED);
+  EXPECT_EQ(Text(split_, 1031), "Tag tracks");
+  EXPECT_EQ(GetWindowLongA(GetDlgItem(split_, 1031), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+  EXPECT_EQ(IsDlgButtonChecked(split_, 1031), BST_UNCHECKED);
   EXPECT_TRUE(ListItems(split_).empty());
   EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
   // The template field takes at most 256 characters.
@@ -145,16 +148,18 @@ TEST_F(ShellWindow, EveryPageFitsTheTabsAndKeepsItsControlsApartAndInsideTheirGr
       }
     }
   }
-  // The exact cuts box is one of the Options.
+  // The exact cuts and tag tracks boxes are Options.
   std::vector<Placed> split = Children(split_);
   auto options = std::find_if(split.begin(), split.end(), [](const Placed& p) {
     return p.group && wt::TextOf(p.window) == "Options";
   });
-  auto exact = std::find_if(split.begin(), split.end(), [&](const Placed& p) {
-    return p.window == GetDlgItem(split_, IDC_EXACT_CUTS);
-  });
-  ASSERT_TRUE(options != split.end() && exact != split.end());
-  EXPECT_TRUE(Inside(exact->rect, options->rect));
+  ASSERT_TRUE(options != split.end());
+  for (int id : {IDC_EXACT_CUTS, IDC_TAG_TRACKS}) {
+    auto box = std::find_if(split.begin(), split.end(),
+                            [&](const Placed& p) { return p.window == GetDlgItem(split_, id); });
+    ASSERT_TRUE(box != split.end()) << id;
+    EXPECT_TRUE(Inside(box->rect, options->rect)) << id;
+  }
 }
 
 TEST(Manifest, AsksForTheUtf8CodePage) {
@@ -186,7 +191,7 @@ TEST_F(ShellWindow, HelpPageShowsTheWholeHelpTextUnderItsHeadings) {
       "[ SPLITTING MP3 FILES ]", "--Source File--", "--Destination File--", "--Track Naming--",
       "--Destination Folder--", "--Track Timing List--", "--Grab Winamp Position--",
       "--Split All Into Equal Segments--", "--Exact Cuts (Gapless, VBR Too)--",
-      "--Import Track Times From Cue File--",
+      "--Tag Tracks--", "--Import Track Times From Cue File--",
       "--Export Track Times To Cue File--", "[ MERGING MP3 FILES ]", "--Destination File--",
       "--Tracks To Join--", "--Add--", "--Remove--"};
   size_t at = 0;

@@ -18,6 +18,36 @@
 
 namespace partwell::test {
 
+std::string WinePath(const std::string& unixPath) {
+  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+int RunTestsWith(int argc, char** argv, const std::vector<NamedArgument>& named) {
+  ::testing::InitGoogleTest(&argc, argv);
+  std::string usage;
+  bool complete = true;
+  for (const NamedArgument& argument : named) {
+    std::string name = argument.name;
+    for (int i = 1; i < argc; ++i) {
+      if (name.compare(0, name.size(), argv[i], name.size()) == 0) {
+        *argument.value = argv[i] + name.size();
+      }
+    }
+    complete = complete && !argument.value->empty();
+    usage += " " + name + argument.what;
+  }
+  if (!complete) {
+    std::fprintf(stderr, "usage: %s%s\n", argv[0], usage.c_str());
+    return 2;
+  }
+  return RUN_ALL_TESTS();
+}
+
 std::string MakeTempFolder(const std::string& name) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);

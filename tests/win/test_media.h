@@ -18,6 +18,19 @@ namespace partwell::test {
 
 using Bytes = std::vector<unsigned char>;
 
+// A path of the build machine as Wine shows it (a Windows path stays as it is).
+std::string WinePath(const std::string& unixPath);
+
+// The main() of a test program that needs files named on its command line: reads each
+// "--name=VALUE" argument of `named` into its string and runs the tests, or prints the
+// usage and returns 2 when one of them is missing.
+struct NamedArgument {
+  const char* name;  // "--cli="
+  const char* what;  // "mp3partwell.exe"
+  std::string* value;
+};
+int RunTestsWith(int argc, char** argv, const std::vector<NamedArgument>& named);
+
 // A fresh, empty folder under the temporary folder (no trailing backslash).
 std::string MakeTempFolder(const std::string& name);
 
