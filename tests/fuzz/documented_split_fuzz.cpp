@@ -1,11 +1,11 @@
 // Fuzz target for the source probe and the documented split, on memory files. The first bytes
 // choose the track list, the rest is the source. Whatever the bytes, a source the probe
 // accepts must split with success, leaving the source as it was; each track must end with
-// the source's ID3v1 trailer (when it has one), each after the first begin with a frame header
-// of the source's bit rate, and the tracks less their trailers put together must be the
-// source from its first frame to its end of audio, but for the counts of an Info header that
-// track 1 begins with, which must be its own (a free-format source gives one track of nothing
-// but the trailer). A broken promise aborts.
+// the source's ID3v1 trailer (when it has one; with tags, one of its own after an ID3v2 tag
+// numbered n/N), the audio of each after the first begin with a frame header of the source's
+// bit rate, and the tracks' audio put together must be the source from its first frame to its
+// end of audio, but for the counts of an Info header that track 1 begins with, which must be
+// its own (a free-format source gives one track without audio). A broken promise aborts.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -74,28 +74,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<Bytes> tracks = fuzz::FilesIn("/mem/out/");
   Require(tracks.size() == static_cast<size_t>(report.unitsDone) && !tracks.empty());
 
-  const size_t end = fuzz::EndOfAudio(source);
-  const Bytes trailer(source.begin() + static_cast<std::ptrdiff_t>(end), source.end());
-  // Free format: blocks of no bytes, so one track of nothing but the trailer.
+  std::vector<Bytes> audio;
+  for (size_t i = 0; i < tracks.size(); ++i) {
+    audio.push_back(fuzz::TrackAudio(tracks[i], source, job.tags ? i + 1 : 0, tracks.size()));
+  }
+  // Free format: blocks of no bytes, so one track of no audio.
   if (probe.bitRate == 0) {
-    Require(tracks.size() == 1 && tracks[0] == trailer);
+    Require(audio.size() == 1 && audio[0].empty());
     return 0;
   }
   Bytes joined;
-  Bytes first;
-  for (size_t i = 0; i < tracks.size(); ++i) {
-    const Bytes& track = tracks[i];
-    Require(track.size() >= trailer.size() &&
-            std::equal(trailer.begin(), trailer.end(), track.end() - static_cast<std::ptrdiff_t>(trailer.size())));
-    const size_t audio = track.size() - trailer.size();
-    if (i == 0) {
-      first.assign(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(audio));
-    } else {
-      Require(audio >= 4 && track[0] == 0xFF && (track[1] & 0xE0) == 0xE0 &&
-              (track[2] >> 4) == probe.bitRateIndex);
+  for (size_t i = 0; i < audio.size(); ++i) {
+    if (i > 0) {
+      Require(audio[i].size() >= 4 && audio[i][0] == 0xFF && (audio[i][1] & 0xE0) == 0xE0 &&
+              (audio[i][2] >> 4) == probe.bitRateIndex);
     }
-    joined.insert(joined.end(), track.begin(), track.begin() + static_cast<std::ptrdiff_t>(audio));
+    joined.insert(joined.end(), audio[i].begin(), audio[i].end());
   }
+  const Bytes& first = audio[0];
+  const size_t end = fuzz::EndOfAudio(source);
   const size_t start = std::min<size_t>(probe.firstFrame, end);
   Require(joined.size() == end - start);
   const auto firstEnd = source.begin() + static_cast<std::ptrdiff_t>(start + first.size());
