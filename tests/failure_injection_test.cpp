@@ -50,14 +50,18 @@ std::vector<TrackEntry> Entries(std::initializer_list<int32_t> offsets) {
   for (int32_t offset : offsets) {
     TrackEntry entry;
     entry.offset = offset;
+    SetTrackText(entry.title, "Part " + std::to_string(entries.size() + 1));
+    SetTrackText(entry.artist, "Caf\xC3\xA9 Band");
     entries.push_back(entry);
   }
   return entries;
 }
 
 // A split of `source` into tracks at `offsets`, with what the probe finds in it.
-SplitJob Split(const Bytes& source, bool exact, std::initializer_list<int32_t> offsets) {
+SplitJob Split(const Bytes& source, bool exact, std::initializer_list<int32_t> offsets,
+               bool tags = false) {
   SplitJob job;
+  job.tags = tags;
   job.sourcePath = "/mem/source.mp3";
   job.nameTemplate = "%file% %track%";
   job.folder = "/mem/out/";
@@ -161,6 +165,12 @@ TEST(FailureInjection, EveryFailingCallFailsTheJobAndSparesTheSources) {
       {"exact split of a long source",
        {{"/mem/source.mp3", longCbr}},
        [&, job = Split(longCbr, true, {0, 4000, 9000})] { return RunSplit(job, host); }},
+      {"tagged documented split",
+       {{"/mem/source.mp3", tagged}},
+       [&, job = Split(tagged, false, {0, 5, 15}, true)] { return RunSplit(job, host); }},
+      {"tagged exact split",
+       {{"/mem/source.mp3", tagged}},
+       [&, job = Split(tagged, true, {0, 5, 15}, true)] { return RunSplit(job, host); }},
       {"join under the first source's header",
        {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", vbr}, {"/mem/c.mp3", tagged}},
        [&] { return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3", "/mem/c.mp3"}, host); }},
