@@ -28,6 +28,16 @@ void Mismatch(std::string& lines, const char* what, uint64_t stated, uint64_t ac
   lines += std::string(what) + " " + std::to_string(stated) + ", not " + std::to_string(actual) + "\n";
 }
 
+std::optional<WalkedHeader> ReadVbriHeader(const unsigned char* frame, size_t length) {
+  if (length < 36 + 26 || std::memcmp(frame + 36, "VBRI", 4) != 0) return std::nullopt;
+  WalkedHeader h;
+  h.marker = "VBRI";
+  h.markerField = 36;
+  h.bytesField = 36 + 10;
+  h.framesField = 36 + 14;
+  return h;
+}
+
 }  // namespace
 
 size_t Layer3Bytes(const unsigned char* p) {
@@ -57,10 +67,11 @@ std::optional<WalkedHeader> ReadHeaderFrame(const unsigned char* frame, size_t l
     h.markerField = at;
     const uint32_t flags = BigEndian(frame + at + 4, 4);
     at += 8;
-    // The fields the flags announce must fit in the frame.
+    // The fields the flags announce must fit in the frame; a header whose fields do not is
+    // none, and a VBRI header may yet be there.
     if (at + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) +
             (flags & 8 ? 4 : 0) > length) {
-      return std::nullopt;
+      return ReadVbriHeader(frame, length);
     }
     if (flags & 1) h.framesField = at, at += 4;
     if (flags & 2) h.bytesField = at, at += 4;
@@ -79,14 +90,7 @@ std::optional<WalkedHeader> ReadHeaderFrame(const unsigned char* frame, size_t l
     }
     return h;
   }
-  if (length >= 36 + 26 && std::memcmp(frame + 36, "VBRI", 4) == 0) {
-    h.marker = "VBRI";
-    h.markerField = 36;
-    h.bytesField = 36 + 10;
-    h.framesField = 36 + 14;
-    return h;
-  }
-  return std::nullopt;
+  return ReadVbriHeader(frame, length);
 }
 
 uint32_t BigEndian(const unsigned char* p, int bytes) {
