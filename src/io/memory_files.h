@@ -6,6 +6,7 @@
 // there gets nothing and a write there fills the gap with zeros. Single-threaded.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
