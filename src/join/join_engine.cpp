@@ -72,13 +72,13 @@ class Joiner {
 };
 
 JobReport Joiner::Run() {
-  // Creating the destination empties it: it must not be one of the sources, by any name.
-  if (std::optional<FileIdentity> existing = IdentifyPath(destination_)) {
-    for (const std::string& source : sources_) {
-      if (IdentifyPath(source) == existing) {
-        result_.outcome = JobOutcome::kDestinationIsSource;
-        return result_;
-      }
+  // Creating the destination empties it: it must not be one of the sources, by any name. A
+  // path that cannot be identified (no such file, or a failed look) is still one by its spelling.
+  const std::optional<FileIdentity> existing = IdentifyPath(destination_);
+  for (const std::string& source : sources_) {
+    if (source == destination_ || (existing && IdentifyPath(source) == existing)) {
+      result_.outcome = JobOutcome::kDestinationIsSource;
+      return result_;
     }
   }
   out_ = File::CreateAlways(destination_);
