@@ -123,7 +123,7 @@ void RunEveryFault(const JobCase& job) {
         EXPECT_EQ(report.outcome, JobOutcome::kCompleted);
         break;
       }
-      const std::string where = testing::PrintToString(at) + " of " + std::to_string(calls) +
+      const std::string where = std::to_string(at) + " of " + std::to_string(calls) +
                                 " (" + CallName(met->call) + " " + met->path +
                                 (shortTransfer ? ", short)" : ")");
       for (const auto& [path, bytes] : job.sources) {
@@ -181,6 +181,41 @@ TEST(FailureInjection, EveryFailingCallFailsTheJobAndSparesTheSources) {
   for (const JobCase& job : cases) {
     SCOPED_TRACE(job.name);
     RunEveryFault(job);
+  }
+}
+
+// A job that would write over its source is refused, also when the call that should have told
+// it so fails: whichever call fails, the source stays as it was.
+TEST(FailureInjection, NoFailingCallLetsAJobWriteOverItsSource) {
+  QuietHost host;
+  const Bytes cbr = Seed("cbr128.mp3");
+  auto overSource = [&](bool exact) {
+    SplitJob job = Split(cbr, exact, {0, 5});
+    job.folder.clear();
+    job.nameTemplate = "%file%";  // "/mem/source.mp3"
+    return job;
+  };
+  const JobCase cases[] = {
+      {"documented split", {{"/mem/source.mp3", cbr}},
+       [&, job = overSource(false)] { return RunSplit(job, host); }},
+      {"exact split", {{"/mem/source.mp3", cbr}},
+       [&, job = overSource(true)] { return RunSplit(job, host); }},
+      {"join", {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", cbr}},
+       [&] { return RunJoin("/mem/b.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host); }},
+  };
+  for (const JobCase& job : cases) {
+    SCOPED_TRACE(job.name);
+    for (uint64_t at = 1;; ++at) {
+      memory::Reset();
+      for (const auto& [path, bytes] : job.sources) memory::PutFile(path, bytes);
+      memory::InjectFault(at);
+      JobReport report = job.run();
+      EXPECT_FALSE(report.completed()) << "at call " << at;
+      for (const auto& [path, bytes] : job.sources) {
+        EXPECT_TRUE(*memory::FileBytes(path) == bytes) << path << " changed at call " << at;
+      }
+      if (!memory::FaultMet()) break;
+    }
   }
 }
 
