@@ -19,8 +19,8 @@
 namespace partwell {
 namespace {
 
-using test::Bytes;
 using memory::Call;
+using test::Bytes;
 
 // A cut of encoder output from the fuzz corpus, less the bytes the fuzz target reads as
 // its controls.
@@ -33,8 +33,9 @@ Bytes Seed(const std::string& name) {
 // A source a few buffers long: the cut's frames after its Info frame, repeated.
 Bytes Repeated(const Bytes& cut, size_t frameBytes, size_t bytes) {
   Bytes stream(cut.begin(), cut.begin() + static_cast<std::ptrdiff_t>(frameBytes));
-  const Bytes audio(cut.begin() + static_cast<std::ptrdiff_t>(frameBytes),
-                    cut.begin() + static_cast<std::ptrdiff_t>(frameBytes * (cut.size() / frameBytes)));
+  const Bytes audio(
+      cut.begin() + static_cast<std::ptrdiff_t>(frameBytes),
+      cut.begin() + static_cast<std::ptrdiff_t>(frameBytes * (cut.size() / frameBytes)));
   while (stream.size() < bytes) stream.insert(stream.end(), audio.begin(), audio.end());
   return stream;
 }
@@ -90,8 +91,8 @@ std::map<std::string, Bytes> Files() {
 }
 
 const char* CallName(Call call) {
-  static const char* const kNames[] = {"open",  "create", "read",  "write",       "seek",
-                                       "size",  "identity", "close", "identify path"};
+  static const char* const kNames[] = {"open", "create",   "read",  "write",        "seek",
+                                       "size", "identity", "close", "identify path"};
   return kNames[static_cast<int>(call)];
 }
 
@@ -123,8 +124,8 @@ void RunEveryFault(const JobCase& job) {
         EXPECT_EQ(report.outcome, JobOutcome::kCompleted);
         break;
       }
-      const std::string where = std::to_string(at) + " of " + std::to_string(calls) +
-                                " (" + CallName(met->call) + " " + met->path +
+      const std::string where = std::to_string(at) + " of " + std::to_string(calls) + " (" +
+                                CallName(met->call) + " " + met->path +
                                 (shortTransfer ? ", short)" : ")");
       for (const auto& [path, bytes] : job.sources) {
         EXPECT_TRUE(*memory::FileBytes(path) == bytes) << path << " changed at call " << where;
@@ -173,10 +174,14 @@ TEST(FailureInjection, EveryFailingCallFailsTheJobAndSparesTheSources) {
        [&, job = Split(tagged, true, {0, 5, 15}, true)] { return RunSplit(job, host); }},
       {"join under the first source's header",
        {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", vbr}, {"/mem/c.mp3", tagged}},
-       [&] { return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3", "/mem/c.mp3"}, host); }},
+       [&] {
+         return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3", "/mem/c.mp3"}, host);
+       }},
       {"join under a header of its own",
        {{"/mem/a.mp3", plain}, {"/mem/b.mp3", vbr}},
-       [&] { return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host); }},
+       [&] {
+         return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host);
+       }},
   };
   for (const JobCase& job : cases) {
     SCOPED_TRACE(job.name);
@@ -196,12 +201,17 @@ TEST(FailureInjection, NoFailingCallLetsAJobWriteOverItsSource) {
     return job;
   };
   const JobCase cases[] = {
-      {"documented split", {{"/mem/source.mp3", cbr}},
+      {"documented split",
+       {{"/mem/source.mp3", cbr}},
        [&, job = overSource(false)] { return RunSplit(job, host); }},
-      {"exact split", {{"/mem/source.mp3", cbr}},
+      {"exact split",
+       {{"/mem/source.mp3", cbr}},
        [&, job = overSource(true)] { return RunSplit(job, host); }},
-      {"join", {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", cbr}},
-       [&] { return RunJoin("/mem/b.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host); }},
+      {"join",
+       {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", cbr}},
+       [&] {
+         return RunJoin("/mem/b.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host);
+       }},
   };
   for (const JobCase& job : cases) {
     SCOPED_TRACE(job.name);

@@ -25,7 +25,8 @@ size_t Id3v2TagBytes(const unsigned char* h) {
 
 void Mismatch(std::string& lines, const char* what, uint64_t stated, uint64_t actual) {
   if (stated == actual) return;
-  lines += std::string(what) + " " + std::to_string(stated) + ", not " + std::to_string(actual) + "\n";
+  lines += std::string(what) + " " + std::to_string(stated) + ", not " +
+           std::to_string(actual) + "\n";
 }
 
 std::optional<WalkedHeader> ReadVbriHeader(const unsigned char* frame, size_t length) {
@@ -110,7 +111,9 @@ uint16_t BitByBitCrc16(const unsigned char* data, size_t length, uint16_t crc) {
 WalkedFile WalkMp3(const std::vector<unsigned char>& file) {
   WalkedFile walked;
   const size_t size = file.size();
-  for (size_t tag = 0; walked.tagsEnd + 10 <= size && (tag = Id3v2TagBytes(&file[walked.tagsEnd]));) {
+  while (walked.tagsEnd + 10 <= size) {
+    const size_t tag = Id3v2TagBytes(&file[walked.tagsEnd]);
+    if (tag == 0) break;
     walked.tagsEnd += tag;
   }
   auto frameAt = [&](size_t at) { return at + 4 <= size ? Layer3Bytes(&file[at]) : 0; };

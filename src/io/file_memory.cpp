@@ -209,8 +209,8 @@ std::vector<std::string> Paths() {
 
 size_t OpenHandles() {
   const std::vector<Handle>& handles = State().handles;
-  return static_cast<size_t>(
-      std::count_if(handles.begin(), handles.end(), [](const Handle& h) { return h.node != nullptr; }));
+  return static_cast<size_t>(std::count_if(handles.begin(), handles.end(),
+                                           [](const Handle& h) { return h.node != nullptr; }));
 }
 
 uint64_t CallCount() { return State().calls; }

@@ -21,7 +21,8 @@ using partwell::fuzz::Require;
 namespace test = partwell::test;
 
 void Put(Bytes& bytes, size_t at, uint32_t value, int count) {
-  for (int i = count - 1; i >= 0; --i, value >>= 8) bytes[at + i] = static_cast<unsigned char>(value);
+  for (int i = count - 1; i >= 0; --i, value >>= 8)
+    bytes[at + i] = static_cast<unsigned char>(value);
 }
 
 // The bytes of track 1 as the source gives them, with the counts of an Info header in its
@@ -46,7 +47,8 @@ Bytes ExpectedFirstTrack(Bytes expected, const Bytes& track) {
   if (header->bytesField) Put(expected, header->bytesField, static_cast<uint32_t>(track.size()), 4);
   if (header->lame && header->tagCrcHolds) {
     Put(expected, header->musicLengthField, static_cast<uint32_t>(track.size()), 4);
-    Put(expected, header->tagCrcField, test::BitByBitCrc16(expected.data(), header->tagCrcField), 2);
+    Put(expected, header->tagCrcField, test::BitByBitCrc16(expected.data(), header->tagCrcField),
+        2);
   }
   return expected;
 }
@@ -96,7 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t start = std::min<size_t>(probe.firstFrame, end);
   Require(joined.size() == end - start);
   const auto firstEnd = source.begin() + static_cast<std::ptrdiff_t>(start + first.size());
-  Require(first == ExpectedFirstTrack(Bytes(source.begin() + static_cast<std::ptrdiff_t>(start), firstEnd), first));
-  Require(std::equal(joined.begin() + static_cast<std::ptrdiff_t>(first.size()), joined.end(), firstEnd));
+  Require(first ==
+          ExpectedFirstTrack(Bytes(source.begin() + static_cast<std::ptrdiff_t>(start), firstEnd),
+                             first));
+  Require(std::equal(joined.begin() + static_cast<std::ptrdiff_t>(first.size()), joined.end(),
+                     firstEnd));
   return 0;
 }

@@ -50,8 +50,8 @@ SplitJob ControlledSplit(const uint8_t* controls, bool exact) {
   int32_t offset = 0;
   for (size_t i = 0; i < entries; ++i) {
     if (i > 0) {
-      offset += 1 + (controls[2 * i - 1] | (controls[2 * i] << 8)) % 600 +
-                (job.equalSegments ? 25 : 0);
+      offset +=
+          1 + (controls[2 * i - 1] | (controls[2 * i] << 8)) % 600 + (job.equalSegments ? 25 : 0);
     }
     TrackEntry entry;
     entry.offset = offset;
@@ -85,7 +85,8 @@ std::vector<Bytes> FilesIn(const std::string& folder) {
 }
 
 size_t EndOfAudio(const Bytes& file) {
-  bool trailer = file.size() >= kTrailer && std::memcmp(&file[file.size() - kTrailer], "TAG", 3) == 0;
+  bool trailer =
+      file.size() >= kTrailer && std::memcmp(&file[file.size() - kTrailer], "TAG", 3) == 0;
   return file.size() - (trailer ? kTrailer : 0);
 }
 
@@ -95,8 +96,9 @@ Bytes TrackAudio(const Bytes& track, const Bytes& source, size_t number, size_t 
     Require(track.size() >= 10 && std::memcmp(track.data(), "ID3\3\0\0", 6) == 0);
     begin = 10 + BigEndian(&track[6], 4, 7);
     Require(begin <= track.size());
-    Require(TrackNumberOf(Bytes(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(begin))) ==
-            std::to_string(number) + "/" + std::to_string(count));
+    Require(
+        TrackNumberOf(Bytes(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(begin))) ==
+        std::to_string(number) + "/" + std::to_string(count));
   }
   size_t end = track.size();
   if (EndOfAudio(source) < source.size()) {

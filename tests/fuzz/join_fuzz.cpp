@@ -38,14 +38,13 @@ struct Source {
   test::WalkedFile walk;
   bool frames = false;  // the reader found a first frame
   bool plain = false;   // no sync, or frames of one kind back to back after the tags
-  size_t audioStart() const {
-    return walk.firstFrame + (walk.header ? walk.firstFrameBytes : 0);
-  }
+  size_t audioStart() const { return walk.firstFrame + (walk.header ? walk.firstFrameBytes : 0); }
 };
 
 Source Read(const Bytes& file) {
   Source s;
-  s.audio.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(partwell::fuzz::EndOfAudio(file)));
+  s.audio.assign(file.begin(),
+                 file.begin() + static_cast<std::ptrdiff_t>(partwell::fuzz::EndOfAudio(file)));
   s.walk = test::WalkMp3(s.audio);
   s.frames = s.walk.framesEnd > 0;
   if (!s.frames) {
@@ -69,9 +68,9 @@ void Append(Bytes& to, const Bytes& from, size_t begin, size_t end) {
 }
 
 bool Same(const Bytes& a, size_t at, const Bytes& b, size_t from, size_t to) {
-  return at + (to - from) <= a.size() &&
-         std::equal(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to),
-                    a.begin() + static_cast<std::ptrdiff_t>(at));
+  return at + (to - from) <= a.size() && std::equal(b.begin() + static_cast<std::ptrdiff_t>(from),
+                                                    b.begin() + static_cast<std::ptrdiff_t>(to),
+                                                    a.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 // The joined file's header frame at `at` against the first source's `original`: only the
@@ -165,7 +164,8 @@ void CheckJoined(const Bytes& joined, const std::vector<Source>& sources) {
   const size_t inserted = firstHeader ? 0 : frameBytes;
   Require(frameBytes > 0 && joined.size() == kept.size() + inserted);
   Require(Same(joined, 0, kept, 0, *headerAt));
-  Require(Same(joined, *headerAt + frameBytes, kept, *headerAt + frameBytes - inserted, kept.size()));
+  Require(
+      Same(joined, *headerAt + frameBytes, kept, *headerAt + frameBytes - inserted, kept.size()));
   if (firstHeader) {
     const Bytes original(first.audio.begin() + static_cast<std::ptrdiff_t>(first.walk.firstFrame),
                          first.audio.begin() + static_cast<std::ptrdiff_t>(first.audioStart()));
@@ -195,8 +195,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<Source> sources;
   for (size_t i = 0; i < count; ++i) {
     paths.push_back("/mem/" + std::to_string(i + 1) + ".mp3");
-    files.emplace_back(paths.back(), Bytes(body.begin() + static_cast<std::ptrdiff_t>(cuts[i]),
-                                           body.begin() + static_cast<std::ptrdiff_t>(cuts[i + 1])));
+    files.emplace_back(paths.back(),
+                       Bytes(body.begin() + static_cast<std::ptrdiff_t>(cuts[i]),
+                             body.begin() + static_cast<std::ptrdiff_t>(cuts[i + 1])));
     sources.push_back(Read(files.back().second));
   }
   fuzz::StartFiles(files);

@@ -33,21 +33,22 @@ bool SameField(const std::optional<size_t>& ours, size_t walked) {
 }
 
 void CheckAgainstWalker(const partwell::VbrHeader& header, const test::WalkedHeader& walked) {
-  Require(header.offset == walked.markerField && SameField(header.framesField, walked.framesField) &&
+  Require(header.offset == walked.markerField &&
+          SameField(header.framesField, walked.framesField) &&
           SameField(header.bytesField, walked.bytesField) &&
           SameField(header.tocField, walked.tocField));
   Require(header.lame.has_value() == walked.lame);
   if (!header.lame) return;
   Require(header.lame->offset == walked.lameField && header.lame->delay == walked.delay &&
-          header.lame->padding == walked.padding &&
-          header.lame->tagCrcHolds == walked.tagCrcHolds);
+          header.lame->padding == walked.padding && header.lame->tagCrcHolds == walked.tagCrcHolds);
 }
 
 // Bytes 0-12: the numbers to write (frames, bytes, delay and padding, music CRC); then the frame.
 void CheckInfoHeader(const Bytes& input) {
   if (input.size() < 13) return;
   const Bytes frame(input.begin() + 13, input.end());
-  const std::optional<partwell::VbrHeader> header = partwell::ReadVbrHeader(frame.data(), frame.size());
+  const std::optional<partwell::VbrHeader> header =
+      partwell::ReadVbrHeader(frame.data(), frame.size());
   if (frame.size() >= 4 && test::Layer3Bytes(frame.data()) > 0) {
     std::optional<test::WalkedHeader> walked = test::ReadHeaderFrame(frame.data(), frame.size());
     Require(header.has_value() == walked.has_value());
@@ -83,7 +84,8 @@ void CheckInfoHeader(const Bytes& input) {
   partwell::UpdateVbrHeader(rewritten.data(), *header, update);
   for (size_t i = 0; i < frame.size(); ++i) Require(field[i] || rewritten[i] == frame[i]);
 
-  std::optional<partwell::VbrHeader> again = partwell::ReadVbrHeader(rewritten.data(), rewritten.size());
+  std::optional<partwell::VbrHeader> again =
+      partwell::ReadVbrHeader(rewritten.data(), rewritten.size());
   Require(again && again->kind == header->kind && again->offset == header->offset);
   if (header->framesField) Require(again->frames == update.audioFrames);
   if (header->bytesField) Require(again->bytes == update.bytes);
@@ -136,8 +138,8 @@ void CheckTrackName(const Bytes& input) {
   partwell::SetTrackText(entry.artist, parts[2]);
   partwell::SetTrackText(entry.title, parts[3]);
   const std::string pattern = partwell::BuildTrackNamePattern(parts[0], parts[4], parts[1]);
-  const std::optional<std::string> name = partwell::MakeTrackFileName(
-      pattern, parts[4], input[0] == 255 ? nullptr : &entry, input[0]);
+  const std::optional<std::string> name =
+      partwell::MakeTrackFileName(pattern, parts[4], input[0] == 255 ? nullptr : &entry, input[0]);
   if (!name) return;
   Require(name->size() <= partwell::kMaxPathChars && name->size() >= 4 &&
           name->compare(name->size() - 4, 4, ".mp3") == 0);
