@@ -141,7 +141,7 @@ TEST(JoinRealMp3, JoinedFilesPlayTheirWholeLength) {
     const test::WalkedFile walked = test::WalkMp3(bytes);
     ASSERT_TRUE(walked.header);
     EXPECT_EQ(walked.header->marker, c.marker);
-    test::ExpectHeaderSpeaksForFile(walked, bytes);
+    EXPECT_EQ(test::HeaderMismatches(walked, bytes), "");
     const size_t at = walked.firstFrame;
     const size_t end = at + walked.firstFrameBytes;
     const bool ownHeader = kept.size() < bytes.size();

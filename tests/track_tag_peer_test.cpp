@@ -241,7 +241,7 @@ class TrackTagPeerTest : public ::testing::Test {
     File file = File::OpenForReading(source);
     std::optional<SourceTags> tags = ReadSourceTags(file);
     ASSERT_TRUE(tags);
-    uint64_t audio = SkipLeadingId3v2Tags(file);
+    uint64_t audio = SkipLeadingId3v2Tags(file).value();
     Bytes bytes = test::ReadBytes(source);
     Trailer trailer = MakeTrackTrailer(*tags, fields);
     Bytes out = BuildTrackTag(*tags, fields);

@@ -12,7 +12,9 @@ constexpr size_t kMinimumRead = 64 * 1024;
 }  // namespace
 
 BufferedSource::BufferedSource(File& file, uint64_t end, size_t capacity)
-    : file_(file), end_(end), buffer_(capacity) {}
+    : file_(file),
+      end_(end),
+      buffer_(static_cast<size_t>(std::clamp<uint64_t>(end, 1, std::max<size_t>(capacity, 1)))) {}
 
 bool BufferedSource::View(uint64_t position, size_t want, const unsigned char*& data,
                           size_t& available) {
@@ -39,7 +41,8 @@ bool BufferedSource::View(uint64_t position, size_t want, const unsigned char*& 
   size_t got = 0;
   bool ok = file_.Seek(start_ + length_) && file_.Read(buffer_.data() + length_, toRead, got);
   length_ += got;
-  if (!ok || length_ < needed) {
+  // Every byte before the end is promised: a read that ends sooner finds a file cut short.
+  if (!ok || got < toRead) {
     length_ = 0;
     return false;
   }

@@ -12,15 +12,17 @@ namespace partwell {
 
 class BufferedSource {
  public:
-  // `capacity` bytes are allocated once; views are at most that long.
+  // The buffer is allocated once: `capacity` bytes, or fewer when the bytes up to `end` are
+  // fewer (a small file costs little). Views are at most `capacity` bytes long.
   BufferedSource(File& file, uint64_t end, size_t capacity);
 
   uint64_t end() const { return end_; }
-  size_t capacity() const { return buffer_.size(); }
+  size_t capacity() const { return buffer_.size(); }  // the buffer's size
 
   // Makes the bytes from `position` available: at least min(want, end - position) of them,
   // perhaps more, in `data` and `available`. False when a read fails or the file holds
-  // fewer bytes than `end` promised. `want` must not exceed the capacity.
+  // fewer bytes than `end` promised. `want` must not exceed the `capacity` the source was
+  // made with.
   bool View(uint64_t position, size_t want, const unsigned char*& data, size_t& available);
 
   // Whether the buffer holds the `length` bytes from `position` on: a View of them reads nothing.

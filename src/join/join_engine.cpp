@@ -22,6 +22,12 @@ bool SameKind(uint32_t a, uint32_t b) {
   return SameStream(a, b) && ChannelCount(a) == ChannelCount(b);
 }
 
+// Why a source did not open as `opened` says.
+std::string OpenFailureText(JoinSource::Opened opened, const File& file) {
+  return opened == JoinSource::Opened::kCannotOpen ? SystemErrorText(file.LastError())
+                                                   : ReadFailureText(file);
+}
+
 // Of a source that is not the first, the join leaves out the ID3v2 tags it begins with and a
 // first frame that holds a header: the joined file has one header, at its start, that speaks
 // for all of it. A source without MPEG audio keeps its tags. Every source loses its ID3v1
@@ -57,16 +63,22 @@ class Joiner {
   bool ownHeader_ = false;  // the joined file gets a Xing frame of our own
   bool inspect_ = false;    // the audio's frames are counted and its bytes checked as they pass
   std::optional<uint32_t> firstHeader_;  // of the first source that holds MPEG audio
+  // A source that the scan for bit rates could not open or read, and why: the join stops there.
+  struct ScanFailure {
+    size_t index;
+    std::string reason;
+  };
+  std::optional<ScanFailure> scanFailure_;
 };
 
 JobReport Joiner::Run() {
-  // Creating the destination empties it: it must not be one of the sources, by any name.
-  if (std::optional<FileIdentity> existing = IdentifyPath(destination_)) {
-    for (const std::string& source : sources_) {
-      if (IdentifyPath(source) == existing) {
-        result_.outcome = JobOutcome::kDestinationIsSource;
-        return result_;
-      }
+  // Creating the destination empties it: it must not be one of the sources, by any name. A
+  // path that cannot be identified (no such file, or a failed look) is still one by its spelling.
+  const std::optional<FileIdentity> existing = IdentifyPath(destination_);
+  for (const std::string& source : sources_) {
+    if (source == destination_ || (existing && IdentifyPath(source) == existing)) {
+      result_.outcome = JobOutcome::kDestinationIsSource;
+      return result_;
     }
   }
   out_ = File::CreateAlways(destination_);
@@ -77,16 +89,13 @@ JobReport Joiner::Run() {
   for (size_t i = 0; i < sources_.size(); ++i) {
     if (host_.HaltRequested()) return Finish(JobOutcome::kCancelled);
     JoinSource source;
-    switch (source.Open(sources_[i])) {
-      case JoinSource::Opened::kCannotOpen:
-        return Fail(sources_[i], SystemErrorText(source.file().LastError()));
-      case JoinSource::Opened::kReadFailed:
-        return Fail(sources_[i], ReadFailureText(source.file()));
-      case JoinSource::Opened::kOpened:
-        break;
+    JoinSource::Opened opened = source.Open(sources_[i]);
+    if (opened != JoinSource::Opened::kOpened) {
+      return Fail(sources_[i], OpenFailureText(opened, source.file()));
     }
     host_.UnitStarted(static_cast<int>(i) + 1);
     if (i == 0) ChooseHeader(source);
+    if (scanFailure_ && scanFailure_->index == i) return Fail(sources_[i], scanFailure_->reason);
     switch (JoinOne(i, source)) {
       case CopyStatus::kReadFailed: return Fail(sources_[i], ReadFailureText(source.file()));
       case CopyStatus::kWriteFailed: return Fail(destination_, SystemErrorText(out_.LastError()));
@@ -107,19 +116,27 @@ void Joiner::ChooseHeader(JoinSource& first) {
 
 // Reads the frame headers of every source, the audio frames as the join copies them, up to
 // the first whose bit rate differs. A source that cannot be opened or read ends the scan
-// with what it found so far: the join stops at that source too, and reports it.
+// with what it found so far: the join stops at that source too, and reports it, even when
+// it opens then.
 bool Joiner::AllOneBitRate(JoinSource& first) {
   std::optional<uint32_t> reference;
   for (size_t i = 0; i < sources_.size(); ++i) {
     JoinSource later;
-    if (i > 0 && later.Open(sources_[i]) != JoinSource::Opened::kOpened) return true;
+    JoinSource::Opened opened = i > 0 ? later.Open(sources_[i]) : JoinSource::Opened::kOpened;
+    if (opened != JoinSource::Opened::kOpened) {
+      scanFailure_ = ScanFailure{i, OpenFailureText(opened, later.file())};
+      return true;
+    }
     JoinSource& source = i == 0 ? first : later;
     if (!source.firstFrame()) continue;
     FrameScanner scanner(source.reader(), source.audioStart());
     MpegFrame frame;
     for (;;) {
       FrameScanner::Step step = scanner.Next(frame);
-      if (step == FrameScanner::Step::kReadFailed) return true;
+      if (step == FrameScanner::Step::kReadFailed) {
+        scanFailure_ = ScanFailure{i, ReadFailureText(source.file())};
+        return true;
+      }
       if (step != FrameScanner::Step::kFrame) break;
       if (!reference) reference = frame.header;
       if (!SameBitRate(frame.header, *reference)) return false;

@@ -14,10 +14,10 @@ JoinSource::Opened JoinSource::Open(const std::string& path) {
   file_ = File::OpenForReading(path);
   if (!file_.IsOpen()) return Opened::kCannotOpen;
   std::optional<AudioExtent> extent = FindAudioExtent(file_);
-  if (!extent) return Opened::kReadFailed;
+  std::optional<uint64_t> tagsEnd = SkipLeadingId3v2Tags(file_);
+  if (!extent || !tagsEnd) return Opened::kReadFailed;
   // Tags that would run past the end of the audio are not tags.
-  tagsEnd_ = SkipLeadingId3v2Tags(file_);
-  if (tagsEnd_ > extent->endOfAudio) tagsEnd_ = 0;
+  tagsEnd_ = *tagsEnd <= extent->endOfAudio ? *tagsEnd : 0;
   reader_.emplace(file_, extent->endOfAudio, kSourceBufferBytes);
 
   MpegFrame frame;

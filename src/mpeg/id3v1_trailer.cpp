@@ -10,11 +10,12 @@ std::optional<uint64_t> ReadTrailer(File& file, Trailer& trailer) {
   if (!size) return std::nullopt;
   if (*size < kTrailerBytes) return size;
   size_t got = 0;
-  if (!file.Seek(*size - kTrailerBytes) || !file.Read(trailer.bytes, kTrailerBytes, got)) {
+  if (!file.Seek(*size - kTrailerBytes) || !file.Read(trailer.bytes, kTrailerBytes, got) ||
+      got != kTrailerBytes) {
     trailer.bytes[0] = 0;
     return std::nullopt;
   }
-  if (got != kTrailerBytes || std::memcmp(trailer.bytes, "TAG", 3) != 0) {
+  if (std::memcmp(trailer.bytes, "TAG", 3) != 0) {
     trailer.bytes[0] = 0;
     return size;
   }

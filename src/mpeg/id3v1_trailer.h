@@ -30,8 +30,8 @@ std::optional<AudioExtent> FindAudioExtent(File& file);
 // True when the file's last 128 bytes begin with "TAG".
 bool HasTrailer(File& file);
 // Fills `trailer` with the file's trailer, or marks it absent (a file shorter than 128
-// bytes, a failed read, no "TAG"). Returns the file's end of audio, or nothing when its
-// size or last bytes cannot be read.
+// bytes, no "TAG"). Returns the file's end of audio, or nothing when its size or last bytes
+// cannot be read (a read that ends before the size says included).
 std::optional<uint64_t> ReadTrailer(File& file, Trailer& trailer);
 
 }  // namespace partwell

@@ -31,22 +31,27 @@ bool HasVbrMarker(const unsigned char* window, size_t positions) {
 
 }  // namespace
 
-uint64_t SkipLeadingId3v2Tags(File& file) {
-  uint64_t position = 0;
+std::optional<uint64_t> SkipLeadingId3v2Tags(File& file) {
+  const std::optional<uint64_t> size = file.Size();
+  if (!size) return std::nullopt;
   unsigned char header[kId3v2HeaderBytes];
-  size_t got = 0;
   uint64_t tagBytes = 0;
-  while (file.Seek(position) && file.Read(header, sizeof header, got) && got == sizeof header &&
-         ParseId3v2Header(header, tagBytes)) {
-    position += tagBytes;
+  for (uint64_t position = 0;; position += tagBytes) {
+    if (position >= *size || *size - position < sizeof header) return position;
+    size_t got = 0;
+    if (!file.Seek(position) || !file.Read(header, sizeof header, got) || got < sizeof header) {
+      return std::nullopt;
+    }
+    if (!ParseId3v2Header(header, tagBytes)) return position;
   }
-  return position;
 }
 
 ProbeResult ProbeSource(File& file) {
   ProbeResult result;
   unsigned char window[kScanWindowBytes];
-  for (uint64_t scan = SkipLeadingId3v2Tags(file);; scan += kScanWindowPositions) {
+  const std::optional<uint64_t> audioStart = SkipLeadingId3v2Tags(file);
+  if (!audioStart) return result;
+  for (uint64_t scan = *audioStart;; scan += kScanWindowPositions) {
     size_t got = 0;
     if (!file.Seek(scan) || !file.Read(window, sizeof window, got) || got == 0) break;
     size_t positions = got >= 4 ? std::min(kScanWindowPositions, got - 3) : 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "io/file.h"
@@ -29,9 +30,10 @@ struct ProbeResult {
 constexpr size_t kScanWindowBytes = 1004;
 constexpr size_t kScanWindowPositions = 1000;
 
-// Where the audio of a file may begin: after any ID3v2 tags in a row at its start.
-// Leaves the file position undefined; a failed read ends the skip where it stands.
-uint64_t SkipLeadingId3v2Tags(File& file);
+// Where the audio of a file may begin: after any ID3v2 tags in a row at its start. Nothing
+// when the file's size cannot be read, or a read fails or ends before that size. Leaves the
+// file position undefined.
+std::optional<uint64_t> SkipLeadingId3v2Tags(File& file);
 
 // Scans the open file from its start. On acceptance the file is positioned at the first
 // frame header.

@@ -31,12 +31,12 @@ SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64
 
 StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
   scan = StreamScan();
-  uint64_t start = SkipLeadingId3v2Tags(file);
+  std::optional<uint64_t> start = SkipLeadingId3v2Tags(file);
   std::optional<AudioExtent> extent = FindAudioExtent(file);
-  if (!extent) return StreamScanOutcome::kReadFailed;
+  if (!start || !extent) return StreamScanOutcome::kReadFailed;
   scan.endOfAudio = extent->endOfAudio;
   BufferedSource source(file, scan.endOfAudio, kScanBufferBytes);
-  FrameScanner scanner(source, std::min(start, scan.endOfAudio));
+  FrameScanner scanner(source, std::min(*start, scan.endOfAudio));
   MpegFrame frame;
   bool first = true;
   int bitRateIndex = -1;

@@ -228,7 +228,9 @@ JobReport Splitter::Run() {
   if (!source_.IsOpen()) return SourceReadError();
   std::optional<uint64_t> endOfAudio = ReadTrailer(source_, trailer_);
   if (!endOfAudio || !tagger_.ReadSource(source_)) return SourceReadError();
+  // Without it, nothing would keep a track from replacing the source.
   sourceIdentity_ = source_.Identity();
+  if (!sourceIdentity_) return SourceReadError();
   reader_.emplace(source_, *endOfAudio, kSourceBufferBytes);
 
   host_.JobStarted();

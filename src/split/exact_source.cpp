@@ -31,17 +31,19 @@ ExactSource::ExactSource() : ring_(kRingFrames) {}
 
 bool ExactSource::Open(const std::string& path, JobReport& report) {
   file_ = File::OpenForReading(path);
+  std::optional<uint64_t> audioStart;
   std::optional<uint64_t> endOfAudio;
   if (file_.IsOpen()) {
-    audioStart_ = SkipLeadingId3v2Tags(file_);
+    audioStart = SkipLeadingId3v2Tags(file_);
     endOfAudio = ReadTrailer(file_, trailer_);
+    // Without it, nothing would keep a track from replacing the source.
+    identity_ = file_.Identity();
   }
-  if (!endOfAudio) {
+  if (!audioStart || !endOfAudio || !identity_) {
     RecordFileError(report, path, ReadFailureText(file_));
     return false;
   }
-  identity_ = file_.Identity();
-  audioStart_ = std::min(audioStart_, *endOfAudio);
+  audioStart_ = std::min(*audioStart, *endOfAudio);
   reader_.emplace(file_, *endOfAudio, kBufferBytes);
   if (!Examine(report)) {
     if (report.outcome == JobOutcome::kFileError)

@@ -21,7 +21,9 @@ bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
     return false;
   }
   name = *path;
-  if (source && IdentifyPath(name) == source) {
+  // A path that cannot be identified (no such file, or a failed look) is still the source's
+  // by its spelling.
+  if (name == job.sourcePath || (source && IdentifyPath(name) == source)) {
     RecordFileError(report, name, "the track's file would replace the source file");
     return false;
   }

@@ -223,15 +223,18 @@ std::optional<SourceTags> ReadSourceTags(File& file) {
   if (!fileSize || !ReadTrailer(file, tags.trailer)) return std::nullopt;
   tags.id3v1 = DecodeTrailer(tags.trailer);
 
+  // Each read asks for bytes the file's size promises: one that ends sooner fails.
   char start[kTagHeaderBytes];
+  const size_t startBytes = static_cast<size_t>(std::min<uint64_t>(sizeof start, *fileSize));
   size_t got = 0;
-  if (!file.Seek(0) || !file.Read(start, sizeof start, got)) return std::nullopt;
+  if (!file.Seek(0) || !file.Read(start, startBytes, got) || got < startBytes) return std::nullopt;
   std::optional<TagHeader> header = ReadTagHeader(std::string_view(start, got));
   if (!header) return tags;
   std::string bytes(static_cast<size_t>(std::min<uint64_t>(kTagHeaderBytes + header->size, *fileSize)),
                     '\0');
-  if (!file.Seek(0) || !file.Read(bytes.data(), bytes.size(), got)) return std::nullopt;
-  bytes.resize(got);
+  if (!file.Seek(0) || !file.Read(bytes.data(), bytes.size(), got) || got < bytes.size()) {
+    return std::nullopt;
+  }
   tags.id3v2 = ParseId3v2Tag(bytes);
   return tags;
 }

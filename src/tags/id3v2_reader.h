@@ -68,8 +68,8 @@ struct SourceTags {
 };
 
 // Reads the leading ID3v2 tag and the ID3v1 trailer of an open file (a tag that cannot be
-// read leaves `id3v2` empty). Nothing when a read of the file fails. The file's position is
-// left undefined.
+// read leaves `id3v2` empty). Nothing when a read of the file fails or ends before the file's
+// size. The file's position is left undefined.
 std::optional<SourceTags> ReadSourceTags(File& file);
 
 }  // namespace partwell
