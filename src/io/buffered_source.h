@@ -29,6 +29,11 @@ class BufferedSource {
   bool Holds(uint64_t position, size_t length) const {
     return position >= start_ && position + length <= start_ + length_;
   }
+  // The `length` bytes from `position` when the buffer holds them, else null: a look that
+  // never reads, for the scans' per-frame path.
+  const unsigned char* Held(uint64_t position, size_t length) const {
+    return Holds(position, length) ? buffer_.data() + (position - start_) : nullptr;
+  }
 
   // Writes the bytes [from, to) to `out`; `to` must not pass end(). What the buffer holds of
   // them is written from it, the rest read into the buffer and written a buffer at a time.

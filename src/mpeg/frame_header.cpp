@@ -88,10 +88,4 @@ int SamplesPerFrame(uint32_t word) {
   }
 }
 
-int Layer3SideInfoBytes(uint32_t word) {
-  bool mono = HeaderIsMono(word);
-  if (HeaderVersion(word) == MpegVersion::kMpeg1) return mono ? 17 : 32;
-  return mono ? 9 : 17;
-}
-
 }  // namespace partwell

@@ -50,8 +50,13 @@ int SamplesPerFrame(uint32_t word);
 constexpr int ChannelCount(uint32_t word) { return HeaderIsMono(word) ? 1 : 2; }
 constexpr bool HeaderHasCrc(uint32_t word) { return ((word >> 16) & 1) == 0; }
 // Bytes of Layer III side information after the header (and its CRC, when there is one):
-// 32 or 17 for MPEG-1 stereo or mono, 17 or 9 for MPEG-2 and 2.5.
-int Layer3SideInfoBytes(uint32_t word);
+// 32 or 17 for MPEG-1 stereo or mono, 17 or 9 for MPEG-2 and 2.5. (Inline: a scan asks for
+// every frame.)
+constexpr int Layer3SideInfoBytes(uint32_t word) {
+  const bool mono = HeaderIsMono(word);
+  if (HeaderVersionBits(word) == 3) return mono ? 17 : 32;
+  return mono ? 9 : 17;
+}
 
 // Whether two headers belong to one stream: the same version, layer and sampling rate.
 constexpr bool SameStream(uint32_t a, uint32_t b) { return ((a ^ b) & 0xFFFE0C00u) == 0; }

@@ -1,7 +1,5 @@
 #include "mpeg/frame_scanner.h"
 
-#include "mpeg/frame_header.h"
-
 namespace partwell {
 namespace {
 
@@ -18,17 +16,20 @@ bool ReadWord(BufferedSource& source, uint64_t at, uint32_t& word, bool& failed)
 
 }  // namespace
 
+void FrameScanner::SetStream(uint32_t stream) {
+  stream_ = stream;
+  for (uint32_t key = 0; key < lengths_.size(); ++key) {
+    const uint32_t word = (stream & 0xFFFE0C00u) | (key & 0x78) << 9 | (key & 4) << 7 | (key & 3);
+    lengths_[key] = static_cast<uint16_t>(FrameLength(word));
+  }
+}
+
 bool FrameScanner::FrameAt(uint64_t at, bool confirm, MpegFrame& frame, bool& failed) {
   const uint64_t end = source_.end();
   uint32_t word = 0;
   if (at + 4 > end || !ReadWord(source_, at, word, failed)) return false;
-  // A stream's frames mostly share one or two header words: keep the last one's length.
-  if (word != lengthWord_) {
-    lengthWord_ = word;
-    length_ = FrameLength(word);
-  }
-  int length = length_;
-  if (length <= 0 || (stream_ != 0 && !SameStream(word, stream_))) return false;
+  int length = stream_ != 0 ? StreamFrameLength(word) : FrameLength(word);
+  if (length <= 0) return false;
   frame = {at, word, static_cast<uint32_t>(length)};
   if (!confirm) return true;
   uint64_t next = at + static_cast<uint64_t>(length);
@@ -44,7 +45,7 @@ FrameScanner::Step FrameScanner::Resynchronise(MpegFrame& frame) {
   for (uint64_t at = next_; at + 4 <= source_.end(); ++at) {
     if (FrameAt(at, true, frame, failed)) {
       skipped_ += at - next_;
-      if (stream_ == 0) stream_ = frame.header;
+      if (stream_ == 0) SetStream(frame.header);
       return Step::kFrame;
     }
     if (failed) return Step::kReadFailed;
@@ -54,14 +55,7 @@ FrameScanner::Step FrameScanner::Resynchronise(MpegFrame& frame) {
   return Step::kEnd;
 }
 
-FrameScanner::Step FrameScanner::Next(MpegFrame& frame) {
-  bool failed = false;
-  bool inStep = stream_ != 0 && FrameAt(next_, false, frame, failed);
-  if (failed) return Step::kReadFailed;
-  if (!inStep) {
-    Step found = Resynchronise(frame);
-    if (found != Step::kFrame) return found;
-  }
+FrameScanner::Step FrameScanner::Advance(const MpegFrame& frame) {
   uint64_t frameEnd = frame.position + frame.length;
   if (frameEnd > source_.end()) {
     next_ = source_.end();
@@ -69,6 +63,25 @@ FrameScanner::Step FrameScanner::Next(MpegFrame& frame) {
   }
   next_ = frameEnd;
   return Step::kFrame;
+}
+
+FrameScanner::Step FrameScanner::Next(MpegFrame& frame) {
+  // Nearly every frame: in step, its header in the buffer already.
+  if (const unsigned char* at = stream_ != 0 ? source_.Held(next_, 4) : nullptr) {
+    uint32_t word = ReadBigEndian32(at);
+    if (int length = StreamFrameLength(word)) {
+      frame = {next_, word, static_cast<uint32_t>(length)};
+      return Advance(frame);
+    }
+  }
+  bool failed = false;
+  bool inStep = stream_ != 0 && FrameAt(next_, false, frame, failed);
+  if (failed) return Step::kReadFailed;
+  if (!inStep) {
+    Step found = Resynchronise(frame);
+    if (found != Step::kFrame) return found;
+  }
+  return Advance(frame);
 }
 
 }  // namespace partwell

@@ -5,9 +5,11 @@
 // that is confirmed the same way.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "io/buffered_source.h"
+#include "mpeg/frame_header.h"
 
 namespace partwell {
 
@@ -32,7 +34,9 @@ class FrameScanner {
   // Scans again from `from`, where an earlier scan of the stream that began with header
   // `stream` found a frame: the same frames follow as in that scan.
   FrameScanner(BufferedSource& source, uint64_t from, uint32_t stream)
-      : source_(source), next_(from), stream_(stream) {}
+      : source_(source), next_(from) {
+    SetStream(stream);
+  }
 
   Step Next(MpegFrame& frame);
 
@@ -44,13 +48,24 @@ class FrameScanner {
   // there are not one; `failed` when the source could not be read.
   bool FrameAt(uint64_t at, bool confirm, MpegFrame& frame, bool& failed);
   Step Resynchronise(MpegFrame& frame);
+  // The frame that follows a whole frame: kTruncated when the end of the audio cuts it short.
+  Step Advance(const MpegFrame& frame);
+
+  void SetStream(uint32_t stream);
+  // The length of a frame whose header is `word`, 0 when it is no frame of the stream.
+  int StreamFrameLength(uint32_t word) const {
+    if (!SameStream(word, stream_)) return 0;
+    return lengths_[((word >> 9) & 0x78) | ((word >> 7) & 4) | (word & 3)];
+  }
 
   BufferedSource& source_;
   uint64_t next_;
   uint32_t stream_ = 0;  // the first frame's header, once found
   uint64_t skipped_ = 0;
-  uint32_t lengthWord_ = 0;  // the header word whose frame length is length_
-  int length_ = 0;
+  // The stream's frame lengths by bit rate index, padding bit and emphasis (all else that
+  // a length depends on is the stream's): a variable-bit-rate stream changes its header
+  // nearly every frame, and a look-up here costs a tenth of working a length out.
+  std::array<uint16_t, 128> lengths_{};
 };
 
 }  // namespace partwell

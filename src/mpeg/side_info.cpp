@@ -18,10 +18,6 @@ void WriteHeader(unsigned char* p, uint32_t word) {
 
 }  // namespace
 
-int Layer3MainDataOffset(uint32_t header) {
-  return 4 + (HeaderHasCrc(header) ? 2 : 0) + Layer3SideInfoBytes(header);
-}
-
 int Layer3MainDataBytes(uint32_t header) {
   return std::max(0, Layer3FrameLength(header) - Layer3MainDataOffset(header));
 }

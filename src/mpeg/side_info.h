@@ -13,11 +13,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "mpeg/frame_header.h"
+
 namespace partwell {
 
 // Where the main data area of a Layer III frame begins: after the header, its CRC when it
 // has one, and the side information.
-int Layer3MainDataOffset(uint32_t header);
+constexpr int Layer3MainDataOffset(uint32_t header) {
+  return 4 + (HeaderHasCrc(header) ? 2 : 0) + Layer3SideInfoBytes(header);
+}
 // The bytes of a Layer III frame's main data area; 0 when the frame is too short for one.
 int Layer3MainDataBytes(uint32_t header);
 

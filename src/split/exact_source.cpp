@@ -18,8 +18,6 @@ constexpr size_t kBufferBytes = 1 << 20;
 constexpr int64_t kRingFrames = 1024;
 // The buffer moves on when the scan comes this close to the end of what it holds.
 constexpr uint64_t kScanMargin = 64 * 1024;
-// More than any frame of any layer: how far past a frame the scan may look.
-constexpr uint64_t kMaxFrameBytes = 4096;
 // The first bytes searched for a free-format header when no frame is found.
 constexpr uint64_t kFreeFormatSearchBytes = 64 * 1024;
 // The LAME extension's peak and ReplayGain fields: they describe the whole source.
@@ -54,7 +52,6 @@ bool ExactSource::Open(const std::string& path, JobReport& report) {
   }
   scanner_.emplace(*reader_, audioStart_);
   scanAt_ = audioStart_;
-  windowEnd_ = 0;  // the examination's scan moved the buffer
   return true;
 }
 
@@ -146,15 +143,8 @@ FrameScanner::Step ExactSource::Scan() {
   for (;;) {
     MpegFrame frame;
     FrameScanner::Step step = scanner_->Next(frame);
-    if (step != FrameScanner::Step::kFrame) {
-      windowEnd_ = 0;
-      return step;
-    }
+    if (step != FrameScanner::Step::kFrame) return step;
     scanAt_ = frame.position + frame.length;
-    // A scan that went looking for a frame may have moved the buffer.
-    if (frame.position + kMaxFrameBytes > windowEnd_ && windowEnd_ < reader_->end()) {
-      windowEnd_ = 0;
-    }
     bool header = first_ && headerFrame_;
     first_ = false;
     if (!header) {
@@ -165,23 +155,20 @@ FrameScanner::Step ExactSource::Scan() {
 }
 
 void ExactSource::Record(const MpegFrame& frame) {
-  FrameRecord& record = ring_[static_cast<size_t>(scanned_ % kRingFrames)];
+  FrameRecord& record = ring_[static_cast<uint64_t>(scanned_) % kRingFrames];
   record.frame = frame;
   record.areaStart = mainData_;
-  mainData_ += static_cast<uint64_t>(
-      std::max<int64_t>(0, int64_t{frame.length} - Layer3MainDataOffset(frame.header)));
-  int index = HeaderBitRateIndex(frame.header);
-  if (scanned_ == 0) {
-    firstIndex_ = index;
-  } else if (index != firstIndex_) {
-    constantBitRate_ = false;
-  }
+  const uint32_t offset = static_cast<uint32_t>(Layer3MainDataOffset(frame.header));
+  mainData_ += frame.length > offset ? frame.length - offset : 0;
+  const int index = HeaderBitRateIndex(frame.header);
+  if (scanned_ == 0) firstIndex_ = index;
+  constantBitRate_ = constantBitRate_ && index == firstIndex_;
   ++scanned_;
 }
 
 const FrameRecord* ExactSource::Recorded(int64_t index) const {
   if (index < 0 || index >= scanned_ || index < scanned_ - kRingFrames) return nullptr;
-  return &ring_[static_cast<size_t>(index % kRingFrames)];
+  return &ring_[static_cast<uint64_t>(index) % kRingFrames];
 }
 
 std::optional<int> ExactSource::ConstantIndex() const {
@@ -191,8 +178,7 @@ std::optional<int> ExactSource::ConstantIndex() const {
 
 bool ExactSource::Holds() const {
   const uint64_t end = reader_->end();
-  return scanAt_ >= end ||
-         (scanAt_ >= windowStart_ && (scanAt_ + kScanMargin <= windowEnd_ || windowEnd_ >= end));
+  return scanAt_ >= end || reader_->Holds(scanAt_, std::min(kScanMargin, end - scanAt_));
 }
 
 bool ExactSource::KeepFrom(uint64_t position) {
@@ -204,17 +190,10 @@ bool ExactSource::KeepFrom(uint64_t position) {
 const unsigned char* ExactSource::Bytes(uint64_t position, size_t length) {
   const unsigned char* data = nullptr;
   size_t available = 0;
-  if (!reader_->View(position, length, data, available)) return nullptr;
-  if (position < windowStart_ || position + length > windowEnd_) {
-    // The buffer may have moved: it holds what this view gave, at least.
-    windowStart_ = position;
-    windowEnd_ = position + available;
-  }
-  return data;
+  return reader_->View(position, length, data, available) ? data : nullptr;
 }
 
 FrameScanner ExactSource::ScannerFrom(uint64_t position) {
-  windowEnd_ = 0;
   return FrameScanner(*reader_, position, stream_);
 }
 

@@ -105,8 +105,6 @@ class ExactSource {
   uint64_t mainData_ = 0;
   int firstIndex_ = 0;
   bool constantBitRate_ = true;
-  uint64_t windowStart_ = 0;  // bytes the buffer is known to hold
-  uint64_t windowEnd_ = 0;
 };
 
 }  // namespace partwell

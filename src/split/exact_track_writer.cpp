@@ -18,10 +18,12 @@ uint32_t Clamp32(uint64_t value) {
 
 }  // namespace
 
-void TocRecorder::Frame(uint64_t frame, uint64_t offset) {
+void TocRecorder::Take(uint64_t frame, uint64_t offset) {
   while (next_ < kXingTocBytes && XingTocFrame(static_cast<int>(next_), expected_) == frame) {
     offsets_[next_++] = offset;
   }
+  due_ = next_ < kXingTocBytes ? XingTocFrame(static_cast<int>(next_), expected_)
+                               : std::numeric_limits<uint64_t>::max();
 }
 
 std::array<uint8_t, kXingTocBytes> TocRecorder::Toc(uint64_t lead, uint64_t bytes) const {
@@ -41,11 +43,8 @@ ExactTrackWriter::ExactTrackWriter(File out, uint64_t infoPosition, BufferedSour
       toc_(expectedFrames) {}
 
 void ExactTrackWriter::Count(uint32_t header, uint64_t bytes) {
-  if (frames_ == 0) {
-    firstHeader_ = header;
-  } else if (HeaderBitRateIndex(header) != HeaderBitRateIndex(firstHeader_)) {
-    allShare_ = false;
-  }
+  if (frames_ == 0) firstHeader_ = header;
+  allShare_ = allShare_ && HeaderBitRateIndex(header) == HeaderBitRateIndex(firstHeader_);
   toc_.Frame(frames_, bytes_);
   ++frames_;
   bytes_ += bytes;

@@ -26,8 +26,11 @@ namespace partwell {
 class TocRecorder {
  public:
   explicit TocRecorder(uint64_t expectedFrames) : expected_(expectedFrames) {}
-  // Audio frame `frame` (0-based) begins `offset` bytes after the first audio frame.
-  void Frame(uint64_t frame, uint64_t offset);
+  // Audio frame `frame` (0-based, each in turn) begins `offset` bytes after the first audio
+  // frame. Inline: every frame is offered, a hundred are taken.
+  void Frame(uint64_t frame, uint64_t offset) {
+    if (frame == due_) Take(frame, offset);
+  }
   uint64_t expected() const { return expected_; }
   // Whether all 100 entries were recorded.
   bool complete() const { return next_ == kXingTocBytes; }
@@ -35,8 +38,11 @@ class TocRecorder {
   std::array<uint8_t, kXingTocBytes> Toc(uint64_t lead, uint64_t bytes) const;
 
  private:
+  void Take(uint64_t frame, uint64_t offset);
+
   uint64_t expected_;
   size_t next_ = 0;
+  uint64_t due_ = 0;  // the frame of entry next_
   std::array<uint64_t, kXingTocBytes> offsets_{};
 };
 
