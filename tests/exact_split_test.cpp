@@ -137,6 +137,7 @@ struct SourceSpec {
   int rate;
   int channels;
   std::vector<std::string> lame;  // options; empty for the VBRI source
+  int keptPercent = 100;          // of the encoded file's bytes: less cuts it short mid-frame
 };
 
 // 3.3 s of a sweep; in stereo with pink noise on the right.
@@ -192,6 +193,11 @@ fs::path MakeSource(const SourceSpec& spec) {
     argv.insert(argv.end(), {wave.string(), path.string()});
     MustRun(argv);
     if (spec.lame.empty()) AddVbriFrame(path);
+    if (spec.keptPercent < 100) {
+      Bytes file = ReadBytes(path);
+      file.resize(file.size() * static_cast<size_t>(spec.keptPercent) / 100);
+      WriteBytes(path, file);
+    }
   });
 }
 
@@ -213,6 +219,11 @@ SourceInfo ReadSource(const fs::path& path) {
   if (tag.trusted) info.delayAndPadding = std::make_pair(tag.delay, tag.padding);
   int delay = tag.trusted ? tag.delay : 0;
   int padding = tag.trusted ? std::max(tag.padding, kDecoderDelay) : kDecoderDelay;
+  // Cut short: the frames that held the padding, or some of it, are gone; decoders play to
+  // the end of what is left, short of the padding still there.
+  int64_t missing = tag.trusted && tag.frames > frames ? tag.frames - frames : 0;
+  padding = static_cast<int>(
+      std::max<int64_t>(kDecoderDelay, padding - missing * info.first.samples));
   info.rawStart = delay + kDecoderDelay;
   info.length = frames * info.first.samples - delay - padding;
   return info;
@@ -519,6 +530,7 @@ const SourceSpec kSources[] = {
     {"mpeg25 11k", 11025, 2, {"-V", "6"}},
     {"mpeg25 8k mono", 8000, 1, {"-b", "16", "-m", "m"}},
     {"vbri", 22050, 2, {}},
+    {"vbr v2 cut short", 44100, 2, {"-V", "2"}, 67},
 };
 
 TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {

@@ -17,13 +17,19 @@ constexpr size_t kScanBufferBytes = 1 << 20;
 SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64_t audioFrames,
                                   int samplesPerFrame) {
   SourceTimeline timeline;
+  uint64_t missingFrames = 0;  // stated by the tag but not in the stream: it was cut short
   if (header && header->lame && header->lame->trusted) {
     timeline.delay = header->lame->delay;
     timeline.padding = header->lame->padding;
+    if (header->frames && *header->frames > audioFrames) missingFrames = *header->frames - audioFrames;
   }
   timeline.rawStart = static_cast<uint64_t>(timeline.delay) + kDecoderDelay;
   // A padding shorter than the decoder delay would end the timeline after the raw output.
-  uint64_t cut = timeline.rawStart - kDecoderDelay + std::max(timeline.padding, kDecoderDelay);
+  uint64_t padding = static_cast<uint64_t>(std::max(timeline.padding, kDecoderDelay));
+  // The padding lies in the stated last frames: decoders play the audio of a stream cut
+  // short up to the padding's part that is still there.
+  padding -= std::min(padding - kDecoderDelay, missingFrames * static_cast<uint64_t>(samplesPerFrame));
+  uint64_t cut = timeline.rawStart - kDecoderDelay + padding;
   uint64_t raw = audioFrames * static_cast<uint64_t>(samplesPerFrame);
   timeline.length = raw > cut ? raw - cut : 0;
   return timeline;

@@ -17,7 +17,9 @@ constexpr int kDecoderDelay = 529;
 
 // Of the raw output (every audio frame after the header frame decoded, nothing trimmed), a
 // gapless player plays [rawStart, rawStart + length). With a LAME tag that decoders trust it
-// leaves out the encoder delay and padding; without one, the decoder's first 529 samples.
+// leaves out the encoder delay and padding (of a stream with fewer frames than the tag
+// states, the part of the padding its frames still hold); without one, the decoder's first
+// 529 samples.
 struct SourceTimeline {
   int delay = 0;
   int padding = kDecoderDelay;
