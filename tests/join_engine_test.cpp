@@ -125,8 +125,9 @@ TEST(JoinEngine, HaltsAndFailures) {
 }
 
 // MPEG-1 Layer III at 44.1 kHz, stereo, without CRC: 417 bytes at 128 kbps, 522 at 160;
-// MPEG-2 at 22.05 kHz, 80 kbps: 261 bytes.
+// MPEG-2 at 22.05 kHz, 80 kbps: 261 bytes; MPEG-1 Layer II, 128 kbps: 417 bytes.
 constexpr uint32_t k128 = 0xFFFB9064;
+constexpr uint32_t kLayer2 = 0xFFFD8064;
 constexpr uint32_t k160 = 0xFFFBA064;
 constexpr uint32_t kMpeg2 = 0xFFF39064;
 constexpr size_t k128Bytes = 417;
@@ -220,6 +221,10 @@ TEST(JoinEngine, JoinedFileIsTheKeptBytesUnderOneHeader) {
        {{{Id3v2Tag(300, false), true}, {Frames(k128, 10), true}}, {{Frames(k160, 10), true}},
         {{Frames(kMpeg2, 10), true}}},
        "Xing", true, 0, 0, {3}},
+      {"a Layer II stream first: no Xing frame of our own, at its start or after it",
+       {{{test::FrameStream(kLayer2, k128Bytes, 10), true}}, {{Frames(k128, 10), true}},
+        {{Frames(k160, 10), true}}},
+       "", false, 0, 0, {2, 3}},
       {"a source without MPEG audio keeps its tag",
        {{{HeaderFrame("Info", 576, 1000), true}, {Frames(k128, 10), true}},
         {{Id3v2Tag(100, false), true}, {Bytes(700, 'x'), true}, {test::Id3v1Trailer(), false}},

@@ -151,7 +151,8 @@ CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
   if (!source.firstFrame()) return Copy(reader, 0, source.endOfAudio());
   const MpegFrame& first = *source.firstFrame();
   const uint64_t start = index == 0 ? 0 : source.tagsEnd();
-  if (!firstHeader_) {
+  const bool firstAudio = !firstHeader_;
+  if (firstAudio) {
     firstHeader_ = first.header;
   } else if (!SameKind(first.header, *firstHeader_)) {
     host_.SourceDiffers(sources_[index], first.header, *firstHeader_);
@@ -160,7 +161,9 @@ CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
   if (status != CopyStatus::kDone) return status;
   if (index == 0 && source.vbrHeader()) {
     status = WriteHeader(source.headerFrame(), *source.vbrHeader());
-  } else if (ownHeader_ && !stream_.hasHeader() && HeaderIsLayer3(first.header)) {
+  } else if (ownHeader_ && firstAudio && HeaderIsLayer3(first.header)) {
+    // Our own Xing frame goes before the first audio frame or nowhere: after audio of another
+    // layer it would play as a frame in the middle.
     std::vector<unsigned char> frame = MakeXingFrame(first.header);
     status = WriteHeader(frame, *ReadVbrHeader(frame.data(), frame.size()));
   }
