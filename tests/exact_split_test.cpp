@@ -132,7 +132,7 @@ std::vector<int16_t> ToSamples(const std::string& bytes) {
 // ---------------------------------------------------------------------------------------
 // Sources
 
-struct SourceSpec {
+struct SourceRecipe {
   const char* name;
   int rate;
   int channels;
@@ -182,20 +182,20 @@ void AddVbriFrame(const fs::path& path) {
   WriteBytes(path, file);
 }
 
-fs::path MakeSource(const SourceSpec& spec) {
-  return Made(std::string(spec.name) + ".mp3", [&](const fs::path& path) {
-    fs::path wave = MakeWave(std::string("exact ") + std::to_string(spec.rate) + "-" +
-                                 std::to_string(spec.channels) + ".wav",
-                             spec.rate, spec.channels);
+fs::path MakeSource(const SourceRecipe& recipe) {
+  return Made(std::string(recipe.name) + ".mp3", [&](const fs::path& path) {
+    fs::path wave = MakeWave(std::string("exact ") + std::to_string(recipe.rate) + "-" +
+                                 std::to_string(recipe.channels) + ".wav",
+                             recipe.rate, recipe.channels);
     std::vector<std::string> argv = {"lame", "--quiet"};
-    argv.insert(argv.end(), spec.lame.begin(), spec.lame.end());
-    if (spec.lame.empty()) argv.insert(argv.end(), {"-V", "5", "-t"});
+    argv.insert(argv.end(), recipe.lame.begin(), recipe.lame.end());
+    if (recipe.lame.empty()) argv.insert(argv.end(), {"-V", "5", "-t"});
     argv.insert(argv.end(), {wave.string(), path.string()});
     MustRun(argv);
-    if (spec.lame.empty()) AddVbriFrame(path);
-    if (spec.keptPercent < 100) {
+    if (recipe.lame.empty()) AddVbriFrame(path);
+    if (recipe.keptPercent < 100) {
       Bytes file = ReadBytes(path);
-      file.resize(file.size() * static_cast<size_t>(spec.keptPercent) / 100);
+      file.resize(file.size() * static_cast<size_t>(recipe.keptPercent) / 100);
       WriteBytes(path, file);
     }
   });
@@ -517,7 +517,7 @@ std::vector<std::vector<std::string>> CutPatterns(const SourceInfo& info, unsign
   return patterns;
 }
 
-const SourceSpec kSources[] = {
+const SourceRecipe kSources[] = {
     {"cbr128", 44100, 2, {"-b", "128"}},
     {"cbr320 crc", 48000, 2, {"-b", "320", "-p"}},
     {"cbr128 crc mono", 44100, 1, {"-b", "128", "-p", "-m", "m"}},
@@ -536,9 +536,9 @@ const SourceSpec kSources[] = {
 TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {
   Allowed total;
   unsigned seed = 1;
-  for (const SourceSpec& spec : kSources) {
-    SCOPED_TRACE(spec.name);
-    fs::path source = MakeSource(spec);
+  for (const SourceRecipe& recipe : kSources) {
+    SCOPED_TRACE(recipe.name);
+    fs::path source = MakeSource(recipe);
     const std::vector<std::vector<std::string>> patterns = CutPatterns(ReadSource(source), seed++);
     for (size_t i = 0; i <= patterns.size(); ++i) {
       // The first cuts once more with tags: an ID3v2 tag before each track's Info frame.
@@ -546,8 +546,8 @@ TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {
       const std::vector<std::string>& times = patterns[tags ? 0 : i];
       SCOPED_TRACE(Join(times) + (tags ? " --tags" : ""));
       Allowed allowed = CheckExactSplit(source, times, false, "", tags);
-      EXPECT_TRUE(spec.channels == 1 || allowed.rounding == 0) << "rounding only in mono";
-      EXPECT_TRUE(Contains(spec.name, "tagged") || allowed.smallTrack == 0);
+      EXPECT_TRUE(recipe.channels == 1 || allowed.rounding == 0) << "rounding only in mono";
+      EXPECT_TRUE(Contains(recipe.name, "tagged") || allowed.smallTrack == 0);
       total.extraStart += allowed.extraStart;
       total.rounding += allowed.rounding;
       total.smallTrack += allowed.smallTrack;
@@ -560,9 +560,9 @@ TEST(ExactSplit, TracksDecodeToTheirSliceOfTheTimeline) {
 }
 
 TEST(ExactSplit, ProbeReportsFramesDurationDelayAndPadding) {
-  for (const SourceSpec& spec : kSources) {
-    SCOPED_TRACE(spec.name);
-    fs::path source = MakeSource(spec);
+  for (const SourceRecipe& recipe : kSources) {
+    SCOPED_TRACE(recipe.name);
+    fs::path source = MakeSource(recipe);
     SourceInfo info = ReadSource(source);
     Outcome o = Cli({"probe", source});
     ASSERT_EQ(o.exit, 0) << o;
@@ -573,7 +573,7 @@ TEST(ExactSplit, ProbeReportsFramesDurationDelayAndPadding) {
                   "\nEncoder Padding: " + std::to_string(info.delayAndPadding->second);
     }
     EXPECT_TRUE(Contains(o.out, expected + "\n")) << o << "expected:\n" << expected;
-    bool vbr = spec.lame.empty() || std::count(spec.lame.begin(), spec.lame.end(), "-V") > 0;
+    bool vbr = recipe.lame.empty() || std::count(recipe.lame.begin(), recipe.lame.end(), "-V") > 0;
     EXPECT_EQ(Contains(o.out, "Bit Rate: VBR\n"), vbr) << o;
   }
 }

@@ -6,6 +6,7 @@
 #include "e2e_support.h"
 #include "io/file.h"
 #include "mpeg/frame_header.h"
+#include "mpeg/info_header.h"
 #include "mpeg/stream_scan.h"
 
 namespace partwell {
@@ -38,6 +39,38 @@ StreamScan Scan(const fs::path& path) {
   StreamScan scan;
   EXPECT_EQ(ScanStream(file, scan), StreamScanOutcome::kScanned) << path;
   return scan;
+}
+
+// The timeline's arithmetic, worked by hand: 1152 samples a frame, 100 frames (115,200 raw).
+TEST(StreamScan, TimelineTrimsTheTagsDelayAndThePaddingStillInTheStream) {
+  struct Case {
+    const char* what;
+    bool trusted;
+    int delay, padding;
+    std::optional<uint32_t> statedFrames;
+    uint64_t rawStart, length;
+  };
+  const Case cases[] = {
+      {"no tag: the decoder's delay only", false, 576, 1000, 100, 529, 115200 - 529},
+      {"trusted tag", true, 576, 1000, 100, 576 + 529, 115200 - 576 - 1000},
+      {"padding under the decoder delay", true, 576, 100, 100, 576 + 529, 115200 - 576 - 529},
+      {"no frame count stated", true, 576, 1000, std::nullopt, 576 + 529, 115200 - 576 - 1000},
+      {"cut short by a frame: the padding's part in it is gone", true, 576, 2000, 101,
+       576 + 529, 115200 - 576 - (2000 - 1152)},
+      {"cut short by more than the padding", true, 576, 1500, 103, 576 + 529, 115200 - 576 - 529},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VbrHeader header;
+    header.frames = c.statedFrames;
+    header.lame = LameExtension{};
+    header.lame->trusted = c.trusted;
+    header.lame->delay = c.delay;
+    header.lame->padding = c.padding;
+    SourceTimeline timeline = MakeSourceTimeline(header, 100, 1152);
+    EXPECT_EQ(timeline.rawStart, c.rawStart);
+    EXPECT_EQ(timeline.length, c.length);
+  }
 }
 
 TEST(StreamScan, FramesAndTimelineAreWhatDecodersPlay) {

@@ -21,14 +21,17 @@ SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64
   if (header && header->lame && header->lame->trusted) {
     timeline.delay = header->lame->delay;
     timeline.padding = header->lame->padding;
-    if (header->frames && *header->frames > audioFrames) missingFrames = *header->frames - audioFrames;
+    if (header->frames && *header->frames > audioFrames) {
+      missingFrames = *header->frames - audioFrames;
+    }
   }
   timeline.rawStart = static_cast<uint64_t>(timeline.delay) + kDecoderDelay;
   // A padding shorter than the decoder delay would end the timeline after the raw output.
   uint64_t padding = static_cast<uint64_t>(std::max(timeline.padding, kDecoderDelay));
   // The padding lies in the stated last frames: decoders play the audio of a stream cut
   // short up to the padding's part that is still there.
-  padding -= std::min(padding - kDecoderDelay, missingFrames * static_cast<uint64_t>(samplesPerFrame));
+  const uint64_t missingSamples = missingFrames * static_cast<uint64_t>(samplesPerFrame);
+  padding -= std::min(padding - kDecoderDelay, missingSamples);
   uint64_t cut = timeline.rawStart - kDecoderDelay + padding;
   uint64_t raw = audioFrames * static_cast<uint64_t>(samplesPerFrame);
   timeline.length = raw > cut ? raw - cut : 0;
