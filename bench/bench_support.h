@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "shell/job_host.h"
+#include "job/job_host.h"
 
 namespace partwell::bench {
 

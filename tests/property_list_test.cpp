@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/property_list.h"
+#include "job/property_list.h"
 
 namespace partwell {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "io/file.h"
 #include "mpeg/stream_scan.h"
-#include "shell/job_host.h"
+#include "job/job_host.h"
 
 namespace partwell {
 

@@ -8,7 +8,7 @@
 
 #include "analysis/loudness_levels.h"
 #include "analysis/silence_finder.h"
-#include "shell/job_host.h"
+#include "job/job_host.h"
 
 namespace partwell {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "shell/job_host.h"
-#include "shell/job_report.h"
+#include "job/job_host.h"
+#include "job/job_report.h"
 
 namespace partwell::cli {
 

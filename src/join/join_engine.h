@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/job_host.h"
-#include "shell/job_report.h"
+#include "job/job_host.h"
+#include "job/job_report.h"
 
 namespace partwell {
 

@@ -14,7 +14,7 @@
 #include "mpeg/frame_scanner.h"
 #include "mpeg/id3v1_trailer.h"
 #include "mpeg/info_header.h"
-#include "shell/job_report.h"
+#include "job/job_report.h"
 #include "split/exact_layout.h"
 
 namespace partwell {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "mpeg/source_probe.h"
-#include "shell/property_list.h"
+#include "job/property_list.h"
 #include "split/split_engine.h"
 
 namespace partwell {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "shell/job_host.h"
-#include "shell/job_report.h"
-#include "split/split_engine.h"
+#include "job/job_host.h"
+#include "job/job_report.h"
+#include "split/split_job.h"
 
 namespace partwell {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "io/file.h"
-#include "shell/job_report.h"
-#include "split/split_engine.h"
+#include "job/job_report.h"
+#include "split/split_job.h"
 
 namespace partwell {
 

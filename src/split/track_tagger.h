@@ -8,7 +8,7 @@
 
 #include "io/file.h"
 #include "mpeg/id3v1_trailer.h"
-#include "split/split_engine.h"
+#include "split/split_job.h"
 #include "tags/track_tag.h"
 
 namespace partwell {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/job_host.h"
+#include "job/job_host.h"
 #include "split/split_engine.h"
 
 namespace partwell::fuzz {

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "split/track_entry.h"
-#include "split/track_list_box_win.h"
+#include "window/track_list_box_win.h"
 
 namespace partwell::test {
 namespace {

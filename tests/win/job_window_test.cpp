@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "join/join_engine.h"
-#include "shell/job_control_win.h"
-#include "shell/message_box_win.h"
+#include "window/job_control_win.h"
+#include "window/message_box_win.h"
 #include "split/split_engine.h"
-#include "split/split_page_win.h"
+#include "window/split_page_win.h"
 #include "test_media.h"
 
 namespace partwell::test {

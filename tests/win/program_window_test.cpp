@@ -3,7 +3,7 @@
 // program at once with exit code 0.
 #include <cstring>
 
-#include "split/split_page_win.h"
+#include "window/split_page_win.h"
 #include "test_media.h"
 
 namespace partwell::test {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/main_window_win.h"
-#include "shell/property_list_win.h"
+#include "window/main_window_win.h"
+#include "window/property_list_win.h"
 
 namespace partwell::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "shell/message_box_win.h"
-#include "split/split_page_win.h"
-#include "split/track_list_box_win.h"
+#include "window/message_box_win.h"
+#include "window/split_page_win.h"
+#include "window/track_list_box_win.h"
 
 namespace partwell::test {
 namespace {

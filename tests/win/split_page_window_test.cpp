@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "mpeg/source_probe.h"
-#include "split/track_list_box_win.h"
+#include "window/track_list_box_win.h"
 
 namespace partwell::test {
 namespace {

@@ -12,9 +12,9 @@
 #include <set>
 #include <thread>
 
-#include "shell/job_control_win.h"
-#include "shell/main_window_win.h"
-#include "shell/message_box_win.h"
+#include "window/job_control_win.h"
+#include "window/main_window_win.h"
+#include "window/message_box_win.h"
 
 namespace partwell::test {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "resource_ids.h"
-#include "shell/property_list.h"
+#include "job/property_list.h"
 #include "wintest.h"
 
 namespace partwell::test {

@@ -1,4 +1,4 @@
-#include "split/find_silences_win.h"
+#include "window/find_silences_win.h"
 
 #include <cstdio>
 #include <memory>
@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "analysis/silence_search.h"
-#include "shell/job_control_win.h"
-#include "shell/message_box_win.h"
+#include "window/job_control_win.h"
+#include "window/message_box_win.h"
 #include "split/cue_sheet.h"
-#include "split/silence_dialog_win.h"
-#include "split/track_list_box_win.h"
+#include "window/silence_dialog_win.h"
+#include "window/track_list_box_win.h"
 #include "split/track_time.h"
 
 namespace partwell {

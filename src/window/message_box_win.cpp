@@ -1,4 +1,4 @@
-#include "shell/message_box_win.h"
+#include "window/message_box_win.h"
 
 namespace partwell {
 

@@ -1,4 +1,4 @@
-#include "split/track_list_box_win.h"
+#include "window/track_list_box_win.h"
 
 #include <utility>
 

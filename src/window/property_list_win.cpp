@@ -1,4 +1,4 @@
-#include "shell/property_list_win.h"
+#include "window/property_list_win.h"
 
 namespace partwell {
 

@@ -1,10 +1,10 @@
-#include "split/player_position_win.h"
+#include "window/player_position_win.h"
 
 #include <memory>
 
-#include "shell/message_box_win.h"
+#include "window/message_box_win.h"
 #include "split/player_position.h"
-#include "split/track_list_box_win.h"
+#include "window/track_list_box_win.h"
 
 namespace partwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "split/split_page_win.h"
+#include "window/split_page_win.h"
 
 #include <shlobj.h>
 
@@ -8,17 +8,17 @@
 
 #include "mpeg/source_probe.h"
 #include "resource_ids.h"
-#include "shell/file_dialog_win.h"
-#include "shell/job_control_win.h"
-#include "shell/message_box_win.h"
-#include "shell/property_list_win.h"
-#include "split/cue_buttons_win.h"
-#include "split/find_silences_win.h"
-#include "split/player_position_win.h"
+#include "window/file_dialog_win.h"
+#include "window/job_control_win.h"
+#include "window/message_box_win.h"
+#include "window/property_list_win.h"
+#include "window/cue_buttons_win.h"
+#include "window/find_silences_win.h"
+#include "window/player_position_win.h"
 #include "split/source_properties.h"
 #include "split/split_engine.h"
-#include "split/track_info_win.h"
-#include "split/track_list_box_win.h"
+#include "window/track_info_win.h"
+#include "window/track_list_box_win.h"
 #include "split/track_naming.h"
 
 namespace partwell {

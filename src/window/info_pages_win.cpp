@@ -5,7 +5,7 @@
 #include <string>
 
 #include "resource_ids.h"
-#include "shell/main_window_win.h"
+#include "window/main_window_win.h"
 
 namespace partwell {
 namespace {

@@ -1,9 +1,9 @@
-#include "split/silence_dialog_win.h"
+#include "window/silence_dialog_win.h"
 
 #include <cstdio>
 
 #include "resource_ids.h"
-#include "shell/message_box_win.h"
+#include "window/message_box_win.h"
 
 namespace partwell {
 namespace {

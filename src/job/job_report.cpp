@@ -1,4 +1,4 @@
-#include "shell/job_report.h"
+#include "job/job_report.h"
 
 namespace partwell {
 

@@ -1,12 +1,12 @@
-#include "split/cue_buttons_win.h"
+#include "window/cue_buttons_win.h"
 
 #include <string>
 #include <utility>
 
-#include "shell/file_dialog_win.h"
-#include "shell/message_box_win.h"
+#include "window/file_dialog_win.h"
+#include "window/message_box_win.h"
 #include "split/cue_sheet.h"
-#include "split/track_list_box_win.h"
+#include "window/track_list_box_win.h"
 
 namespace partwell {
 namespace {

@@ -2,8 +2,8 @@
 #include <windows.h>
 
 #include "resource_ids.h"
-#include "shell/main_window_win.h"
-#include "shell/property_list.h"
+#include "window/main_window_win.h"
+#include "job/property_list.h"
 
 using namespace partwell;
 

@@ -1,10 +1,10 @@
-#include "shell/job_control_win.h"
+#include "window/job_control_win.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "resource_ids.h"
-#include "shell/message_box_win.h"
+#include "window/message_box_win.h"
 
 namespace partwell {
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "shell/job_host.h"
-#include "shell/job_report.h"
+#include "job/job_host.h"
+#include "job/job_report.h"
 
 namespace partwell {
 

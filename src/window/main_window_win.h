@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "shell/property_list.h"
+#include "job/property_list.h"
 
 namespace partwell {
 

@@ -1,7 +1,7 @@
-#include "split/track_info_win.h"
+#include "window/track_info_win.h"
 
 #include "resource_ids.h"
-#include "split/track_list_box_win.h"
+#include "window/track_list_box_win.h"
 
 namespace partwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/file_dialog_win.h"
+#include "window/file_dialog_win.h"
 
 namespace partwell {
 

@@ -1,4 +1,4 @@
-#include "shell/property_list.h"
+#include "job/property_list.h"
 
 #include <cstring>
 #include <new>

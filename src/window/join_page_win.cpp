@@ -1,4 +1,4 @@
-#include "join/join_page_win.h"
+#include "window/join_page_win.h"
 
 #include <commctrl.h>
 
@@ -9,9 +9,9 @@
 #include "join/join_engine.h"
 #include "join/source_paths.h"
 #include "resource_ids.h"
-#include "shell/file_dialog_win.h"
-#include "shell/job_control_win.h"
-#include "shell/message_box_win.h"
+#include "window/file_dialog_win.h"
+#include "window/job_control_win.h"
+#include "window/message_box_win.h"
 
 namespace partwell {
 namespace {

@@ -1,11 +1,11 @@
-#include "shell/main_window_win.h"
+#include "window/main_window_win.h"
 
 #include <commctrl.h>
 
-#include "join/join_page_win.h"
+#include "window/join_page_win.h"
 #include "resource_ids.h"
-#include "shell/property_list_win.h"
-#include "split/split_page_win.h"
+#include "window/property_list_win.h"
+#include "window/split_page_win.h"
 
 namespace partwell {
 namespace {

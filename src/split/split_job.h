@@ -1,0 +1,33 @@
+// The split job: what a front end reads from its page or its command line and hands the split.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "split/track_entry.h"
+
+namespace partwell {
+
+// Read from the page (or the command line) when the split starts.
+struct SplitJob {
+  std::string sourcePath;
+  std::string nameTemplate;
+  std::string folder;  // empty: the source's folder; else ends in a separator
+  bool equalSegments = false;
+  std::vector<TrackEntry> entries;  // the track time list, in order
+  bool exact = false;               // exact cuts; that mode reads the source on its own
+  bool tags = false;                // each track gets its own title, artist and number
+  // A CUE sheet's disc TITLE and PERFORMER: the tracks' album and album artist.
+  std::string album;
+  std::string albumArtist;
+  // The source probe's results, for the documented mode.
+  int bitRate = 0;
+  int bitRateIndex = 0;
+  uint64_t firstFrame = 0;
+};
+
+// Bytes per hundredth of a second at `kbps`.
+constexpr int BlockSize(int kbps) { return kbps * 10 / 8; }
+
+}  // namespace partwell
