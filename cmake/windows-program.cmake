@@ -12,12 +12,13 @@ set_source_files_properties(resources/partwell.rc PROPERTIES OBJECT_DEPENDS
   "${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_SOURCE_DIR}/resources/help.txt;${CMAKE_SOURCE_DIR}/resources/partwell.ico;${CMAKE_SOURCE_DIR}/resources/partwell.manifest;${version_resource_inputs}")
 
 # The window code, apart from the entry point, so that the tests can create the real windows.
-partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_core)
+# The programs link the core (with its file backend) themselves, after the window code.
+partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_split partwell_join partwell_analysis)
 target_include_directories(partwell_window PUBLIC resources)
 target_link_libraries(partwell_window PUBLIC comctl32 comdlg32 shell32 ole32 gdi32)
 
 add_executable(MP3Partwell WIN32 src/window/main_win.cpp)
-target_link_libraries(MP3Partwell PRIVATE partwell_window partwell_resources)
+target_link_libraries(MP3Partwell PRIVATE partwell_window partwell_core partwell_resources)
 
 # The command-line program, for Windows consoles. CLI11 is header-only; give the compiler
 # its folder alone, not the whole of the build machine's /usr/include.
@@ -45,7 +46,7 @@ if(PARTWELL_WINDOW_TESTS)
   function(partwell_window_test name gtest)
     add_executable(${name} tests/win/${name}.cpp tests/win/test_media.cpp)
     target_include_directories(${name} PRIVATE tests/win)
-    target_link_libraries(${name} PRIVATE partwell_window partwell_resources ${gtest})
+    target_link_libraries(${name} PRIVATE partwell_window partwell_core partwell_resources ${gtest})
     # ctest runs "<emulator> <path>/name.exe ..."
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no ${ARGN})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
