@@ -96,7 +96,7 @@ TEST(ExactLayout, DelayAndPaddingStayWithinWhatTagReadersAccept) {
         ASSERT_GE(layout.delay, 0);
         // The cut lies `delay` samples into the track's decoded frames, after the decoder's 529.
         int64_t before = layout.cutFrame - layout.firstFrame + (layout.reservoir ? 1 : 0);
-        ASSERT_EQ(layout.delay + kExactDecoderDelay,
+        ASSERT_EQ(layout.delay + kDecoderDelay,
                   before * source.samplesPerFrame +
                       RawSample(source, start) % source.samplesPerFrame);
         if (layout.reservoir) {
@@ -105,15 +105,15 @@ TEST(ExactLayout, DelayAndPaddingStayWithinWhatTagReadersAccept) {
           ASSERT_GE(layout.cutFrame - layout.firstFrame, mpeg1 ? 1 : 2);
           int64_t n = layout.cutFrame - layout.firstFrame + 1;
           bool canAddOne = RawSample(source, start) % source.samplesPerFrame +
-                               (n + 1) * source.samplesPerFrame - kExactDecoderDelay <= 3000;
+                               (n + 1) * source.samplesPerFrame - kDecoderDelay <= 3000;
           ASSERT_TRUE((layout.cutFrame - n) % 2 == 0 || !canAddOne);
         }
         for (int64_t length : {int64_t{1}, int64_t{441}, int64_t{5000}}) {
           int64_t last = LastFrameBefore(source, start + length);
           int64_t frames = (layout.reservoir ? 1 : 0) + last - layout.firstFrame + 1;
           int64_t padding = TrackPadding(source, layout, frames, length);
-          ASSERT_GE(padding, kExactDecoderDelay);
-          ASSERT_LT(padding, kExactDecoderDelay + source.samplesPerFrame);
+          ASSERT_GE(padding, kDecoderDelay);
+          ASSERT_LT(padding, kDecoderDelay + source.samplesPerFrame);
         }
       }
     }

@@ -38,7 +38,10 @@ TEST(Id3v1Trailer, PresenceAndEndOfAudio) {
     ASSERT_TRUE(end.has_value());
     EXPECT_EQ(*end, c.endOfAudio);
     EXPECT_EQ(trailer.present(), c.trailer);
-    EXPECT_EQ(HasTrailer(file), c.trailer);
+    std::optional<AudioExtent> extent = FindAudioExtent(file);
+    ASSERT_TRUE(extent.has_value());
+    EXPECT_EQ(extent->hasTrailer, c.trailer);
+    EXPECT_EQ(extent->endOfAudio, c.endOfAudio);
     if (c.trailer) {
       EXPECT_EQ(Bytes(trailer.bytes, trailer.bytes + kTrailerBytes),
                 Bytes(c.file.end() - kTrailerBytes, c.file.end()));

@@ -9,13 +9,14 @@
 
 #include "analysis/loudness_levels.h"
 #include "mpeg/frame_header.h"
+#include "mpeg/info_header.h"
 
 namespace partwell {
 namespace {
 
 constexpr size_t kChunkBytes = 64 * 1024;
-// Where a VBRI header begins in its frame, and so in the frame's body after the header.
-constexpr size_t kVbriBodyOffset = 36 - 4;
+// Where a VBRI header begins in the frame's body after the header.
+constexpr size_t kVbriBodyOffset = kVbriOffset - 4;
 
 struct HandleDeleter {
   void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }

@@ -4,26 +4,16 @@
 #include <cstdlib>
 #include <optional>
 
+#include "text/ascii.h"
+
 namespace partwell {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The text without the white space around it.
-std::string Trimmed(const std::string& text) {
-  size_t first = 0;
-  size_t end = text.size();
-  while (first < end && IsBlank(text[first])) ++first;
-  while (end > first && IsBlank(text[end - 1])) --end;
-  return text.substr(first, end - first);
-}
 
 // A decimal number: an optional sign, digits with at most one point or comma, at least
 // one digit. The value is read as the command line's option parser reads it (strtold, cast
 // to double), so that the same text gives the same settings in both programs.
 std::optional<double> ParseDecimal(const std::string& text) {
-  std::string number = Trimmed(text);
+  std::string number(TrimBlanks(text));
   size_t at = number.empty() || (number[0] != '-' && number[0] != '+') ? 0 : 1;
   bool digits = false;
   bool point = false;
@@ -50,7 +40,7 @@ std::optional<double> DecimalWithin(const std::string& text, double lowest, doub
 
 // A whole number of at most four digits, without a sign.
 std::optional<int> ParseCount(const std::string& text) {
-  std::string number = Trimmed(text);
+  std::string number(TrimBlanks(text));
   if (number.empty() || number.size() > 4) return std::nullopt;
   int value = 0;
   for (char c : number) {
@@ -92,7 +82,7 @@ ParsedSilenceOptions ParseSilenceOptions(const SilenceOptionsText& text) {
                   "The threshold must be a number of dBFS from -119 to 0, such as -48.");
   }
   parsed.options.thresholdDb = *threshold;
-  if (!Trimmed(text.tracks).empty()) {
+  if (!TrimBlanks(text.tracks).empty()) {
     std::optional<int> tracks = ParseCount(text.tracks);
     if (!tracks || *tracks < 2 || *tracks > kMostTracks) {
       return Refuse(SilenceField::kTracks,

@@ -10,6 +10,9 @@
 
 namespace partwell {
 
+// The buffer of a split's, a join's or a scan's reads of a source.
+constexpr size_t kSourceBufferBytes = size_t{1} << 20;
+
 class BufferedSource {
  public:
   // The buffer is allocated once: `capacity` bytes, or fewer when the bytes up to `end` are
@@ -17,7 +20,7 @@ class BufferedSource {
   BufferedSource(File& file, uint64_t end, size_t capacity);
 
   uint64_t end() const { return end_; }
-  size_t capacity() const { return buffer_.size(); }  // the buffer's size
+  size_t capacity() const { return buffer_.size(); }
 
   // Makes the bytes from `position` available: at least min(want, end - position) of them,
   // perhaps more, in `data` and `available`. False when a read fails or the file holds

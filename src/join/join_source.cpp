@@ -4,11 +4,6 @@
 #include "mpeg/source_probe.h"
 
 namespace partwell {
-namespace {
-
-constexpr size_t kSourceBufferBytes = 1 << 20;
-
-}  // namespace
 
 JoinSource::Opened JoinSource::Open(const std::string& path) {
   file_ = File::OpenForReading(path);

@@ -2,20 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #include "mpeg/frame_header.h"
 #include "mpeg/stream_scan.h"
 
 namespace partwell {
-namespace {
-
-uint32_t Saturated32(uint64_t value) {
-  return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
-}
-
-}  // namespace
 
 void JoinedStream::SetHeader(std::vector<unsigned char> frame, const VbrHeader& header,
                              uint64_t position) {

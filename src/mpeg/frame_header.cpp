@@ -22,12 +22,12 @@ MpegVersion HeaderVersion(uint32_t word) {
 }
 
 bool IsFrameHeader(uint32_t word) {
-  return (word & 0xFFE00000u) == 0xFFE00000u  // sync
+  return (word & kSyncBits) == kSyncBits
          && HeaderBitRateIndex(word) != 15
          && HeaderSampleRateIndex(word) != 3
          && HeaderVersionBits(word) != 1
          && HeaderLayerBits(word) != 0
-         && (word & 3) != 2;  // emphasis
+         && (word & kEmphasisBits) != 2;
 }
 
 int Layer3BitRate(uint32_t word) {

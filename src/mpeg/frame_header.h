@@ -9,13 +9,21 @@
 
 #include <cstdint>
 
+#include "mpeg/byte_order.h"
+
 namespace partwell {
 
 enum class MpegVersion { kMpeg1, kMpeg2, kMpeg25, kReserved };
 
-constexpr uint32_t ReadBigEndian32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
+// The fields of the header word, as masks.
+constexpr uint32_t kSyncBits = 0xFFE00000u;
+constexpr uint32_t kNoCrcBit = 0x00010000u;  // the protection bit set: no CRC follows
+constexpr uint32_t kBitRateBits = 0x0000F000u;
+constexpr uint32_t kPaddingBit = 0x00000200u;
+constexpr uint32_t kModeExtensionBits = 0x00000030u;
+constexpr uint32_t kEmphasisBits = 0x00000003u;
+// Version, layer and sampling rate: what every frame of one stream shares.
+constexpr uint32_t kStreamBits = 0xFFFE0C00u;
 
 constexpr uint32_t HeaderVersionBits(uint32_t word) { return (word >> 19) & 3; }
 constexpr uint32_t HeaderLayerBits(uint32_t word) { return (word >> 17) & 3; }
@@ -48,7 +56,7 @@ int FrameLength(uint32_t word);
 // Samples per channel in a frame of any layer: 384 (I), 1152 (II, MPEG-1 III), 576 (LSF III).
 int SamplesPerFrame(uint32_t word);
 constexpr int ChannelCount(uint32_t word) { return HeaderIsMono(word) ? 1 : 2; }
-constexpr bool HeaderHasCrc(uint32_t word) { return ((word >> 16) & 1) == 0; }
+constexpr bool HeaderHasCrc(uint32_t word) { return (word & kNoCrcBit) == 0; }
 // Bytes of Layer III side information after the header (and its CRC, when there is one):
 // 32 or 17 for MPEG-1 stereo or mono, 17 or 9 for MPEG-2 and 2.5. (Inline: a scan asks for
 // every frame.)
@@ -59,10 +67,23 @@ constexpr int Layer3SideInfoBytes(uint32_t word) {
 }
 
 // Whether two headers belong to one stream: the same version, layer and sampling rate.
-constexpr bool SameStream(uint32_t a, uint32_t b) { return ((a ^ b) & 0xFFFE0C00u) == 0; }
+constexpr bool SameStream(uint32_t a, uint32_t b) { return ((a ^ b) & kStreamBits) == 0; }
 // ... and have one bit rate.
 constexpr bool SameBitRate(uint32_t a, uint32_t b) {
   return SameStream(a, b) && HeaderBitRateIndex(a) == HeaderBitRateIndex(b);
 }
+
+
+// Within one stream, a frame's length depends only on the bit rate index, the padding bit
+// and the emphasis (a free-format or reserved one aside): the 7-bit key of a length table ...
+constexpr uint32_t kLengthKeys = 128;
+constexpr uint32_t LengthKey(uint32_t word) {
+  return ((word >> 9) & 0x78) | ((word >> 7) & 4) | (word & kEmphasisBits);
+}
+// ... and the header of `stream`'s frames that has `key`.
+constexpr uint32_t HeaderOfLengthKey(uint32_t stream, uint32_t key) {
+  return (stream & kStreamBits) | (key & 0x78) << 9 | (key & 4) << 7 | (key & kEmphasisBits);
+}
+static_assert(LengthKey(HeaderOfLengthKey(0xFFFB0000u, 0x7F)) == 0x7F);
 
 }  // namespace partwell

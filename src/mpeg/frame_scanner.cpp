@@ -19,8 +19,7 @@ bool ReadWord(BufferedSource& source, uint64_t at, uint32_t& word, bool& failed)
 void FrameScanner::SetStream(uint32_t stream) {
   stream_ = stream;
   for (uint32_t key = 0; key < lengths_.size(); ++key) {
-    const uint32_t word = (stream & 0xFFFE0C00u) | (key & 0x78) << 9 | (key & 4) << 7 | (key & 3);
-    lengths_[key] = static_cast<uint16_t>(FrameLength(word));
+    lengths_[key] = static_cast<uint16_t>(FrameLength(HeaderOfLengthKey(stream, key)));
   }
 }
 

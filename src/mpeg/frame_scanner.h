@@ -55,7 +55,7 @@ class FrameScanner {
   // The length of a frame whose header is `word`, 0 when it is no frame of the stream.
   int StreamFrameLength(uint32_t word) const {
     if (!SameStream(word, stream_)) return 0;
-    return lengths_[((word >> 9) & 0x78) | ((word >> 7) & 4) | (word & 3)];
+    return lengths_[LengthKey(word)];
   }
 
   BufferedSource& source_;
@@ -65,7 +65,7 @@ class FrameScanner {
   // The stream's frame lengths by bit rate index, padding bit and emphasis (all else that
   // a length depends on is the stream's): a variable-bit-rate stream changes its header
   // nearly every frame, and a look-up here costs a tenth of working a length out.
-  std::array<uint16_t, 128> lengths_{};
+  std::array<uint16_t, kLengthKeys> lengths_{};
 };
 
 }  // namespace partwell

@@ -29,9 +29,4 @@ std::optional<AudioExtent> FindAudioExtent(File& file) {
   return AudioExtent{trailer.present(), *end};
 }
 
-bool HasTrailer(File& file) {
-  std::optional<AudioExtent> extent = FindAudioExtent(file);
-  return extent && extent->hasTrailer;
-}
-
 }  // namespace partwell

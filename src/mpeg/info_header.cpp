@@ -10,17 +10,9 @@ namespace {
 
 // VBRI: the marker at byte 36 of the frame, then version, delay and quality (2 bytes each),
 // bytes and frames (4 each).
-constexpr size_t kVbriOffset = 36;
 constexpr size_t kVbriBytes = 10;
 constexpr size_t kVbriFrames = 14;
 constexpr size_t kVbriFixedBytes = 26;
-
-uint16_t ReadBigEndian16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
-void WriteBigEndian16(unsigned char* p, uint16_t value) {
-  p[0] = static_cast<unsigned char>(value >> 8);
-  p[1] = static_cast<unsigned char>(value);
-}
 
 bool StartsWith(const char* text, const char* prefix) {
   return std::memcmp(text, prefix, std::strlen(prefix)) == 0;
@@ -31,8 +23,9 @@ LameExtension ReadLameExtension(const unsigned char* frame, size_t at) {
   LameExtension lame;
   lame.offset = at;
   std::memcpy(lame.encoder, p, sizeof lame.encoder);
-  lame.delay = (p[kLameDelayPadding] << 4) | (p[kLameDelayPadding + 1] >> 4);
-  lame.padding = ((p[kLameDelayPadding + 1] & 15) << 8) | p[kLameDelayPadding + 2];
+  const DelayPadding stated = ReadDelayPadding(p + kLameDelayPadding);
+  lame.delay = stated.delay;
+  lame.padding = stated.padding;
   lame.musicLength = ReadBigEndian32(p + kLameMusicLength);
   lame.musicCrc = ReadBigEndian16(p + kLameMusicCrc);
   lame.tagCrcHolds = Crc16(frame, at + kLameTagCrc) == ReadBigEndian16(p + kLameTagCrc);
@@ -92,13 +85,6 @@ std::optional<VbrHeader> ReadVbriHeader(const unsigned char* frame, size_t lengt
 
 }  // namespace
 
-void WriteBigEndian32(unsigned char* p, uint32_t value) {
-  p[0] = static_cast<unsigned char>(value >> 24);
-  p[1] = static_cast<unsigned char>(value >> 16);
-  p[2] = static_cast<unsigned char>(value >> 8);
-  p[3] = static_cast<unsigned char>(value);
-}
-
 std::optional<VbrHeader> ReadVbrHeader(const unsigned char* frame, size_t length) {
   if (length < 4) return std::nullopt;
   uint32_t word = ReadBigEndian32(frame);
@@ -115,16 +101,12 @@ void UpdateVbrHeader(unsigned char* frame, const VbrHeader& header, const VbrHea
   }
   if (!header.lame || !header.lame->tagCrcHolds) return;
   unsigned char* lame = frame + header.lame->offset;
-  int delay = update.delay.value_or(header.lame->delay) & 0xFFF;
-  int padding = update.padding.value_or(header.lame->padding) & 0xFFF;
-  lame[kLameDelayPadding] = static_cast<unsigned char>(delay >> 4);
-  lame[kLameDelayPadding + 1] = static_cast<unsigned char>(((delay & 15) << 4) | (padding >> 8));
-  lame[kLameDelayPadding + 2] = static_cast<unsigned char>(padding);
+  WriteDelayPadding(lame + kLameDelayPadding, update.delay.value_or(header.lame->delay),
+                    update.padding.value_or(header.lame->padding));
   WriteBigEndian32(lame + kLameMusicLength, update.bytes);
   if (update.musicCrc) WriteBigEndian16(lame + kLameMusicCrc, *update.musicCrc);
   WriteBigEndian16(lame + kLameTagCrc, Crc16(frame, header.lame->offset + kLameTagCrc));
 }
-
 
 std::vector<unsigned char> MakeInfoFrame(const InfoFrameFields& fields) {
   std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(fields.header)), 0);
@@ -138,10 +120,7 @@ std::vector<unsigned char> MakeInfoFrame(const InfoFrameFields& fields) {
   WriteBigEndian32(p + 16 + kXingTocBytes, fields.quality);
   unsigned char* lame = p + 20 + kXingTocBytes;
   std::copy(fields.lame.begin(), fields.lame.end(), lame);
-  lame[kLameDelayPadding] = static_cast<unsigned char>(fields.delay >> 4);
-  lame[kLameDelayPadding + 1] =
-      static_cast<unsigned char>(((fields.delay & 15) << 4) | ((fields.padding >> 8) & 15));
-  lame[kLameDelayPadding + 2] = static_cast<unsigned char>(fields.padding);
+  WriteDelayPadding(lame + kLameDelayPadding, fields.delay, fields.padding);
   WriteBigEndian32(lame + kLameMusicLength, fields.bytes);
   WriteBigEndian16(lame + kLameMusicCrc, fields.musicCrc);
   WriteBigEndian16(lame + kLameTagCrc,

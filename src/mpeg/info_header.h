@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "mpeg/byte_order.h"
 #include "mpeg/crc16.h"
 
 namespace partwell {
@@ -29,8 +30,29 @@ constexpr size_t kLameDelayPadding = 21;  // 12 bits delay, then 12 bits padding
 constexpr size_t kLameMusicLength = 28;
 constexpr size_t kLameMusicCrc = 32;
 constexpr size_t kLameTagCrc = 34;  // CRC of the frame from its first byte up to here
-// The largest delay or padding that older tag readers accept (the field holds up to 4095).
-constexpr int kLameMaxTrustedDelay = 3000;
+// The VBRI marker's offset in its frame, from the frame header's first byte.
+constexpr size_t kVbriOffset = 36;
+
+// The samples every decoder outputs before the first sample of the first audio frame.
+constexpr int kDecoderDelay = 529;
+// The largest delay or padding that every tag reader accepts (the field holds up to 4095).
+constexpr int kMaxTagDelay = 3000;
+
+// The encoder delay and padding of a LAME extension, 12 bits each in three bytes at `p`.
+struct DelayPadding {
+  int delay = 0;
+  int padding = 0;
+};
+constexpr DelayPadding ReadDelayPadding(const unsigned char* p) {
+  const uint32_t both = ReadBigEndian(p, 3);
+  return {static_cast<int>(both >> 12), static_cast<int>(both & 0xFFF)};
+}
+// Writes the low 12 bits of each.
+constexpr void WriteDelayPadding(unsigned char* p, int delay, int padding) {
+  const uint32_t both =
+      (static_cast<uint32_t>(delay) & 0xFFF) << 12 | (static_cast<uint32_t>(padding) & 0xFFF);
+  WriteBigEndian(p, both, 3);
+}
 
 struct LameExtension {
   size_t offset = 0;        // of the extension in the frame
@@ -88,8 +110,6 @@ constexpr uint8_t XingTocEntry(uint64_t offset, uint64_t bytes) {
                                                   : static_cast<uint8_t>(offset * 256 / bytes);
 }
 
-void WriteBigEndian32(unsigned char* p, uint32_t value);
-
 // The bytes of a Xing/Info header with every field and a LAME extension.
 constexpr size_t kInfoTagBytes = 8 + 4 + 4 + kXingTocBytes + 4 + kLameExtensionBytes;
 
@@ -116,6 +136,6 @@ std::vector<unsigned char> MakeInfoFrame(const InfoFrameFields& fields);
 
 // The bytes of a frame that hold a Xing or Info header with every field and a LAME
 // extension, after the side information of an MPEG-1 stereo frame (the largest).
-constexpr size_t kInfoHeaderSpan = 4 + 32 + 8 + 4 + 4 + 100 + 4 + 36;
+constexpr size_t kInfoHeaderSpan = 4 + 32 + kInfoTagBytes;
 
 }  // namespace partwell

@@ -8,13 +8,6 @@ namespace partwell {
 namespace {
 
 constexpr unsigned char kFill = 0x55;
-constexpr uint32_t kBitRateBits = 0xF000;
-constexpr uint32_t kPaddingBit = 0x200;
-constexpr uint32_t kModeExtensionBits = 0x30;
-
-void WriteHeader(unsigned char* p, uint32_t word) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(word >> (24 - 8 * i));
-}
 
 }  // namespace
 
@@ -65,13 +58,12 @@ std::vector<unsigned char> MakeReservoirFrame(uint32_t next, int index,
   uint32_t header = MadeUpHeader(next, index);
   std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(header)), 0);
   size_t areaStart = static_cast<size_t>(Layer3MainDataOffset(header));
-  WriteHeader(frame.data(), header);
+  WriteBigEndian32(frame.data(), header);
   std::fill(frame.begin() + static_cast<std::ptrdiff_t>(areaStart), frame.end(), kFill);
   std::copy(borrowed, borrowed + count, frame.end() - static_cast<std::ptrdiff_t>(count));
   if (HeaderHasCrc(header)) {
     uint16_t crc = FrameCrc(frame.data());
-    frame[4] = static_cast<unsigned char>(crc >> 8);
-    frame[5] = static_cast<unsigned char>(crc);
+    WriteBigEndian16(&frame[4], crc);
   }
   return frame;
 }

@@ -3,22 +3,10 @@
 #include <cstring>
 
 #include "mpeg/frame_header.h"
+#include "mpeg/id3v2_header.h"
 
 namespace partwell {
 namespace {
-
-constexpr size_t kId3v2HeaderBytes = 10;
-
-// An ID3v2 header: "ID3", a version that is not 0xFF, flags, and a syncsafe size whose
-// four bytes each leave the top bit clear.
-bool ParseId3v2Header(const unsigned char* h, uint64_t& tagBytes) {
-  if (std::memcmp(h, "ID3", 3) != 0 || h[3] == 0xFF || h[4] == 0xFF) return false;
-  if ((h[6] | h[7] | h[8] | h[9]) & 0x80) return false;
-  uint64_t size = (uint64_t{h[6]} << 21) | (uint64_t{h[7]} << 14) | (uint64_t{h[8]} << 7) | h[9];
-  bool hasFooter = (h[5] & 0x10) != 0;
-  tagBytes = kId3v2HeaderBytes + size + (hasFooter ? kId3v2HeaderBytes : 0);
-  return true;
-}
 
 bool HasVbrMarker(const unsigned char* window, size_t positions) {
   for (size_t i = 0; i < positions; ++i) {
@@ -34,15 +22,16 @@ bool HasVbrMarker(const unsigned char* window, size_t positions) {
 std::optional<uint64_t> SkipLeadingId3v2Tags(File& file) {
   const std::optional<uint64_t> size = file.Size();
   if (!size) return std::nullopt;
-  unsigned char header[kId3v2HeaderBytes];
-  uint64_t tagBytes = 0;
-  for (uint64_t position = 0;; position += tagBytes) {
-    if (position >= *size || *size - position < sizeof header) return position;
+  unsigned char bytes[kId3v2HeaderBytes];
+  for (uint64_t position = 0;;) {
+    if (position >= *size || *size - position < sizeof bytes) return position;
     size_t got = 0;
-    if (!file.Seek(position) || !file.Read(header, sizeof header, got) || got < sizeof header) {
+    if (!file.Seek(position) || !file.Read(bytes, sizeof bytes, got) || got < sizeof bytes) {
       return std::nullopt;
     }
-    if (!ParseId3v2Header(header, tagBytes)) return position;
+    std::optional<Id3v2Header> header = ParseId3v2Header(bytes, got);
+    if (!header) return position;
+    position += header->tagBytes();
   }
 }
 

@@ -8,11 +8,6 @@
 #include "mpeg/source_probe.h"
 
 namespace partwell {
-namespace {
-
-constexpr size_t kScanBufferBytes = 1 << 20;
-
-}  // namespace
 
 SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64_t audioFrames,
                                   int samplesPerFrame) {
@@ -44,7 +39,7 @@ StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
   std::optional<AudioExtent> extent = FindAudioExtent(file);
   if (!start || !extent) return StreamScanOutcome::kReadFailed;
   scan.endOfAudio = extent->endOfAudio;
-  BufferedSource source(file, scan.endOfAudio, kScanBufferBytes);
+  BufferedSource source(file, scan.endOfAudio, kSourceBufferBytes);
   FrameScanner scanner(source, std::min(*start, scan.endOfAudio));
   MpegFrame frame;
   bool first = true;

@@ -12,9 +12,6 @@
 
 namespace partwell {
 
-// The samples a decoder outputs before the first sample of the first frame's audio.
-constexpr int kDecoderDelay = 529;
-
 // Of the raw output (every audio frame after the header frame decoded, nothing trimmed), a
 // gapless player plays [rawStart, rawStart + length). With a LAME tag that decoders trust it
 // leaves out the encoder delay and padding (of a stream with fewer frames than the tag

@@ -9,7 +9,6 @@
 namespace partwell {
 namespace {
 
-constexpr uint32_t kNoCrcBit = 0x00010000u;  // the protection bit set: no CRC follows
 // "Xing", flags, frames, bytes, TOC: right after the side information.
 constexpr size_t kXingFieldBytes = 4 + 4 + 4 + 4 + kXingTocBytes;
 

@@ -9,6 +9,7 @@
 #include "io/file.h"
 #include "split/track_time.h"
 #include "split/track_time_list.h"
+#include "text/ascii.h"
 #include "text/unicode.h"
 
 namespace partwell {
@@ -38,8 +39,6 @@ std::string DecodeSheet(std::string_view bytes) {
 
 // ---- Lines and words -------------------------------------------------------------------
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -50,12 +49,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 // Splits off the first word of `text` (which starts with no blank) and the blanks after it.
@@ -91,11 +84,7 @@ std::string ValueOf(std::string_view rest) {
 // blanked.
 std::string Quoted(std::string_view text) {
   bool cut = text.size() > kQuotedBytes;
-  if (cut) {
-    size_t length = kQuotedBytes;
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-    text = text.substr(0, length);
-  }
+  text = text.substr(0, Utf8CutLength(text, kQuotedBytes));
   std::string quoted(text);
   BlankControls(quoted);
   return "\"" + quoted + (cut ? "...\"" : "\"");

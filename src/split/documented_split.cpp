@@ -16,7 +16,6 @@
 namespace partwell {
 namespace {
 
-constexpr size_t kSourceBufferBytes = 1 << 20;
 // Headers are usually found within a frame of where a scan starts: scan in small views.
 constexpr size_t kScanViewBytes = 4096;
 // A system writes whole pages of a file faster than pieces of two.

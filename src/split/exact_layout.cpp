@@ -7,8 +7,6 @@
 namespace partwell {
 namespace {
 
-constexpr uint32_t kNoCrcBit = 0x10000;
-
 bool Holds(uint32_t header, size_t bytes) {
   return static_cast<size_t>(Layer3MainDataBytes(header)) >= bytes;
 }
@@ -22,14 +20,14 @@ TrackLayout LayOutTrack(const CutSource& source, int64_t start) {
   layout.cutFrame = raw / spf;
   const int64_t x = raw % spf;
   int64_t n = source.mpeg1 ? 2 : 3;
-  if ((layout.cutFrame - n) % 2 != 0 && x + (n + 1) * spf - kExactDecoderDelay <= kMaxTagDelay) {
+  if ((layout.cutFrame - n) % 2 != 0 && x + (n + 1) * spf - kDecoderDelay <= kMaxTagDelay) {
     ++n;
   }
   const int64_t warmUp = layout.cutFrame - n + 1;
   layout.reservoir = warmUp > 0;
   layout.firstFrame = layout.reservoir ? warmUp : 0;
-  layout.delay = static_cast<int>(layout.reservoir ? x + n * spf - kExactDecoderDelay
-                                                   : raw - kExactDecoderDelay);
+  layout.delay = static_cast<int>(layout.reservoir ? x + n * spf - kDecoderDelay
+                                                   : raw - kDecoderDelay);
   return layout;
 }
 

@@ -17,12 +17,9 @@
 #include <cstdint>
 #include <optional>
 
-namespace partwell {
+#include "mpeg/info_header.h"
 
-// The samples every decoder outputs before the first sample of the first audio frame.
-constexpr int kExactDecoderDelay = 529;
-// The largest delay or padding that every tag reader accepts.
-constexpr int kMaxTagDelay = 3000;
+namespace partwell {
 
 // What the cut arithmetic needs to know of a source.
 struct CutSource {
@@ -40,7 +37,7 @@ struct TrackLayout {
 
 // The raw sample where timeline sample `sample` lies.
 inline int64_t RawSample(const CutSource& source, int64_t sample) {
-  return sample + source.delay + kExactDecoderDelay;
+  return sample + source.delay + kDecoderDelay;
 }
 
 // The frame that holds the last sample before timeline sample `end`: a track that ends at

@@ -11,7 +11,6 @@
 namespace partwell {
 namespace {
 
-constexpr size_t kBufferBytes = 1 << 20;
 // Recent frames kept: a track's frames wait kExactLookAhead frames behind the scan; a new
 // track needs up to four frames before that and the frames whose main data its reservoir
 // frame repeats (at most 511 bytes).
@@ -44,7 +43,7 @@ bool ExactSource::Open(const std::string& path, JobReport& report) {
     return false;
   }
   audioStart_ = std::min(*audioStart, *endOfAudio);
-  reader_.emplace(file_, *endOfAudio, kBufferBytes);
+  reader_.emplace(file_, *endOfAudio, kSourceBufferBytes);
   if (!Examine(report)) {
     if (report.outcome == JobOutcome::kFileError)
       RecordFileError(report, path, ReadFailureText(file_));

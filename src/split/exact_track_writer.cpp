@@ -12,10 +12,6 @@ namespace {
 // A run of source frames is written when it reaches this size.
 constexpr uint64_t kRunLimit = 512 * 1024;
 
-uint32_t Clamp32(uint64_t value) {
-  return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
-}
-
 }  // namespace
 
 void TocRecorder::Take(uint64_t frame, uint64_t offset) {
@@ -122,9 +118,9 @@ bool ExactTrackWriter::Finish(int delay, int64_t padding, const Trailer& trailer
   InfoFrameFields fields = tag_;
   fields.header = header;
   fields.xing = !allShare_;
-  fields.audioFrames = Clamp32(frames_);
+  fields.audioFrames = Saturated32(frames_);
   uint64_t infoBytes = static_cast<uint64_t>(Layer3FrameLength(header));
-  fields.bytes = Clamp32(infoBytes + bytes_);
+  fields.bytes = Saturated32(infoBytes + bytes_);
   fields.toc = (toc ? *toc : toc_).Toc(infoBytes, infoBytes + bytes_);
   fields.delay = delay;
   fields.padding = static_cast<int>(padding);

@@ -31,9 +31,6 @@ class TocRecorder {
   void Frame(uint64_t frame, uint64_t offset) {
     if (frame == due_) Take(frame, offset);
   }
-  uint64_t expected() const { return expected_; }
-  // Whether all 100 entries were recorded.
-  bool complete() const { return next_ == kXingTocBytes; }
   // The TOC of a track whose audio frames begin `lead` bytes into its `bytes` bytes.
   std::array<uint8_t, kXingTocBytes> Toc(uint64_t lead, uint64_t bytes) const;
 
@@ -74,7 +71,6 @@ class ExactTrackWriter {
 
  private:
   void Count(uint32_t header, uint64_t bytes);
-  bool Settle(uint32_t header);
   bool WritePending();
   bool Write(const unsigned char* data, size_t size, bool crc);
   bool Fail(Failure failure);

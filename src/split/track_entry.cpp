@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/unicode.h"
+
 namespace partwell {
 
 void SetTrackText(char (&field)[kTrackTextChars + 1], const std::string& text) {
-  size_t length = std::min(text.size(), kTrackTextChars);
-  // Never end inside a UTF-8 sequence: back up over continuation bytes.
-  if (length < text.size()) {
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-  }
+  const size_t length = Utf8CutLength(text, kTrackTextChars);
   std::memcpy(field, text.data(), length);
   field[length] = '\0';
 }

@@ -2,13 +2,14 @@
 
 #include <cstdio>
 
+#include "text/ascii.h"
+
 namespace partwell {
 namespace {
 
 bool IsScanfSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 enum class Conversion { kRead, kNoNumber, kSigned };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "mpeg/byte_order.h"
+#include "mpeg/id3v2_header.h"
 #include "tags/id3v2_text.h"
 #include "tags/v23_frames.h"
 #include "text/unicode.h"
@@ -11,10 +13,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-constexpr size_t kTagHeaderBytes = 10;
-// Tag header flags.
-constexpr unsigned char kTagUnsynchronised = 0x80;
-constexpr unsigned char kTagExtendedHeader = 0x40;  // in v2.2: the tag is compressed
 // v2.4 frame flags.
 constexpr uint16_t kV24TagAlterDiscard = 0x4000;
 constexpr uint16_t kV24FileAlterDiscard = 0x2000;
@@ -33,41 +31,20 @@ unsigned char Byte(std::string_view bytes, size_t at) {
   return static_cast<unsigned char>(bytes[at]);
 }
 
-uint32_t BigEndian(std::string_view bytes, size_t count) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < count; ++i) value = value << 8 | Byte(bytes, i);
-  return value;
+const unsigned char* Data(std::string_view bytes) {
+  return reinterpret_cast<const unsigned char*>(bytes.data());
 }
 
-// Four bytes of seven bits each; nothing when a byte has its top bit set.
-std::optional<uint32_t> SyncSafe(std::string_view bytes) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4; ++i) {
-    if (Byte(bytes, i) & 0x80) return std::nullopt;
-    value = value << 7 | Byte(bytes, i);
-  }
-  return value;
-}
+uint32_t BigEndian(std::string_view bytes, int count) { return ReadBigEndian(Data(bytes), count); }
+std::optional<uint32_t> SyncSafe(std::string_view bytes) { return ReadSyncSafe32(Data(bytes)); }
 
-struct TagHeader {
-  int version = 0;
-  unsigned char flags = 0;
-  uint32_t size = 0;  // the bytes after the header, without a footer
-};
-
-// "ID3", a version from 2 to 4, a revision that is not 0xFF and a syncsafe size no larger
-// than kMaxId3v2TagBytes.
-std::optional<TagHeader> ReadTagHeader(std::string_view file) {
-  if (file.size() < kTagHeaderBytes || file.substr(0, 3) != "ID3") return std::nullopt;
-  TagHeader header;
-  header.version = Byte(file, 3);
-  header.flags = Byte(file, 5);
-  std::optional<uint32_t> size = SyncSafe(file.substr(6));
-  if (header.version < 2 || header.version > 4 || Byte(file, 4) == 0xFF || !size ||
-      *size > kMaxId3v2TagBytes) {
+// A header that this reader reads: of a version from 2 to 4, with a size no larger than
+// kMaxId3v2TagBytes.
+std::optional<Id3v2Header> ReadTagHeader(std::string_view file) {
+  std::optional<Id3v2Header> header = ParseId3v2Header(Data(file), file.size());
+  if (!header || header->version < 2 || header->version > 4 || header->size > kMaxId3v2TagBytes) {
     return std::nullopt;
   }
-  header.size = *size;
   return header;
 }
 
@@ -105,7 +82,7 @@ bool IsFrameId(std::string_view id) {
 
 // Fills `frame` with the v2.3 form of a frame with `id`, `flags` and the bytes `data` after
 // its header; false for a frame that is left out.
-bool ReadFrame(const TagHeader& header, std::string_view id, uint16_t flags,
+bool ReadFrame(const Id3v2Header& header, std::string_view id, uint16_t flags,
                std::string_view data, Id3v2Frame& frame) {
   std::string resynchronised;
   size_t extras = 0;  // the bytes after the header that precede the content
@@ -121,7 +98,7 @@ bool ReadFrame(const TagHeader& header, std::string_view id, uint16_t flags,
   } else {
     // A v2.4 compressed frame would need inflating to be written in v2.3 form.
     if (flags & (kV24FileAlterDiscard | kV24Compressed | kV24Encrypted)) return false;
-    if ((flags & kV24Unsynchronised) || (header.flags & kTagUnsynchronised)) {
+    if ((flags & kV24Unsynchronised) || (header.flags & kId3v2Unsynchronised)) {
       resynchronised = Resynchronise(data);
       data = resynchronised;
     }
@@ -147,7 +124,7 @@ uint32_t FrameSize(int version, std::string_view sizeBytes) {
   return SyncSafe(sizeBytes).value_or(BigEndian(sizeBytes, 4));
 }
 
-void ReadFrames(const TagHeader& header, std::string_view body, Id3v2Tag& tag) {
+void ReadFrames(const Id3v2Header& header, std::string_view body, Id3v2Tag& tag) {
   size_t idBytes = header.version == 2 ? 3 : 4;
   size_t headerBytes = header.version == 2 ? 6 : 10;
   while (body.size() >= headerBytes && tag.frames.size() < kMaxId3v2Frames) {
@@ -176,16 +153,16 @@ std::string TrailerText(const Trailer& trailer, size_t at, size_t length) {
 
 Id3v2Tag ParseId3v2Tag(std::string_view file) {
   Id3v2Tag tag;
-  std::optional<TagHeader> header = ReadTagHeader(file);
+  std::optional<Id3v2Header> header = ReadTagHeader(file);
   if (!header) return tag;
   tag.version = header->version;
-  std::string_view body = file.substr(kTagHeaderBytes, header->size);
+  std::string_view body = file.substr(kId3v2HeaderBytes, header->size);
   std::string resynchronised;
-  if ((header->flags & kTagUnsynchronised) && header->version < 4) {
+  if ((header->flags & kId3v2Unsynchronised) && header->version < 4) {
     resynchronised = Resynchronise(body);  // v2.4 marks this frame by frame
     body = resynchronised;
   }
-  if (header->flags & kTagExtendedHeader) {
+  if (header->flags & kId3v2ExtendedHeader) {
     if (header->version == 2 || !SkipExtendedHeader(header->version, body)) return tag;
   }
   ReadFrames(*header, body, tag);
@@ -205,15 +182,15 @@ std::string FrameText(const Id3v2Tag& tag, std::string_view id) {
 Id3v1Fields DecodeTrailer(const Trailer& trailer) {
   Id3v1Fields fields;
   if (!trailer.present()) return fields;
-  // An ID3v1.1 trailer gives the comment's last two bytes to a zero and the track number.
-  bool numbered = trailer.bytes[125] == 0 && trailer.bytes[126] != 0;
-  fields.title = TrailerText(trailer, 3, 30);
-  fields.artist = TrailerText(trailer, 33, 30);
-  fields.album = TrailerText(trailer, 63, 30);
-  fields.year = TrailerText(trailer, 93, 4);
-  fields.comment = TrailerText(trailer, 97, numbered ? 28 : 30);
-  fields.track = numbered ? trailer.bytes[126] : 0;
-  fields.genre = trailer.bytes[127];
+  bool numbered = trailer.bytes[kTrailerNumberMark] == 0 && trailer.bytes[kTrailerNumber] != 0;
+  fields.title = TrailerText(trailer, kTrailerTitle, kTrailerTextBytes);
+  fields.artist = TrailerText(trailer, kTrailerArtist, kTrailerTextBytes);
+  fields.album = TrailerText(trailer, kTrailerAlbum, kTrailerTextBytes);
+  fields.year = TrailerText(trailer, kTrailerYear, kTrailerYearBytes);
+  fields.comment = TrailerText(trailer, kTrailerComment,
+                               numbered ? kTrailerNumberMark - kTrailerComment : kTrailerTextBytes);
+  fields.track = numbered ? trailer.bytes[kTrailerNumber] : 0;
+  fields.genre = trailer.bytes[kTrailerGenre];
   return fields;
 }
 
@@ -224,13 +201,13 @@ std::optional<SourceTags> ReadSourceTags(File& file) {
   tags.id3v1 = DecodeTrailer(tags.trailer);
 
   // Each read asks for bytes the file's size promises: one that ends sooner fails.
-  char start[kTagHeaderBytes];
+  char start[kId3v2HeaderBytes];
   const size_t startBytes = static_cast<size_t>(std::min<uint64_t>(sizeof start, *fileSize));
   size_t got = 0;
   if (!file.Seek(0) || !file.Read(start, startBytes, got) || got < startBytes) return std::nullopt;
-  std::optional<TagHeader> header = ReadTagHeader(std::string_view(start, got));
+  std::optional<Id3v2Header> header = ReadTagHeader(std::string_view(start, got));
   if (!header) return tags;
-  std::string bytes(static_cast<size_t>(std::min<uint64_t>(kTagHeaderBytes + header->size, *fileSize)),
+  std::string bytes(static_cast<size_t>(std::min<uint64_t>(kId3v2HeaderBytes + header->size, *fileSize)),
                     '\0');
   if (!file.Seek(0) || !file.Read(bytes.data(), bytes.size(), got) || got < bytes.size()) {
     return std::nullopt;

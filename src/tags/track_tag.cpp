@@ -5,7 +5,10 @@
 #include <iterator>
 #include <set>
 
+#include "mpeg/byte_order.h"
+#include "mpeg/id3v2_header.h"
 #include "tags/id3v2_text.h"
+#include "text/ascii.h"
 
 namespace partwell {
 namespace {
@@ -13,7 +16,6 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 
 constexpr unsigned char kV23Header[] = {'I', 'D', '3', 3, 0, 0};
-constexpr size_t kTagHeaderBytes = 10;
 constexpr size_t kFrameHeaderBytes = 10;
 constexpr size_t kLargestTagSize = (size_t{1} << 28) - 1;  // what 28 bits of size hold
 constexpr int kNoGenre = 255;
@@ -22,20 +24,6 @@ constexpr int kNoGenre = 255;
 constexpr const char* kTrackFrameIds[] = {"TIT2", "TPE1", "TALB", "TPE2", "TRCK"};
 constexpr const char* kWholeSourceIds[] = {"TLEN", "MLLT", "SYLT", "SYTC", "ETCO", "SEEK",
                                            "ASPI", "UFID", "MCDI", "CHAP", "CTOC", "TSIZ"};
-
-template <typename Table>
-bool Contains(const Table& table, const std::string& id) {
-  for (const char* entry : table) {
-    if (id == entry) return true;
-  }
-  return false;
-}
-
-void AppendBigEndian(Bytes& out, uint32_t value, int bytes) {
-  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
-    out.push_back(static_cast<unsigned char>(value >> shift));
-  }
-}
 
 void AppendFrame(Bytes& out, const Id3v2Frame& frame) {
   out.insert(out.end(), frame.id.begin(), frame.id.end());
@@ -113,41 +101,43 @@ void SetLatin1Field(unsigned char* field, size_t length, const std::string& text
   std::copy_n(latin1.begin(), std::min(length, latin1.size()), field);
 }
 
-}  // namespace
+// The frames that speak of the source's audio as a whole or of its identity, which no track
+// takes from it (besides TIT2, TPE1, TRCK, TALB and TPE2, which the track sets itself).
+bool DescribesWholeSource(const std::string& id) { return TableContains(kWholeSourceIds, id); }
 
-bool DescribesWholeSource(const std::string& id) { return Contains(kWholeSourceIds, id); }
+}  // namespace
 
 std::vector<unsigned char> BuildTrackTag(const SourceTags& source, const TrackTagFields& fields) {
   Bytes tag(std::begin(kV23Header), std::end(kV23Header));
-  tag.resize(kTagHeaderBytes);  // the size goes in at the end
+  tag.resize(kId3v2HeaderBytes);  // the size goes in at the end
   std::set<std::string> written;
   auto write = [&](const Id3v2Frame& frame) {
     size_t frameBytes = kFrameHeaderBytes + frame.extras.size() + frame.content.size();
     // Only absurd texts could outgrow a tag; what does not fit is left out.
-    if (tag.size() - kTagHeaderBytes + frameBytes > kLargestTagSize) return;
+    if (tag.size() - kId3v2HeaderBytes + frameBytes > kLargestTagSize) return;
     if (IsSingleFrame(frame.id) && !written.insert(frame.id).second) return;
     AppendFrame(tag, frame);
   };
   for (const Id3v2Frame& frame : TrackFrames(source, fields)) write(frame);
   for (const Id3v2Frame& frame : source.id3v2.frames) {
-    if (!Contains(kTrackFrameIds, frame.id) && !DescribesWholeSource(frame.id)) write(frame);
+    if (!TableContains(kTrackFrameIds, frame.id) && !DescribesWholeSource(frame.id)) write(frame);
   }
   for (const Id3v2Frame& frame : TrailerFrames(source.id3v1)) write(frame);
-  uint32_t size = static_cast<uint32_t>(tag.size() - kTagHeaderBytes);
-  for (int i = 0; i < 4; ++i) tag[6 + i] = static_cast<unsigned char>(size >> (7 * (3 - i)) & 0x7F);
+  uint32_t size = static_cast<uint32_t>(tag.size() - kId3v2HeaderBytes);
+  WriteSyncSafe32(&tag[kId3v2SizeOffset], size);
   return tag;
 }
 
 Trailer MakeTrackTrailer(const SourceTags& source, const TrackTagFields& fields) {
   Trailer trailer = source.trailer;
   if (!trailer.present()) return trailer;
-  SetLatin1Field(trailer.bytes + 3, 30, fields.title);
-  SetLatin1Field(trailer.bytes + 33, 30, TrackArtist(source, fields));
+  SetLatin1Field(trailer.bytes + kTrailerTitle, kTrailerTextBytes, fields.title);
+  SetLatin1Field(trailer.bytes + kTrailerArtist, kTrailerTextBytes, TrackArtist(source, fields));
   if (fields.number > 0 && fields.number <= 255) {
-    trailer.bytes[125] = 0;
-    trailer.bytes[126] = static_cast<unsigned char>(fields.number);
-  } else if (trailer.bytes[125] == 0) {
-    trailer.bytes[126] = 0;  // the source's own number is no track's
+    trailer.bytes[kTrailerNumberMark] = 0;
+    trailer.bytes[kTrailerNumber] = static_cast<unsigned char>(fields.number);
+  } else if (trailer.bytes[kTrailerNumberMark] == 0) {
+    trailer.bytes[kTrailerNumber] = 0;  // the source's own number is no track's
   }
   return trailer;
 }

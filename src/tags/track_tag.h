@@ -23,9 +23,6 @@ struct TrackTagFields {
                             // artist, else the source's artist
 };
 
-// The frames that speak of the source's audio as a whole or of its identity, which no track
-// takes from it (besides TIT2, TPE1, TRCK, TALB and TPE2, which the track sets itself).
-bool DescribesWholeSource(const std::string& id);
 
 // The bytes of the track's ID3v2.3 tag (no unsynchronisation, no padding): TIT2, TPE1, TALB,
 // TPE2 and TRCK from `fields`, then every frame of the source's ID3v2 tag that a track

@@ -1,6 +1,7 @@
 #include "tags/v23_frames.h"
 
 #include "tags/id3v2_text.h"
+#include "text/ascii.h"
 
 namespace partwell {
 namespace {
@@ -45,14 +46,6 @@ constexpr Layout kLayouts[] = {
     {"TXXX", "s*"}, {"WXXX", "sb"},   {"COMM", "3s*"}, {"USLT", "3s*"},     {"APIC", "l1sb"},
     {"GEOB", "lssb"}, {"USER", "3*"}, {"OWNE", "l8*"}, {"COMR", "l8l1ssb"}, {"IPLS", "*"},
 };
-
-template <typename Table>
-bool Contains(const Table& table, std::string_view id) {
-  for (const char* entry : table) {
-    if (id == entry) return true;
-  }
-  return false;
-}
 
 bool IsTextFrame(std::string_view id) { return !id.empty() && id[0] == 'T'; }
 
@@ -186,7 +179,7 @@ std::string_view V23IdOfV22Id(std::string_view id) {
 
 bool ConvertToV23(int version, std::string& id, Bytes& content) {
   if (version == 2 && id == "APIC" && !GivePictureMimeType(content)) return false;
-  if (version == 4 && Contains(kV24OnlyIds, id)) {
+  if (version == 4 && TableContains(kV24OnlyIds, id)) {
     if (id == "TDRC") return YearOfTimeStamp("TYER", id, content);
     if (id == "TDOR") return YearOfTimeStamp("TORY", id, content);
     if (id != "TIPL" && id != "TMCL") return false;

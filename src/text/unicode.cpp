@@ -56,6 +56,13 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+size_t Utf8CutLength(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t length = limit;
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
+
 std::string Utf8OrLatin1(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -16,6 +16,9 @@ void AppendUtf8(std::string& out, uint32_t code);
 // nothing above U+10FFFF), or 0 when the bytes there are not one.
 size_t Utf8SequenceLength(std::string_view text, size_t at);
 bool IsValidUtf8(std::string_view text);
+// The length of `text` cut to at most `limit` bytes, never inside a UTF-8 sequence: a cut
+// backs up over continuation bytes.
+size_t Utf8CutLength(std::string_view text, size_t limit);
 
 // UTF-8 where the bytes are well formed, each other byte read as Latin-1.
 std::string Utf8OrLatin1(std::string_view text);
