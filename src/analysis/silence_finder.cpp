@@ -30,8 +30,8 @@ bool MoreLikelyAPause(const Silence& a, const Silence& b) {
   return a.start < b.start;
 }
 
-}  // namespace
-
+// The running median of kMedianLength levels centred on each, the edge levels repeated
+// beyond the ends.
 std::vector<float> SmoothLevels(const std::vector<float>& levels) {
   const int64_t count = static_cast<int64_t>(levels.size());
   std::vector<float> smoothed(levels.size());
@@ -47,6 +47,8 @@ std::vector<float> SmoothLevels(const std::vector<float>& levels) {
   }
   return smoothed;
 }
+
+}  // namespace
 
 std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings) {
   const std::vector<float> smoothed = SmoothLevels(levels);

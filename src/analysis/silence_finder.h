@@ -42,8 +42,5 @@ struct Silence {
 // end. Each proposes max(end - kLeadIn, floor((start + end) / 2)).
 std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings);
 
-// The running median of kMedianLength levels centred on each, the edge levels repeated
-// beyond the ends.
-std::vector<float> SmoothLevels(const std::vector<float>& levels);
 
 }  // namespace partwell

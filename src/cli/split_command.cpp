@@ -74,7 +74,8 @@ int Split(const SplitOptions& options) {
   }
   std::string folder = WithTrailingSeparator(options.folder);
   if (folder.size() > kMaxPathChars) {
-    throw CLI::ValidationError("--folder", "the folder's path is longer than 259 characters");
+    throw CLI::ValidationError("--folder", "the folder's path is longer than " +
+                                               std::to_string(kMaxPathChars) + " characters");
   }
   job.sourcePath = options.source;
   job.nameTemplate = options.nameTemplate;
@@ -140,8 +141,9 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
                    "Track name template; %file%, %track%, %artist% and %title% are filled in")
       ->capture_default_str()
       ->check([](const std::string& text) {
-        return text.size() > kMaxTemplateChars ? "the template is longer than 256 characters"
-                                               : "";
+        return text.size() > kMaxTemplateChars ? "the template is longer than " +
+                                                     std::to_string(kMaxTemplateChars) + " characters"
+                                               : std::string();
       });
   command->add_option("--folder", options->folder,
                       "Folder for the tracks (default: the source file's folder)");

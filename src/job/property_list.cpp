@@ -68,12 +68,17 @@ void DestroyPropertyList(PropertyList* list) {
   }
 }
 
+namespace {
+
+// The release routine of the value cells (one int64_t each): frees the cell.
 void ReleasePropertyValue(PropertyEntry* entry, void* value, int32_t key, const char* name) {
   (void)key;
   (void)name;
   delete static_cast<int64_t*>(value);
   if (entry) entry->value = nullptr;
 }
+
+}  // namespace
 
 int StoreIntegerProperty(PropertyList* list, int32_t key, const char* name, int64_t value) {
   if (FindProperty(list, key)) RemoveProperty(list, key);

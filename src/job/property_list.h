@@ -52,11 +52,8 @@ void* FindProperty(const PropertyList* list, int32_t key);
 int RemoveProperty(PropertyList* list, int32_t key);
 // Releases and frees every node, the head included.
 void DestroyPropertyList(PropertyList* list);
-// The release routine of the probe's value cells (one int64_t each): frees the cell.
-void ReleasePropertyValue(PropertyEntry* entry, void* value, int32_t key, const char* name);
-
-// Replaces the entry of `key` by a new heap cell holding `value`, released with
-// ReleasePropertyValue: 1 when stored, 0 when memory is exhausted.
+// Replaces the entry of `key` by a new heap cell holding `value` (freed when the entry is
+// released): 1 when stored, 0 when memory is exhausted.
 int StoreIntegerProperty(PropertyList* list, int32_t key, const char* name, int64_t value);
 // The value of a cell stored by StoreIntegerProperty, or nothing when the key is absent.
 std::optional<int64_t> FindIntegerProperty(const PropertyList* list, int32_t key);

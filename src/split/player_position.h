@@ -7,8 +7,7 @@
 namespace partwell {
 
 // The time text "mmm:ss.pp" of a play position in milliseconds, computed in double
-// precision the way the player's position has always been turned into a time here (so
-// 1040 ms gives 000:01.03, one hundredth less than the exact split).
+// precision (so 1040 ms gives 000:01.03, one hundredth less than the exact split).
 std::string PlayerPositionText(int32_t milliseconds);
 
 }  // namespace partwell

@@ -17,7 +17,8 @@ bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
       static_cast<size_t>(index) < job.entries.size() ? &job.entries[index] : nullptr;
   std::optional<std::string> path = MakeTrackFileName(pattern, job.sourcePath, entry, index);
   if (!path) {
-    RecordFileError(report, pattern, "the track's file name would be longer than 259 characters");
+    RecordFileError(report, pattern, "the track's file name would be longer than " +
+                                         std::to_string(kMaxPathChars) + " characters");
     return false;
   }
   name = *path;

@@ -37,6 +37,9 @@ size_t FileNameStart(const std::string& path) {
   return 0;
 }
 
+// The folder part of a path, up to and including its last separator; empty when none.
+std::string FolderOfPath(const std::string& path) { return path.substr(0, FileNameStart(path)); }
+
 }  // namespace
 
 bool CheckNameChars(const std::string& text) {
@@ -51,8 +54,6 @@ std::string SourceBaseName(const std::string& sourcePath) {
   size_t dot = sourcePath.find('.', start);
   return sourcePath.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
 }
-
-std::string FolderOfPath(const std::string& path) { return path.substr(0, FileNameStart(path)); }
 
 std::string BuildTrackNamePattern(const std::string& folder, const std::string& sourcePath,
                                   const std::string& nameTemplate) {

@@ -1,7 +1,7 @@
 // The tags of a split's tracks when its job asks for them: the source's tags, read once per
 // job, and each track's ID3v2 tag and ID3v1 trailer made from them, the track's entry in
 // the list, the CUE sheet's disc title and performer and the number of tracks. Without
-// tags, a track has no ID3v2 tag and ends with the source's trailer, as it always did.
+// tags, a track has no ID3v2 tag and ends with the source's trailer.
 #pragma once
 
 #include <vector>

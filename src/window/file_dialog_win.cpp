@@ -1,7 +1,10 @@
 #include "window/file_dialog_win.h"
 
+#include "io/file.h"
+
 namespace partwell {
 
+static_assert(kMaxPathChars == 259, "kPathTooLongText names the longest path");
 const char kPathTooLongText[] =
     "The path you chose is longer than 259 characters.  Please choose a shorter one.";
 
