@@ -201,8 +201,8 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       ".cue in its folder whose FILE line names it");
   auto* atSilences = command->add_flag(
       "--at-silences", options->atSilences,
-      "Cuts at the times `silences` proposes, printing them first; the options below choose "
-      "the pauses as they do for `silences`");
+      "Cuts at the times the silences command proposes, printing them first; the options "
+      "below choose the pauses as they do for it");
   times->excludes(cue);
   atSilences->excludes(times)->excludes(cue);
   for (CLI::Option* option : AddSilenceOptions(*command, options->silences)) {
