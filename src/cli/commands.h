@@ -1,5 +1,5 @@
 // The command-line program's commands. Each adds its subcommand to the app and returns
-// the exit code through `exitCode` when it runs: 0 done, 1 refused or failed.
+// the exit code through `exitCode` when it runs: 0 done, 1 refused or failed, 130 halted.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -25,5 +25,6 @@ void AddTimes(const std::string& list, TrackTimeList& times);
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitHalted = 130;  // Ctrl-C halted the job (128 + SIGINT, as shells count it)
 
 }  // namespace partwell::cli

@@ -11,7 +11,7 @@ namespace partwell::cli {
 namespace {
 
 int Join(const std::string& destination, const std::vector<std::string>& sources) {
-  ConsoleJobHost host("Joining... [%03d]");
+  ConsoleJobHost host({"Joining... [%03d]", "Joining... [%03d]"});
   JobReport report = RunJoin(destination, sources, host);
   host.Done();
   return ReportJob(report);

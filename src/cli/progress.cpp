@@ -1,9 +1,9 @@
 #include "cli/progress.h"
 
-#include "cli/interrupt.h"
-
 #include <cstdio>
 
+#include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "mpeg/frame_header.h"
 
 #ifdef _WIN32
@@ -32,16 +32,26 @@ std::string StreamKind(uint32_t header) {
 
 }  // namespace
 
-Progress::Progress(const char* format) : format_(format), terminal_(isatty(fileno(stderr)) != 0) {}
+Progress::Progress(ProgressFormat format, bool quiet)
+    : format_(format), terminal_(isatty(fileno(stderr)) != 0), quiet_(quiet) {}
 
 Progress::~Progress() { Done(); }
 
 void Progress::Unit(int number) {
+  const char* format = terminal_ ? format_.terminal : format_.pipe;
+  if (quiet_ || !format) return;
   if (terminal_) std::fputc('\r', stderr);
-  std::fprintf(stderr, format_, number);
+  std::fprintf(stderr, format, number);
   if (!terminal_) std::fputc('\n', stderr);
   std::fflush(stderr);
   lineOpen_ = terminal_;
+}
+
+void Progress::File(const std::string& path, size_t number, size_t count) {
+  if (quiet_ || (terminal_ && count < 2)) return;
+  Done();
+  std::fprintf(stderr, "File %zu of %zu: %s\n", number, count, path.c_str());
+  std::fflush(stderr);
 }
 
 void Progress::Done() {
@@ -49,14 +59,13 @@ void Progress::Done() {
   lineOpen_ = false;
 }
 
-ConsoleJobHost::ConsoleJobHost(const char* progressFormat) : progress_(progressFormat) {
+ConsoleJobHost::ConsoleJobHost(ProgressFormat format, bool quiet) : progress_(format, quiet) {
   HaltOnFirstInterrupt();
 }
 
 bool ConsoleJobHost::HaltRequested() { return InterruptRequested(); }
 
-void ConsoleJobHost::SourceDiffers(const std::string& path, uint32_t header,
-                                   uint32_t firstHeader) {
+void ConsoleJobHost::SourceDiffers(const std::string& path, uint32_t header, uint32_t firstHeader) {
   progress_.Done();
   std::fprintf(stderr, "Warning: %s is %s, the first source %s; joined all the same.\n",
                path.c_str(), StreamKind(header).c_str(), StreamKind(firstHeader).c_str());
@@ -67,17 +76,17 @@ void ReportFailure(const char* message, const std::string& path, const std::stri
   if (!path.empty()) std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
 }
 
-int ReportJob(const JobReport& report) {
+int ReportJob(const JobReport& report, bool quiet) {
   if (report.completed()) {
-    std::printf("%s\n", JobReportText(report));
-    return 0;
+    if (!quiet) std::printf("%s\n", JobReportText(report));
+    return kExitDone;
   }
   if (report.kind == JobKind::kJoin && report.outcome == JobOutcome::kCancelled) {
     std::fprintf(stderr, "Track joining has been cancelled.\n");
   } else {
     ReportFailure(JobReportText(report), report.failedPath, report.failureReason);
   }
-  return 1;
+  return report.outcome == JobOutcome::kCancelled ? kExitHalted : kExitFailed;
 }
 
 }  // namespace partwell::cli

@@ -6,7 +6,7 @@
 #include "analysis/silence_search.h"
 #include "cli/commands.h"
 #include "cli/progress.h"
-#include "split/track_time.h"
+#include "cli/silence_arguments.h"
 
 namespace partwell::cli {
 namespace {
@@ -17,50 +17,18 @@ struct SilencesOptions {
   bool timesOnly = false;
 };
 
-// Levels this close to the floor are digital silence.
-constexpr float kDigitalSilenceDb = kSilenceFloorDb + 0.5f;
-
-std::string TimeText(int64_t hundredths) { return FormatTimeText(TimePartsOfOffset(hundredths)); }
-
-void PrintSilences(const std::vector<Silence>& silences, bool timesOnly) {
-  if (timesOnly) {
-    for (size_t i = 0; i < silences.size(); ++i) {
-      std::printf("%s%s", i > 0 ? "," : "", TimeText(silences[i].cut).c_str());
-    }
-    if (!silences.empty()) std::printf("\n");
-    return;
-  }
-  for (const Silence& silence : silences) {
-    std::printf("%s  # pause of %.2f s", TimeText(silence.cut).c_str(),
-                static_cast<double>(silence.length()) / 100);
-    if (silence.levelDb <= kDigitalSilenceDb) {
-      std::printf(", digital silence\n");
-    } else {
-      std::printf(" at %.0f dBFS\n", static_cast<double>(silence.levelDb));
-    }
-  }
-}
-
 int Listen(const SilencesOptions& options) {
-  ConsoleJobHost host("Listening... [%02d%%]");
+  ConsoleJobHost host(kPercentProgress);
+  host.FileStarted(options.source, 1, 1);
   SilenceSearch search = SearchSilences(options.source, SettingsOf(options.search), host);
   host.Done();
   if (search.outcome != LevelsOutcome::kCompleted) {
     std::string path = search.failureReason.empty() ? std::string() : options.source;
     ReportFailure(LevelsOutcomeText(search.outcome), path, search.failureReason);
-    return kExitFailed;
+    return search.outcome == LevelsOutcome::kCancelled ? kExitHalted : kExitFailed;
   }
   PrintSilences(search.silences, options.timesOnly);
-  size_t found = search.silences.size();
-  int tracks = options.search.tracks;
-  if (tracks > 0 && found + 1 < static_cast<size_t>(tracks)) {
-    std::fprintf(stderr,
-                 "Only %zu of the %d pauses between %d tracks were found; a higher --threshold "
-                 "or a shorter --min-pause may find more.\n",
-                 found, tracks - 1, tracks);
-  } else if (found == 0 && tracks != 1) {
-    std::fprintf(stderr, "No silence was found.\n");
-  }
+  WarnOfMissingSilences(search.silences.size(), options.search.tracks);
   return kExitDone;
 }
 
@@ -73,25 +41,7 @@ void AddSilencesCommand(CLI::App& app, int& exitCode) {
       "or at its middle when the pause is shorter than 0.4 s.");
   auto options = std::make_shared<SilencesOptions>();
   command->add_option("FILE", options->source, "The MP3 file to listen to")->required();
-  command
-      ->add_option("--threshold", options->search.thresholdDb,
-                   "A pause is quieter than this, in dBFS (RMS over 10 ms, smoothed over 90 ms)")
-      ->capture_default_str()
-      ->check(CLI::Range(kLowestThresholdDb, kHighestThresholdDb));
-  auto* minPause =
-      command
-          ->add_option("--min-pause", options->search.minPauseSeconds,
-                       "The shortest pause, in seconds (default 0.5, or 0.25 with --tracks)")
-          ->check(CLI::Range(kShortestPauseSeconds, kLongestPauseSeconds));
-  auto* speech = command->add_flag(
-      "--speech", options->search.speech,
-      "Pauses between chapters of speech: at least 1.2 s, so that pauses between sentences "
-      "are left alone");
-  minPause->excludes(speech);
-  command
-      ->add_option("--tracks", options->search.tracks,
-                   "The number of tracks: proposes the N-1 longest pauses")
-      ->check(CLI::Range(1, kMostTracks));
+  AddSilenceOptions(*command, options->search);
   command->add_flag("--times-only", options->timesOnly,
                     "Prints the times comma-separated, as split --times takes them");
   command->footer(
@@ -101,7 +51,8 @@ void AddSilencesCommand(CLI::App& app, int& exitCode) {
       "  mp3partwell silences album.mp3\n"
       "  mp3partwell silences book.mp3 --speech\n"
       "  mp3partwell split album.mp3 --times $(mp3partwell silences album.mp3 --tracks 12 "
-      "--times-only)");
+      "--times-only)\n"
+      "  mp3partwell split album.mp3 --at-silences --tracks 12");
   command->callback([options, &exitCode] { exitCode = Listen(*options); });
 }
 

@@ -75,6 +75,10 @@ CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& t
 // The identity of the file at `path`, or nothing when there is no such file.
 std::optional<FileIdentity> IdentifyPath(const std::string& path);
 
+// The names of the files in `folder` (a path ending in a separator, or empty for the current
+// folder), in no particular order, without "." and ".."; nothing when it cannot be read.
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder);
+
 // The system's wording for an error code of File::LastError().
 std::string SystemErrorText(int code);
 // Why a read of `file` did not deliver what was needed: the system's error, or, when the

@@ -185,6 +185,18 @@ std::optional<FileIdentity> IdentifyPath(const std::string& path) {
   return FileIdentity{1, found->second->index};
 }
 
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : State().byPath) {
+    const std::string& path = entry.first;
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+        path.find('/', folder.size()) == std::string::npos) {
+      names.push_back(path.substr(folder.size()));
+    }
+  }
+  return names;
+}
+
 std::string SystemErrorText(int code) { return std::strerror(code); }
 
 namespace memory {

@@ -1,10 +1,12 @@
 // POSIX backend of the file layer.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "io/file.h"
 
@@ -102,6 +104,18 @@ std::optional<FileIdentity> IdentifyPath(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                          ::closedir);
+  if (!dir) return std::nullopt;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+  return names;
 }
 
 std::string SystemErrorText(int code) { return std::strerror(code); }

@@ -117,6 +117,22 @@ std::optional<FileIdentity> IdentifyPath(const std::string& path) {
   return probe.Identity();
 }
 
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<std::string>{};
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  do {
+    std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
 std::string SystemErrorText(int code) {
   char text[512] = {};
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

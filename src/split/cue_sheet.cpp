@@ -145,6 +145,7 @@ class SheetReader {
   std::string ReadLine(std::string_view line);
   CueSheetResult Finish(const std::string& sourcePath);
   void SetLineNumber(size_t number) { lineNumber_ = number; }
+  const std::vector<std::string>& files() const { return files_; }
 
  private:
   std::string ReadTrack(std::string_view rest);
@@ -294,6 +295,7 @@ CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
   CueSheetResult result;
   result.discTitle = discTitle_;
   result.discPerformer = discPerformer_;
+  result.files = files_;
   for (const SheetTrack& track : tracks_) {
     if (track.indexLine == 0) {
       result.refusal = LinePrefix(track.line) + "track " + track.number + " has no INDEX 01";
@@ -361,12 +363,18 @@ CueSheetResult ReadCueSheet(std::string_view bytes, const std::string& sourcePat
     if (!refusal.empty()) {
       CueSheetResult result;
       result.refusal = refusal;
+      result.files = reader.files();
       return result;
     }
     if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++end;
     start = end + 1;
   }
   return reader.Finish(sourcePath);
+}
+
+bool CueFileNamesSource(const std::string& fileValue, const std::string& sourcePath) {
+  std::string_view source = FileNamePart(sourcePath);
+  return !source.empty() && EqualsIgnoringCase(FileNamePart(fileValue), source);
 }
 
 CueSheetResult ReadCueSheetFile(const std::string& sheetPath, const std::string& sourcePath) {

@@ -32,6 +32,8 @@ struct CueSheetResult {
   // The TITLE and PERFORMER before the first TRACK: the album and its artist.
   std::string discTitle;
   std::string discPerformer;
+  // The FILE values in the sheet's order, also of a refused sheet (up to its refusal).
+  std::vector<std::string> files;
 
   bool ok() const { return refusal.empty(); }
 };
@@ -40,6 +42,10 @@ struct CueSheetResult {
 // byte-order mark, else Latin-1). `sourcePath` is the MP3 the times are for; only its file
 // name is used, to choose among the sheet's FILE entries when it has several.
 CueSheetResult ReadCueSheet(std::string_view bytes, const std::string& sourcePath);
+
+// True when the FILE value `fileValue` names the file of `sourcePath`: the same file name,
+// ignoring case and any folder either separator gives it.
+bool CueFileNamesSource(const std::string& fileValue, const std::string& sourcePath);
 
 // Reads the sheet file at `sheetPath` (at most kMaxCueSheetBytes) with ReadCueSheet.
 CueSheetResult ReadCueSheetFile(const std::string& sheetPath, const std::string& sourcePath);

@@ -5,20 +5,20 @@
 
 namespace partwell {
 
+JobOutcome CheckSplitJob(const SplitJob& job) {
+  if (!CheckNameChars(job.nameTemplate)) return JobOutcome::kInvalidTemplate;
+  if (job.equalSegments && job.entries.size() < 2) return JobOutcome::kEqualSegmentsNeedOffset;
+  if (job.entries.empty()) return JobOutcome::kEmptyList;
+  return JobOutcome::kCompleted;
+}
+
 JobReport RunSplit(const SplitJob& job, JobHost& host) {
   JobReport report;
   report.kind = JobKind::kSplit;
-  if (!CheckNameChars(job.nameTemplate)) {
-    report.outcome = JobOutcome::kInvalidTemplate;
-  } else if (job.equalSegments && job.entries.size() < 2) {
-    report.outcome = JobOutcome::kEqualSegmentsNeedOffset;
-  } else if (job.entries.empty()) {
-    report.outcome = JobOutcome::kEmptyList;
-  } else {
-    std::string pattern = BuildTrackNamePattern(job.folder, job.sourcePath, job.nameTemplate);
-    return job.exact ? RunExactSplit(job, pattern, host) : RunDocumentedSplit(job, pattern, host);
-  }
-  return report;
+  report.outcome = CheckSplitJob(job);
+  if (!report.completed()) return report;
+  std::string pattern = BuildTrackNamePattern(job.folder, job.sourcePath, job.nameTemplate);
+  return job.exact ? RunExactSplit(job, pattern, host) : RunDocumentedSplit(job, pattern, host);
 }
 
 }  // namespace partwell

@@ -13,6 +13,11 @@
 
 namespace partwell {
 
+// The checks a split makes of its job before it reads the source: kCompleted when they pass,
+// else the refusal (a name template with a character names may not hold, equal segments
+// without an entry after 0:00.00, no entry).
+JobOutcome CheckSplitJob(const SplitJob& job);
+
 // The host is asked for a halt before each track and told of each track as it begins.
 JobReport RunSplit(const SplitJob& job, JobHost& host);
 

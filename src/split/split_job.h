@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "io/file.h"
 #include "split/track_entry.h"
 
 namespace partwell {
@@ -21,6 +22,9 @@ struct SplitJob {
   // A CUE sheet's disc TITLE and PERFORMER: the tracks' album and album artist.
   std::string album;
   std::string albumArtist;
+  // Files that no track may replace besides the source: the other sources of a split of
+  // many files.
+  std::vector<FileIdentity> otherSources;
   // The source probe's results, for the documented mode.
   int bitRate = 0;
   int bitRateIndex = 0;

@@ -2,7 +2,30 @@
 
 #include "split/track_naming.h"
 
+#include <algorithm>
+
 namespace partwell {
+namespace {
+
+bool IsOtherSource(const SplitJob& job, const std::string& name) {
+  if (job.otherSources.empty()) return false;
+  std::optional<FileIdentity> identity = IdentifyPath(name);
+  return identity && std::find(job.otherSources.begin(), job.otherSources.end(), *identity) !=
+                         job.otherSources.end();
+}
+
+}  // namespace
+
+const char* SourceReplacedBy(const SplitJob& job, const std::string& name,
+                             const std::optional<FileIdentity>& source) {
+  // A path that cannot be identified (no such file, or a failed look) is still the source's
+  // by its spelling.
+  if (name == job.sourcePath || (source && IdentifyPath(name) == source)) {
+    return "the track's file would replace the source file";
+  }
+  if (IsOtherSource(job, name)) return "the track's file would replace another source file";
+  return nullptr;
+}
 
 void RecordFileError(JobReport& report, const std::string& path, const std::string& reason) {
   report.outcome = JobOutcome::kFileError;
@@ -22,10 +45,8 @@ bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
     return false;
   }
   name = *path;
-  // A path that cannot be identified (no such file, or a failed look) is still the source's
-  // by its spelling.
-  if (name == job.sourcePath || (source && IdentifyPath(name) == source)) {
-    RecordFileError(report, name, "the track's file would replace the source file");
+  if (const char* refusal = SourceReplacedBy(job, name, source)) {
+    RecordFileError(report, name, refusal);
     return false;
   }
   out = File::CreateAlways(name);

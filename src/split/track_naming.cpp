@@ -37,10 +37,9 @@ size_t FileNameStart(const std::string& path) {
   return 0;
 }
 
-// The folder part of a path, up to and including its last separator; empty when none.
-std::string FolderOfPath(const std::string& path) { return path.substr(0, FileNameStart(path)); }
-
 }  // namespace
+
+std::string FolderOfPath(const std::string& path) { return path.substr(0, FileNameStart(path)); }
 
 bool CheckNameChars(const std::string& text) {
   for (char c : text) {

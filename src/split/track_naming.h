@@ -19,6 +19,9 @@ bool CheckNameChars(const std::string& text);
 // The source's base name: its file part up to the first dot.
 std::string SourceBaseName(const std::string& sourcePath);
 
+// The folder part of a path, up to and including its last separator; empty when none.
+std::string FolderOfPath(const std::string& path);
+
 
 // The destination folder (or, when it is empty, the source's folder) followed by the template.
 std::string BuildTrackNamePattern(const std::string& folder, const std::string& sourcePath,
