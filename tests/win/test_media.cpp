@@ -84,6 +84,28 @@ Bytes MakeMp3(int frames, bool trailer, size_t leading) {
   return bytes;
 }
 
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size());
+}
+
+Bytes ReadBytes(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  Bytes bytes(GetFileSize(file, nullptr));
+  DWORD got = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  bytes.resize(got);
+  return bytes;
+}
+
 bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

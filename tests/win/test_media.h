@@ -12,10 +12,11 @@
 
 #include "resource_ids.h"
 #include "job/property_list.h"
-#include "../test_files.h"
 #include "wintest.h"
 
 namespace partwell::test {
+
+using Bytes = std::vector<unsigned char>;
 
 // A path of the build machine as Wine shows it (a Windows path stays as it is).
 std::string WinePath(const std::string& unixPath);
@@ -40,6 +41,8 @@ Bytes MakeMp3(int frames, bool trailer, size_t leading = 0);
 // Any bytes, none of which start a frame header.
 Bytes MakeNoise(size_t size, unsigned seed);
 
+void WriteBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
 // The names of the files in a folder, sorted.
 std::vector<std::string> FilesIn(const std::string& folder);
