@@ -1,4 +1,4 @@
-// What the benchmarks share: a job host that never halts and shows nothing, and the
+// What the benchmarks share: the tests' job host that never halts and shows nothing, and the
 // process's peak memory.
 #pragma once
 
@@ -6,15 +6,11 @@
 
 #include <cstdio>
 
-#include "job/job_host.h"
+#include "../tests/test_hosts.h"
 
 namespace partwell::bench {
 
-struct QuietHost : JobHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
+using test::QuietHost;
 
 inline void PrintPeakMemory() {
   struct rusage usage;

@@ -59,21 +59,11 @@ Bytes ReadRange(const fs::path& path, uint64_t offset, size_t length) {
   return bytes;
 }
 
-Bytes ReadBytes(const fs::path& path) {
-  return ReadRange(path, 0, static_cast<size_t>(fs::file_size(path)));
-}
-
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-void WriteBytes(const fs::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected) {

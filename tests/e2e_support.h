@@ -11,10 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace partwell::e2e {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
+using test::Bytes;
+using test::ReadBytes;
+using test::WriteBytes;
 
 // One folder per test process, removed when the tests end.
 class Workspace : public ::testing::Environment {
@@ -29,9 +33,7 @@ class Workspace : public ::testing::Environment {
 };
 
 Bytes ReadRange(const fs::path& path, uint64_t offset, size_t length);
-Bytes ReadBytes(const fs::path& path);
 std::string ReadText(const fs::path& path);
-void WriteBytes(const fs::path& path, const Bytes& bytes);
 
 // Compares without printing megabytes when the bytes differ.
 ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected);

@@ -2,7 +2,7 @@
 // decoded with ffmpeg and with mpg123 and compared with the same decoder's raw decode of the
 // source, sliced where the source's timeline says; ffprobe must accept each track's LAME tag
 // and mp3val its frame and byte counts. The source's tag and the tracks' frames are read
-// here with code of this file's own, not with the program's.
+// with the tests' own reader (mp3_walk), not with the program's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,10 +16,19 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "mp3_walk.h"
 
 namespace {
 
 using namespace partwell::e2e;
+using partwell::test::BigEndian;
+using partwell::test::Layer3Bytes;
+using partwell::test::Layer3SampleRate;
+using partwell::test::Layer3SamplesPerFrame;
+using partwell::test::ReadHeaderFrame;
+using partwell::test::WalkedFile;
+using partwell::test::WalkedHeader;
+using partwell::test::WalkMp3;
 
 constexpr int kDecoderDelay = 529;
 constexpr size_t kId3v1Bytes = 128;
@@ -30,48 +39,23 @@ constexpr size_t kSmallTrackBytes = 2048;
 // ---------------------------------------------------------------------------------------
 // Reading MP3s
 
-uint32_t Big32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
+// The first frame of a stream, as the tests' reader finds it.
 struct Frame {
   size_t at = 0;
   size_t bytes = 0;
-  bool mpeg1 = false;
   bool mono = false;
   int rate = 0;
   int samples = 0;
 };
 
-std::optional<Frame> FrameAt(const Bytes& file, size_t at) {
-  static const int kMpeg1Kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
-                                     112, 128, 160, 192, 224, 256, 320};
-  static const int kMpeg2Kbps[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-  static const int kRates[3] = {44100, 48000, 32000};
-  if (at + 4 > file.size()) return std::nullopt;
-  uint32_t h = Big32(&file[at]);
-  int version = (h >> 19) & 3, index = (h >> 12) & 15, rate = (h >> 10) & 3;
-  if ((h >> 21) != 0x7FF || version == 1 || ((h >> 17) & 3) != 1 || index == 0 || index == 15 ||
-      rate == 3) {
-    return std::nullopt;
-  }
+Frame FrameOf(const Bytes& file, size_t at, size_t bytes) {
   Frame f;
   f.at = at;
-  f.mpeg1 = version == 3;
-  f.mono = ((h >> 6) & 3) == 3;
-  f.rate = kRates[rate] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
-  f.samples = f.mpeg1 ? 1152 : 576;
-  int kbps = f.mpeg1 ? kMpeg1Kbps[index] : kMpeg2Kbps[index];
-  f.bytes = static_cast<size_t>((f.mpeg1 ? 144000 : 72000) * kbps / f.rate + ((h >> 9) & 1));
+  f.bytes = bytes;
+  f.mono = (file[at + 3] >> 6) == 3;
+  f.rate = Layer3SampleRate(&file[at]);
+  f.samples = Layer3SamplesPerFrame(&file[at]);
   return f;
-}
-
-size_t AfterId3v2(const Bytes& file) {
-  size_t at = 0;
-  while (at + 10 <= file.size() && std::memcmp(&file[at], "ID3", 3) == 0) {
-    at += 10 + ((file[at + 6] << 21) | (file[at + 7] << 14) | (file[at + 8] << 7) | file[at + 9]);
-  }
-  return at;
 }
 
 // The Xing/Info header of the frame at `frame`, with its LAME extension's numbers.
@@ -87,29 +71,27 @@ struct InfoTag {
 
 InfoTag ReadInfoTag(const Bytes& file, const Frame& frame) {
   InfoTag tag;
-  size_t at = frame.at + 4 + (frame.mpeg1 ? (frame.mono ? 17 : 32) : (frame.mono ? 9 : 17));
-  if (at + 160 > file.size()) return tag;
-  if (std::memcmp(&file[at], "Xing", 4) != 0 && std::memcmp(&file[at], "Info", 4) != 0) return tag;
+  std::optional<WalkedHeader> h = ReadHeaderFrame(&file[frame.at], frame.bytes);
+  if (!h || h->marker == "VBRI") return tag;
+  const unsigned char* p = &file[frame.at];
   tag.present = true;
-  uint32_t flags = Big32(&file[at + 4]);
-  size_t next = at + 8;
-  if (flags & 1) tag.frames = Big32(&file[next]), next += 4;
-  if (flags & 2) tag.bytes = Big32(&file[next]), next += 4;
-  if (flags & 4) {
-    tag.toc.assign(&file[next], &file[next] + 100);
-    next += 100;
-  }
-  next += flags & 8 ? 4 : 0;
-  const unsigned char* lame = &file[next];
-  tag.trusted = std::memcmp(lame, "LAME", 4) == 0 || std::memcmp(lame, "Lavc", 4) == 0 ||
-                std::memcmp(lame, "Lavf", 4) == 0;
-  tag.delay = (lame[21] << 4) | (lame[22] >> 4);
-  tag.padding = ((lame[22] & 15) << 8) | lame[23];
+  if (h->framesField) tag.frames = BigEndian(p + h->framesField, 4);
+  if (h->bytesField) tag.bytes = BigEndian(p + h->bytesField, 4);
+  tag.toc = h->toc;
+  const std::string encoder = h->encoder.substr(0, 4);
+  tag.trusted = h->lame && (encoder == "LAME" || encoder == "Lavc" || encoder == "Lavf");
+  tag.delay = h->delay;
+  tag.padding = h->padding;
   return tag;
 }
 
 bool HasId3v1(const Bytes& file) {
   return file.size() >= kId3v1Bytes && std::memcmp(&file[file.size() - kId3v1Bytes], "TAG", 3) == 0;
+}
+
+// The file without its ID3v1 trailer, walked.
+WalkedFile WalkAudio(const Bytes& file) {
+  return WalkMp3(HasId3v1(file) ? Bytes(file.begin(), file.end() - kId3v1Bytes) : file);
 }
 
 // What a gapless player plays of a source, as a slice of a decoder's raw output.
@@ -164,21 +146,21 @@ fs::path MakeWave(const std::string& name, int rate, int channels) {
 // frames (all-zero side information, "VBRI" at byte 36, its frame and byte counts).
 void AddVbriFrame(const fs::path& path) {
   Bytes file = ReadBytes(path);
-  Frame first = *FrameAt(file, AfterId3v2(file));
-  Bytes frame(first.bytes, 0);
-  std::copy(file.begin() + static_cast<std::ptrdiff_t>(first.at),
-            file.begin() + static_cast<std::ptrdiff_t>(first.at + 4), frame.begin());
+  const WalkedFile walked = WalkMp3(file);
+  const size_t first = walked.firstFrame;
+  Bytes frame(walked.firstFrameBytes, 0);
+  std::copy(file.begin() + static_cast<std::ptrdiff_t>(first),
+            file.begin() + static_cast<std::ptrdiff_t>(first + 4), frame.begin());
   frame[2] &= 0xFD;  // no padding
-  frame.resize(FrameAt(frame, 0)->bytes);
+  frame.resize(Layer3Bytes(frame.data()));
   std::memcpy(&frame[36], "VBRI\0\x01\0\0\0\x50", 10);
-  uint32_t frames = 0;
-  for (size_t at = first.at; FrameAt(file, at); at += FrameAt(file, at)->bytes) ++frames;
-  uint32_t bytes = static_cast<uint32_t>(file.size() - first.at + frame.size());
+  const uint32_t frames = static_cast<uint32_t>(walked.frames.size());
+  const uint32_t bytes = static_cast<uint32_t>(file.size() - first + frame.size());
   for (int i = 0; i < 4; ++i) {
     frame[46 + i] = static_cast<unsigned char>(bytes >> (24 - 8 * i));
     frame[50 + i] = static_cast<unsigned char>(frames >> (24 - 8 * i));
   }
-  file.insert(file.begin() + static_cast<std::ptrdiff_t>(first.at), frame.begin(), frame.end());
+  file.insert(file.begin() + static_cast<std::ptrdiff_t>(first), frame.begin(), frame.end());
   WriteBytes(path, file);
 }
 
@@ -203,18 +185,13 @@ fs::path MakeSource(const SourceRecipe& recipe) {
 
 SourceInfo ReadSource(const fs::path& path) {
   Bytes file = ReadBytes(path);
+  const WalkedFile walked = WalkAudio(file);
   SourceInfo info;
-  info.first = *FrameAt(file, AfterId3v2(file));
+  info.first = FrameOf(file, walked.firstFrame, walked.firstFrameBytes);
   info.channels = info.first.mono ? 1 : 2;
   InfoTag tag = ReadInfoTag(file, info.first);
-  info.vbri =
-      file.size() > info.first.at + 40 && std::memcmp(&file[info.first.at + 36], "VBRI", 4) == 0;
-  size_t end = file.size() - (HasId3v1(file) ? kId3v1Bytes : 0);
-  int64_t frames = 0;
-  size_t at = info.first.at + ((tag.present || info.vbri) ? info.first.bytes : 0);
-  for (std::optional<Frame> f; (f = FrameAt(file, at)) && at + f->bytes <= end; at += f->bytes) {
-    ++frames;
-  }
+  info.vbri = walked.header && walked.header->marker == "VBRI";
+  const int64_t frames = static_cast<int64_t>(walked.frames.size());
   info.frames = frames;
   if (tag.trusted) info.delayAndPadding = std::make_pair(tag.delay, tag.padding);
   int delay = tag.trusted ? tag.delay : 0;
@@ -356,13 +333,12 @@ void CheckFrames(const Track& track, bool trailer) {
   ASSERT_TRUE(track.tag.present) << track.path;
   size_t end = track.bytes.size() - (trailer ? kId3v1Bytes : 0);
   EXPECT_EQ(trailer, HasId3v1(track.bytes));
-  std::vector<size_t> offsets;  // of each audio frame from the track's start
-  size_t at = track.info.bytes;
-  for (std::optional<Frame> f; at < end && (f = FrameAt(track.bytes, at)); at += f->bytes) {
-    offsets.push_back(at);
-  }
+  const WalkedFile walked = WalkAudio(track.bytes);
+  EXPECT_EQ(walked.firstFrame, 0u);
+  const std::vector<size_t>& offsets = walked.frames;  // of each audio frame from the start
   const uint32_t frames = static_cast<uint32_t>(offsets.size());
-  EXPECT_EQ(at, end) << "frames end where the audio ends";
+  EXPECT_EQ(walked.skipped, 0u) << "no bytes between frames";
+  EXPECT_EQ(walked.framesEnd, end) << "frames end where the audio ends";
   EXPECT_EQ(track.tag.frames, frames);
   EXPECT_EQ(track.tag.bytes, end);
   // Seek table entry i: where frame i x frames / 100 starts, in 256ths of the track's bytes.
@@ -377,13 +353,17 @@ void CheckFrames(const Track& track, bool trailer) {
   EXPECT_GE(frames, 2u);
 }
 
+// The tracks of a split, read back, in the folder they were written to.
+struct SplitTracks {
+  fs::path folder;
+  std::vector<Track> tracks;
+};
+
 // Splits `source` at `times` (or into equal segments; with an ID3v2 tag before each track's
-// Info frame when `tags`) and checks every track with both decoders, ffprobe and mp3val.
-// Returns what the decoders' limits made the checks allow.
-Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& times,
-                        bool equal = false, const std::string& cue = "", bool tags = false) {
-  const SourceInfo info = ReadSource(source);
-  const bool trailer = HasId3v1(ReadBytes(source));
+// Info frame when `tags`) and reads each track where the timeline says it lies.
+SplitTracks RunExactSplit(const fs::path& source, const SourceInfo& info,
+                          const std::vector<std::string>& times, bool equal,
+                          const std::string& cue, bool tags) {
   fs::path folder = Workspace::NewFolder("exact");
   std::vector<std::string> args = {"split", source, "--exact", "--folder", folder};
   if (cue.empty()) {
@@ -409,8 +389,6 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
     }
   }
   std::vector<Track> tracks(cuts.size());
-  std::vector<std::string> commands;
-  std::string mp3val = "mp3val";
   for (size_t i = 0; i < tracks.size(); ++i) {
     Track& track = tracks[i];
     char name[64];
@@ -419,11 +397,29 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
     track.start = cuts[i];
     track.end = i + 1 < cuts.size() ? cuts[i + 1] : info.length;
     track.bytes = ReadBytes(track.path);
-    const size_t tag = AfterId3v2(track.bytes);
+    const WalkedFile walked = WalkAudio(track.bytes);
+    const size_t tag = walked.tagsEnd;
     EXPECT_EQ(tag > 0, tags) << track.path;
     track.bytes.erase(track.bytes.begin(), track.bytes.begin() + static_cast<std::ptrdiff_t>(tag));
-    track.info = *FrameAt(track.bytes, 0);
+    EXPECT_EQ(walked.firstFrame, tag) << "the Info frame follows the tag";
+    track.info = FrameOf(track.bytes, 0, walked.firstFrameBytes);
     track.tag = ReadInfoTag(track.bytes, track.info);
+  }
+  size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(folder))
+    written += entry.path().extension() == ".mp3";
+  EXPECT_EQ(written, tracks.size()) << "a track for each cut before the end of the timeline";
+  return {folder, tracks};
+}
+
+// Decodes every track with both decoders and runs ffprobe and mp3val over them, two
+// commands at a time; the results are files in the split's folder.
+void DecodeTracks(const SplitTracks& split) {
+  std::vector<std::string> commands;
+  std::string mp3val = "mp3val";
+  const fs::path& folder = split.folder;
+  for (size_t i = 0; i < split.tracks.size(); ++i) {
+    const Track& track = split.tracks[i];
     for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
       commands.push_back(DecodeCommand(track.path, decoder, false,
                                        folder / (std::to_string(i) + DecoderName(decoder))));
@@ -435,12 +431,17 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
     mp3val += " " + Quote(track.path);
   }
   commands.push_back(mp3val + " >" + Quote((folder / "mp3val.txt").string()));
-  size_t written = 0;
-  for (const auto& entry : fs::directory_iterator(folder))
-    written += entry.path().extension() == ".mp3";
-  EXPECT_EQ(written, tracks.size()) << "a track for each cut before the end of the timeline";
   RunTwoAtATime(commands, folder);
+}
 
+// Checks each decoded track against its slice of the same decoder's timeline of the source,
+// and the tracks' frames, encoder and mp3val's verdict. Returns what the decoders' limits
+// made the checks allow.
+Allowed CompareWithTimeline(const fs::path& source, const SourceInfo& info,
+                            const SplitTracks& split) {
+  const bool trailer = HasId3v1(ReadBytes(source));
+  const fs::path& folder = split.folder;
+  const std::vector<Track>& tracks = split.tracks;
   Allowed allowed;
   const std::string mp3valText = ReadText(folder / "mp3val.txt");
   EXPECT_FALSE(Contains(mp3valText, "Wrong")) << mp3valText;
@@ -490,6 +491,15 @@ Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& 
     }
   }
   return allowed;
+}
+
+// Splits `source` and checks every track with both decoders, ffprobe and mp3val.
+Allowed CheckExactSplit(const fs::path& source, const std::vector<std::string>& times,
+                        bool equal = false, const std::string& cue = "", bool tags = false) {
+  const SourceInfo info = ReadSource(source);
+  const SplitTracks split = RunExactSplit(source, info, times, equal, cue, tags);
+  DecodeTracks(split);
+  return CompareWithTimeline(source, info, split);
 }
 
 // Times (text) of cuts a source gets: the first frames, the last frames, a few 1 to 3

@@ -14,6 +14,7 @@
 #include "join/join_engine.h"
 #include "mpeg/source_probe.h"
 #include "split/split_engine.h"
+#include "test_hosts.h"
 #include "test_support.h"
 
 namespace partwell {
@@ -21,6 +22,7 @@ namespace {
 
 using memory::Call;
 using test::Bytes;
+using test::QuietHost;
 
 // A cut of encoder output from the fuzz corpus, less the bytes the fuzz target reads as
 // its controls.
@@ -39,12 +41,6 @@ Bytes Repeated(const Bytes& cut, size_t frameBytes, size_t bytes) {
   while (stream.size() < bytes) stream.insert(stream.end(), audio.begin(), audio.end());
   return stream;
 }
-
-struct QuietHost : JobHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
 
 std::vector<TrackEntry> Entries(std::initializer_list<int32_t> offsets) {
   std::vector<TrackEntry> entries;

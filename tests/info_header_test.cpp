@@ -7,12 +7,14 @@
 #include "mpeg/frame_header.h"
 #include "mpeg/info_header.h"
 #include "split/split_engine.h"
+#include "test_hosts.h"
 #include "test_support.h"
 
 namespace partwell {
 namespace {
 
 using test::Bytes;
+using test::QuietHost;
 
 uint32_t Big32(const Bytes& b, size_t at) { return ReadBigEndian32(&b[at]); }
 
@@ -37,32 +39,96 @@ bool CrcHolds(const Bytes& frame, size_t lame) {
   return Crc16(frame.data(), lame + 34) == ((frame[lame + 34] << 8) | frame[lame + 35]);
 }
 
-TEST(InfoHeader, ReadsAndUpdatesEachKindOfHeader) {
-  const unsigned char check[] = "123456789";
-  EXPECT_EQ(Crc16(check, 9), 0xBB3D);
-  EXPECT_EQ(Crc16(check + 4, 5, Crc16(check, 4)), 0xBB3D);
-
+// InfoFrame(1000, 417000) stating delay 576 and padding 1404, its tag CRC made again.
+Bytes DelayedInfoFrame() {
   Bytes frame = InfoFrame(1000, 417000);
-  frame[156 + 21] = 0x24;  // delay 576, padding 1404
+  frame[156 + 21] = 0x24;
   frame[156 + 22] = 0x05;
   frame[156 + 23] = 0x7C;
   uint16_t crc = Crc16(frame.data(), 156 + 34);
   frame[156 + 34] = static_cast<unsigned char>(crc >> 8);
   frame[156 + 35] = static_cast<unsigned char>(crc);
-  std::optional<VbrHeader> header = ReadVbrHeader(frame.data(), frame.size());
-  ASSERT_TRUE(header);
-  EXPECT_EQ(header->kind, VbrHeaderKind::kInfo);
-  EXPECT_EQ(header->framesField, 44u);
-  EXPECT_EQ(header->bytesField, 48u);
-  EXPECT_EQ(header->tocField, 52u);
-  EXPECT_EQ(header->frames, 1000u);
-  ASSERT_TRUE(header->lame);
-  EXPECT_EQ(header->lame->offset, 156u);
-  EXPECT_EQ(header->lame->delay, 576);
-  EXPECT_EQ(header->lame->padding, 1404);
-  EXPECT_TRUE(header->lame->tagCrcHolds && header->lame->trusted);
+  return frame;
+}
 
-  Bytes before = frame;
+// A Xing header whose LAME CRC fails: a TOC byte changed after the CRC was made.
+Bytes XingFrameWithBadCrc() {
+  Bytes xing = InfoFrame(1, 1);
+  std::memcpy(&xing[36], "Xing", 4);
+  xing[100] ^= 1;
+  return xing;
+}
+
+TEST(InfoHeader, ReadsEachKindOfHeader) {
+  const unsigned char check[] = "123456789";
+  EXPECT_EQ(Crc16(check, 9), 0xBB3D);
+  EXPECT_EQ(Crc16(check + 4, 5, Crc16(check, 4)), 0xBB3D);
+
+  // MPEG-2 mono: 9 bytes of side information, a frame count alone, a foreign encoder.
+  Bytes mono = test::FrameStream(0xFFF380C4, 208, 1, 0);
+  std::memcpy(&mono[13], "Info\0\0\0\x01", 8);
+  std::memcpy(&mono[25], "GOGO1", 5);
+  // VBRI at byte 36, whatever the side information.
+  Bytes vbri = test::FrameStream(0xFFFB9064, 417, 1, 0);
+  std::memcpy(&vbri[36], "VBRI", 4);
+  Bytes counts = test::Concat({test::HeaderBytes(54321), test::HeaderBytes(321)});
+  std::copy(counts.begin(), counts.end(), vbri.begin() + 46);
+
+  struct Lame {
+    size_t offset;
+    int delay;
+    int padding;
+    bool tagCrcHolds;
+    bool trusted;
+  };
+  struct Case {
+    const char* name;
+    Bytes frame;
+    size_t length;  // of the frame that is read
+    std::optional<VbrHeaderKind> kind;  // nothing: no header is found
+    std::optional<size_t> framesField, bytesField, tocField;
+    std::optional<uint32_t> frames, bytes;
+    std::optional<Lame> lame;
+  };
+  const Bytes info = DelayedInfoFrame();
+  const Bytes xing = XingFrameWithBadCrc();
+  const Bytes plain = test::FrameStream(0xFFFB9064, 417, 1, 0);
+  const Case cases[] = {
+      {"Info with a LAME extension", info, info.size(), VbrHeaderKind::kInfo, 44, 48, 52, 1000,
+       417000, Lame{156, 576, 1404, true, true}},
+      {"Xing whose LAME CRC fails", xing, xing.size(), VbrHeaderKind::kXing, 44, 48, 52, 1, 1,
+       Lame{156, 0, 0, false, true}},
+      {"MPEG-2 mono, frame count alone", mono, mono.size(), VbrHeaderKind::kInfo, 21, {}, {}, 0,
+       {}, Lame{25, 0, 0, false, false}},
+      {"VBRI", vbri, vbri.size(), VbrHeaderKind::kVbri, 50, 46, {}, 321, 54321, {}},
+      {"too short for its fields", info, 60, {}, {}, {}, {}, {}, {}, {}},
+      {"no header", plain, plain.size(), {}, {}, {}, {}, {}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<VbrHeader> header = ReadVbrHeader(c.frame.data(), c.length);
+    ASSERT_EQ(header.has_value(), c.kind.has_value());
+    if (!header) continue;
+    EXPECT_EQ(header->kind, *c.kind);
+    EXPECT_EQ(header->framesField, c.framesField);
+    EXPECT_EQ(header->bytesField, c.bytesField);
+    EXPECT_EQ(header->tocField, c.tocField);
+    EXPECT_EQ(header->frames, c.frames);
+    EXPECT_EQ(header->bytes, c.bytes);
+    ASSERT_EQ(header->lame.has_value(), c.lame.has_value());
+    if (!c.lame) continue;
+    EXPECT_EQ(header->lame->offset, c.lame->offset);
+    EXPECT_EQ(header->lame->delay, c.lame->delay);
+    EXPECT_EQ(header->lame->padding, c.lame->padding);
+    EXPECT_EQ(header->lame->tagCrcHolds, c.lame->tagCrcHolds);
+    EXPECT_EQ(header->lame->trusted, c.lame->trusted);
+  }
+  EXPECT_EQ(XingTocEntry(417, 417000), 0);
+  EXPECT_EQ(XingTocEntry(416999, 417000), 255);
+  EXPECT_EQ(XingTocFrame(99, 1000), 990u);
+}
+
+TEST(InfoHeader, UpdatesOnlyTheFieldsOfAnExtensionWhoseCrcHolds) {
   std::array<uint8_t, kXingTocBytes> toc{};
   toc[1] = 7;
   VbrHeaderUpdate update;
@@ -71,7 +137,10 @@ TEST(InfoHeader, ReadsAndUpdatesEachKindOfHeader) {
   update.toc = &toc;
   update.padding = 4095;
   update.musicCrc = 0xABCD;
-  UpdateVbrHeader(frame.data(), *header, update);
+
+  Bytes frame = DelayedInfoFrame();
+  const Bytes before = frame;
+  UpdateVbrHeader(frame.data(), ReadVbrHeader(frame.data(), frame.size()).value(), update);
   EXPECT_EQ(Big32(frame, 44), 9u);
   EXPECT_EQ(Big32(frame, 48), 4170u);
   EXPECT_EQ(frame[53], 7);
@@ -86,52 +155,12 @@ TEST(InfoHeader, ReadsAndUpdatesEachKindOfHeader) {
   for (size_t i = 0; i < frame.size(); ++i) changed += frame[i] != before[i];
   EXPECT_LE(changed, 4u + 4 + 1 + 2 + 4 + 2 + 2);
 
-  // A Xing header; one whose LAME CRC fails keeps its extension as it was.
-  Bytes xing = InfoFrame(1, 1);
-  std::memcpy(&xing[36], "Xing", 4);
-  xing[100] ^= 1;
-  std::optional<VbrHeader> xingHeader = ReadVbrHeader(xing.data(), xing.size());
-  ASSERT_TRUE(xingHeader && xingHeader->lame);
-  EXPECT_EQ(xingHeader->kind, VbrHeaderKind::kXing);
-  EXPECT_FALSE(xingHeader->lame->tagCrcHolds);
-  Bytes xingBefore = xing;
-  UpdateVbrHeader(xing.data(), *xingHeader, update);
+  // One whose LAME CRC fails keeps its extension as it was.
+  Bytes xing = XingFrameWithBadCrc();
+  const Bytes xingBefore = xing;
+  UpdateVbrHeader(xing.data(), ReadVbrHeader(xing.data(), xing.size()).value(), update);
   EXPECT_TRUE(std::equal(xing.begin() + 156, xing.end(), xingBefore.begin() + 156));
-
-  // MPEG-2 mono: 9 bytes of side information, a frame count alone, a foreign encoder.
-  Bytes mono = test::FrameStream(0xFFF380C4, 208, 1, 0);
-  std::memcpy(&mono[13], "Info\0\0\0\x01", 8);
-  std::memcpy(&mono[25], "GOGO1", 5);
-  std::optional<VbrHeader> monoHeader = ReadVbrHeader(mono.data(), mono.size());
-  ASSERT_TRUE(monoHeader && monoHeader->lame);
-  EXPECT_EQ(monoHeader->framesField, 21u);
-  EXPECT_FALSE(monoHeader->bytesField);
-  EXPECT_FALSE(monoHeader->lame->trusted);
-
-  // VBRI at byte 36, whatever the side information.
-  Bytes vbri = test::FrameStream(0xFFFB9064, 417, 1, 0);
-  std::memcpy(&vbri[36], "VBRI", 4);
-  Bytes counts = test::Concat({test::HeaderBytes(54321), test::HeaderBytes(321)});
-  std::copy(counts.begin(), counts.end(), vbri.begin() + 46);
-  std::optional<VbrHeader> vbriHeader = ReadVbrHeader(vbri.data(), vbri.size());
-  ASSERT_TRUE(vbriHeader);
-  EXPECT_EQ(vbriHeader->kind, VbrHeaderKind::kVbri);
-  EXPECT_EQ(vbriHeader->bytes, 54321u);
-  EXPECT_EQ(vbriHeader->frames, 321u);
-
-  // Too short for its fields, or no header at all.
-  EXPECT_FALSE(ReadVbrHeader(frame.data(), 60));
-  EXPECT_FALSE(ReadVbrHeader(test::FrameStream(0xFFFB9064, 417, 1, 0).data(), 417));
-  EXPECT_EQ(XingTocEntry(417, 417000), 0);
-  EXPECT_EQ(XingTocEntry(416999, 417000), 255);
-  EXPECT_EQ(XingTocFrame(99, 1000), 990u);
 }
-
-struct QuietHost : JobHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
 
 TEST(InfoHeader, TrackOneOfASplitStatesItsOwnLength) {
   test::TempDir dir;

@@ -7,26 +7,15 @@
 #include "join/join_engine.h"
 #include "mp3_walk.h"
 #include "mpeg/xing_toc.h"
+#include "test_hosts.h"
 #include "test_support.h"
 
 namespace partwell {
 namespace {
 
 using test::Bytes;
+using test::RecordingHost;
 using test::Slice;
-
-struct RecordingHost : JobHost {
-  int haltAtPoll = -1;
-  int polls = 0;
-  std::vector<int> sources;
-  std::vector<std::string> differing;
-  void JobStarted() override {}
-  bool HaltRequested() override { return polls++ == haltAtPoll; }
-  void UnitStarted(int number) override { sources.push_back(number); }
-  void SourceDiffers(const std::string& path, uint32_t, uint32_t) override {
-    differing.push_back(path);
-  }
-};
 
 Bytes Filled(size_t size, unsigned char value) { return Bytes(size, value); }
 
@@ -57,7 +46,7 @@ TEST(JoinEngine, EachSourceGivesItsBytesLessItsTrailer) {
     ASSERT_EQ(result.outcome, JobOutcome::kCompleted) << result.failureReason;
     EXPECT_EQ(test::ReadBytes(dir.File("joined.mp3")),
               test::Concat({c.contributes, Filled(5, 9), c.contributes}));
-    EXPECT_EQ(host.sources, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(host.units, (std::vector<int>{1, 2, 3}));
   }
 }
 

@@ -41,11 +41,18 @@ std::optional<WalkedHeader> ReadVbriHeader(const unsigned char* frame, size_t le
 
 }  // namespace
 
+int Layer3SampleRate(const unsigned char* p) {
+  static const int kRates[3] = {44100, 48000, 32000};
+  const int version = (p[1] >> 3) & 3;
+  return kRates[(p[2] >> 2) & 3] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+}
+
+int Layer3SamplesPerFrame(const unsigned char* p) { return ((p[1] >> 3) & 3) == 3 ? 1152 : 576; }
+
 size_t Layer3Bytes(const unsigned char* p) {
   static const int kKbps[2][15] = {
       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
-  static const int kRates[3] = {44100, 48000, 32000};
   const int version = (p[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
   const int rateIndex = (p[2] >> 2) & 3;
   const int kbpsIndex = p[2] >> 4;
@@ -54,8 +61,8 @@ size_t Layer3Bytes(const unsigned char* p) {
     return 0;
   }
   const bool mpeg1 = version == 3;
-  const int rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
-  return static_cast<size_t>((mpeg1 ? 144000 : 72000) * kKbps[mpeg1][kbpsIndex] / rate +
+  return static_cast<size_t>((mpeg1 ? 144000 : 72000) * kKbps[mpeg1][kbpsIndex] /
+                                 Layer3SampleRate(p) +
                              ((p[2] >> 1) & 1));
 }
 

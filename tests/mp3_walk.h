@@ -49,6 +49,9 @@ WalkedFile WalkMp3(const std::vector<unsigned char>& file);
 std::optional<WalkedHeader> ReadHeaderFrame(const unsigned char* frame, size_t length);
 // The length of the Layer III frame whose header begins at `p`, or 0 when none does.
 size_t Layer3Bytes(const unsigned char* p);
+// The sampling rate and the samples per frame of a header that Layer3Bytes takes.
+int Layer3SampleRate(const unsigned char* p);
+int Layer3SamplesPerFrame(const unsigned char* p);
 
 uint32_t BigEndian(const unsigned char* p, int bytes);
 uint16_t BitByBitCrc16(const unsigned char* data, size_t length, uint16_t crc = 0);

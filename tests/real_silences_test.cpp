@@ -22,11 +22,13 @@
 #include "analysis/silence_finder.h"
 #include "e2e_support.h"
 #include "mpeg/stream_scan.h"
+#include "test_hosts.h"
 
 namespace partwell {
 namespace {
 
 using namespace e2e;
+using test::QuietHost;
 
 std::string Seconds(int hundredths) {
   char text[32];
@@ -319,13 +321,6 @@ std::vector<Source> RealSilences::timelineSources_;
 
 // ---------------------------------------------------------------------------------------
 // The levels against ffmpeg's decoding, windowed here in the same way.
-
-class QuietHost : public JobHost {
- public:
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
 
 std::vector<float> ReferenceLevels(const Source& source) {
   fs::path raw = Workspace::Root() / "reference.f32";

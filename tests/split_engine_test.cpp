@@ -10,12 +10,14 @@
 #include "mpeg/frame_header.h"
 #include "split/split_engine.h"
 #include "split/track_time.h"
+#include "test_hosts.h"
 #include "test_support.h"
 
 namespace partwell {
 namespace {
 
 using test::Bytes;
+using test::RecordingHost;
 
 constexpr uint32_t k128 = 0xFFFB9064;  // MPEG-1 Layer III, 128 kbps: 417-byte frames
 constexpr uint32_t k160 = 0xFFFBA064;  // the same at 160 kbps
@@ -86,16 +88,6 @@ std::vector<Bytes> ReferenceSplit(const Bytes& file, const SplitJob& job) {
     if (last) return tracks;
   }
 }
-
-struct RecordingHost : JobHost {
-  int haltAtPoll = -1;  // answer "halt" at this poll (0-based)
-  int polls = 0;
-  bool started = false;
-  std::vector<int> tracks;
-  void JobStarted() override { started = true; }
-  bool HaltRequested() override { return polls++ == haltAtPoll; }
-  void UnitStarted(int number) override { tracks.push_back(number); }
-};
 
 class SplitEngineTest : public testing::Test {
  protected:
@@ -187,7 +179,7 @@ TEST_F(SplitEngineTest, TracksMatchTheBlockByBlockAlgorithm) {
     ASSERT_EQ(result.outcome, JobOutcome::kCompleted) << result.failureReason;
     EXPECT_EQ(result.unitsDone, static_cast<int>(expected.size()));
     EXPECT_EQ(FilesWritten(), expected.size());
-    EXPECT_EQ(host.tracks.size(), expected.size());
+    EXPECT_EQ(host.units.size(), expected.size());
     std::vector<Bytes> tracks = Tracks(expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
       EXPECT_EQ(tracks[i].size(), expected[i].size()) << "track " << i + 1;

@@ -30,16 +30,6 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const { return (fs::path(path_) / name).string(); }
 
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 Bytes HeaderBytes(uint32_t word) {
   return {static_cast<unsigned char>(word >> 24), static_cast<unsigned char>(word >> 16),
           static_cast<unsigned char>(word >> 8), static_cast<unsigned char>(word)};

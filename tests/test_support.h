@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace partwell::test {
+#include "test_files.h"
 
-using Bytes = std::vector<unsigned char>;
+namespace partwell::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -23,9 +23,6 @@ class TempDir {
  private:
   std::string path_;
 };
-
-void WriteBytes(const std::string& path, const Bytes& bytes);
-Bytes ReadBytes(const std::string& path);
 
 // The four bytes of a frame header word.
 Bytes HeaderBytes(uint32_t word);

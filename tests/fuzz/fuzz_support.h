@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "job/job_host.h"
+#include "../test_hosts.h"
 #include "split/split_engine.h"
 
 namespace partwell::fuzz {
@@ -18,11 +18,7 @@ using Bytes = std::vector<unsigned char>;
 // Aborts when a promise is broken, so that libFuzzer keeps the input.
 void Require(bool condition);
 
-struct QuietHost : JobHost {
-  void JobStarted() override {}
-  bool HaltRequested() override { return false; }
-  void UnitStarted(int) override {}
-};
+using test::QuietHost;
 
 // A split target's input: kSplitControlBytes that choose the track list, then the source.
 // Byte 0: how many entries (1 to 4), equal segments (bit 2) and tags (bit 3); then a rise of
