@@ -21,9 +21,6 @@
 namespace partwell {
 namespace {
 
-// Frames before the ones waiting for their tracks that a new track may still need.
-constexpr int64_t kKeptFrames = 8;
-
 constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
 
 // A timeline sample of a list entry: a CUE sheet's position exactly (75 to a second),
@@ -125,12 +122,17 @@ bool ExactSplitter::PrepareTags() {
 }
 
 bool ExactSplitter::KeepBuffer() {
-  if (source_.Holds()) return true;
-  // Pending frames are written from the buffer before it moves on.
-  if (current_ && !current_->writer->Flush()) return WriterFailed(*current_);
-  const FrameRecord* kept = source_.Recorded(std::max<int64_t>(0, committed_ - kKeptFrames));
-  return source_.KeepFrom(kept ? kept->frame.position : std::numeric_limits<uint64_t>::max()) ||
-         SourceReadError();
+  switch (source_.KeepBuffer(committed_,
+                             [this] { return !current_ || current_->writer->Flush(); })) {
+    case ExactSource::BufferMove::kFlushFailed:
+      return WriterFailed(*current_);
+    case ExactSource::BufferMove::kReadFailed:
+      return SourceReadError();
+    case ExactSource::BufferMove::kHeld:
+    case ExactSource::BufferMove::kMoved:
+      break;
+  }
+  return true;
 }
 
 bool ExactSplitter::Split() {
@@ -155,7 +157,7 @@ bool ExactSplitter::Holds(const Track& track, int64_t index) const {
   if (index < track.layout.firstFrame) return false;
   // Frames this far behind the scan are all on the timeline: only the track's own end counts.
   if (index <= track.lastBeforeEnd && index + kExactLookAhead < source_.scanned()) return true;
-  int64_t last = LastFrameBefore(source_.cut(), TrackEnd(track));
+  int64_t last = LastFrameBefore(source_.facts().cut, TrackEnd(track));
   if (index <= last) return true;
   // A track needs two audio frames: with one, ffmpeg cannot open it.
   return !track.layout.reservoir && last == 0 && index == 1 && index < source_.scanned();
@@ -170,7 +172,7 @@ bool ExactSplitter::Commit(int64_t index) {
         noMoreTracks_ = true;
         return true;
       }
-      TrackLayout layout = LayOutTrack(source_.cut(), bounds->start);
+      TrackLayout layout = LayOutTrack(source_.facts().cut, bounds->start);
       if (index < layout.firstFrame) return true;  // the first track begins later
       // The look-ahead makes the timeline's known end the true one here.
       if (!IsWritten(*bounds, KnownTimelineEnd())) {
@@ -186,11 +188,11 @@ bool ExactSplitter::Commit(int64_t index) {
 
 uint64_t ExactSplitter::ExpectedFrames(const TrackBounds& bounds, const TrackLayout& layout) const {
   int64_t end = bounds.end.value_or(kNoEnd);
-  if (std::optional<uint64_t> stated = source_.statedFrames()) {
+  if (std::optional<uint64_t> stated = source_.facts().statedFrames) {
     end = std::min(end, source_.TimelineLength(static_cast<int64_t>(*stated)));
   }
   if (end == kNoEnd) return 0;
-  int64_t last = LastFrameBefore(source_.cut(), end);
+  int64_t last = LastFrameBefore(source_.facts().cut, end);
   if (!layout.reservoir) last = std::max<int64_t>(last, 1);
   return static_cast<uint64_t>(std::max<int64_t>(0, last - layout.firstFrame + 1)) +
          (layout.reservoir ? 1 : 0);
@@ -201,7 +203,7 @@ bool ExactSplitter::AddReservoir(Track& track) {
   if (!source_.Borrowed(track.layout.firstFrame, borrowed)) return SourceReadError();
   const uint32_t next = source_.Recorded(track.layout.firstFrame)->frame.header;
   const int index =
-      ReservoirIndex(next, static_cast<int>(borrowed.size()), source_.ConstantIndex());
+      ReservoirIndex(next, static_cast<int>(borrowed.size()), source_.ring().ConstantIndex());
   std::vector<unsigned char> reservoir =
       MakeReservoirFrame(next, index, borrowed.data(), borrowed.size());
   track.reservoirBytes = reservoir.size();
@@ -219,7 +221,7 @@ bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& lay
   track.layout = layout;
   track.expectedFrames = ExpectedFrames(bounds, layout);
   track.firstPosition = source_.Recorded(layout.firstFrame)->frame.position;
-  track.lastBeforeEnd = bounds.end ? LastFrameBefore(source_.cut(), *bounds.end) : kNoEnd;
+  track.lastBeforeEnd = bounds.end ? LastFrameBefore(source_.facts().cut, *bounds.end) : kNoEnd;
   File out;
   if (!CreateTrackFile(job_, pattern_, static_cast<int>(nextTrack_), source_.identity(), out,
                        track.name, result_)) {
@@ -231,7 +233,7 @@ bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& lay
     return false;
   }
   track.writer.emplace(std::move(out), tag.size(), source_.reader(), source_.Tag(),
-                       source_.headerIndex(), track.expectedFrames);
+                       source_.facts().headerIndex, track.expectedFrames);
   if (layout.reservoir && !AddReservoir(track)) return false;
   for (int64_t index = layout.firstFrame; index < upTo; ++index) {
     if (Holds(track, index) && !AddFrame(track, index)) return false;
@@ -272,7 +274,7 @@ bool ExactSplitter::FinishTrack() {
   std::optional<TocRecorder> toc;
   if (track.writer->audioFrames() != track.expectedFrames && !RescanToc(track, toc)) return false;
   if (!track.writer->Finish(track.layout.delay,
-                            TrackPadding(source_.cut(), track.layout, frames, samples),
+                            TrackPadding(source_.facts().cut, track.layout, frames, samples),
                             tagger_.EndingTrailer(static_cast<int>(nextTrack_), source_.trailer()),
                             toc)) {
     return WriterFailed(track);
@@ -287,7 +289,7 @@ JobReport ExactSplitter::Run() {
   if (!source_.Open(job_.sourcePath, result_)) return result_;
   std::vector<int64_t> positions;
   for (const TrackEntry& entry : job_.entries) {
-    positions.push_back(EntrySample(entry, source_.sampleRate()));
+    positions.push_back(EntrySample(entry, source_.facts().sampleRate));
   }
   if (job_.equalSegments && positions[1] <= 0) {
     result_.outcome = JobOutcome::kEqualSegmentsNeedOffset;
