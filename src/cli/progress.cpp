@@ -1,5 +1,6 @@
 #include "cli/progress.h"
 
+#include "cli/commands.h"
 #include "cli/interrupt.h"
 
 #include <cstdio>
@@ -70,14 +71,14 @@ void ReportFailure(const char* message, const std::string& path, const std::stri
 int ReportJob(const JobReport& report) {
   if (report.completed()) {
     std::printf("%s\n", JobReportText(report));
-    return 0;
+    return kExitDone;
   }
   if (report.kind == JobKind::kJoin && report.outcome == JobOutcome::kCancelled) {
     std::fprintf(stderr, "Track joining has been cancelled.\n");
   } else {
     ReportFailure(JobReportText(report), report.failedPath, report.failureReason);
   }
-  return 1;
+  return kExitFailed;
 }
 
 }  // namespace partwell::cli

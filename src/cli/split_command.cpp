@@ -59,7 +59,7 @@ int Split(const SplitOptions& options) {
     CueSheetResult sheet = ReadCueSheetFile(options.cue, options.source);
     if (!sheet.ok()) {
       std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", options.cue.c_str(),
-                   sheet.refusal.c_str());
+                   sheet.refusal->c_str());
       return kExitFailed;
     }
     if (!ReplaceTrackTimes(sheet.entries, times)) {

@@ -4,16 +4,9 @@
 
 #include "io/buffered_source.h"
 #include "mpeg/frame_header.h"
-#include "mpeg/id3v1_trailer.h"
-#include "mpeg/source_probe.h"
+#include "mpeg/source_file.h"
 
 namespace partwell {
-namespace {
-
-constexpr size_t kScanBufferBytes = 1 << 20;
-
-}  // namespace
-
 SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64_t audioFrames,
                                   int samplesPerFrame) {
   SourceTimeline timeline;
@@ -40,12 +33,11 @@ SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64
 
 StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
   scan = StreamScan();
-  std::optional<uint64_t> start = SkipLeadingId3v2Tags(file);
-  std::optional<AudioExtent> extent = FindAudioExtent(file);
-  if (!start || !extent) return StreamScanOutcome::kReadFailed;
-  scan.endOfAudio = extent->endOfAudio;
-  BufferedSource source(file, scan.endOfAudio, kScanBufferBytes);
-  FrameScanner scanner(source, std::min(*start, scan.endOfAudio));
+  std::optional<SourceLayout> layout = ReadSourceLayout(file);
+  if (!layout) return StreamScanOutcome::kReadFailed;
+  scan.endOfAudio = layout->endOfAudio;
+  BufferedSource source(file, scan.endOfAudio, kSourceBufferBytes);
+  FrameScanner scanner(source, layout->audioStart());
   MpegFrame frame;
   bool first = true;
   int bitRateIndex = -1;

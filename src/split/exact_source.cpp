@@ -3,41 +3,28 @@
 #include <algorithm>
 #include <limits>
 
-#include "mpeg/source_probe.h"
-#include "split/track_file.h"
+
 
 namespace partwell {
 namespace {
 
-constexpr size_t kBufferBytes = 1 << 20;
 // The buffer moves on when the scan comes this close to the end of what it holds.
 constexpr uint64_t kScanMargin = 64 * 1024;
 
 }  // namespace
 
 bool ExactSource::Open(const std::string& path, JobReport& report) {
-  file_ = File::OpenForReading(path);
-  std::optional<uint64_t> audioStart;
-  std::optional<uint64_t> endOfAudio;
-  if (file_.IsOpen()) {
-    audioStart = SkipLeadingId3v2Tags(file_);
-    endOfAudio = ReadTrailer(file_, trailer_);
-    // Without it, nothing would keep a track from replacing the source.
-    identity_ = file_.Identity();
+  SourceFile::Opened opened = source_.Open(path);
+  if (opened != SourceFile::Opened::kOpened) {
+    return report.FailFile(path, source_.FailureText(opened));
   }
-  if (!audioStart || !endOfAudio || !identity_) {
-    RecordFileError(report, path, ReadFailureText(file_));
-    return false;
-  }
-  reader_.emplace(file_, *endOfAudio, kBufferBytes);
   if (std::optional<JobOutcome> refusal =
-          facts_.Examine(*reader_, std::min(*audioStart, *endOfAudio))) {
+          facts_.Examine(source_.reader(), source_.layout().audioStart())) {
+    if (*refusal == JobOutcome::kFileError) return report.FailFile(path, ReadFailureText(file()));
     report.outcome = *refusal;
-    if (*refusal == JobOutcome::kFileError)
-      RecordFileError(report, path, ReadFailureText(file_));
     return false;
   }
-  scanner_.emplace(*reader_, facts_.audioStart);
+  scanner_.emplace(source_.reader(), facts_.audioStart);
   scanAt_ = facts_.audioStart;
   return true;
 }
@@ -56,7 +43,7 @@ FrameScanner::Step ExactSource::Scan() {
 }
 
 bool ExactSource::Holds() const {
-  const BufferedSource& reader = *reader_;
+  const BufferedSource& reader = source_.reader();
   const uint64_t end = reader.end();
   return scanAt_ >= end || reader.Holds(scanAt_, std::min(kScanMargin, end - scanAt_));
 }
@@ -65,7 +52,7 @@ bool ExactSource::MoveBuffer(int64_t waiting) {
   const FrameRecord* kept = ring_.Recorded(std::max<int64_t>(0, waiting - kKeptFrames));
   const uint64_t keep =
       std::min(kept ? kept->frame.position : std::numeric_limits<uint64_t>::max(), scanAt_);
-  BufferedSource& reader = *reader_;
+  BufferedSource& reader = source_.reader();
   if (keep >= reader.end()) return true;
   const unsigned char* data = nullptr;
   size_t available = 0;

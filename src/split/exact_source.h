@@ -15,6 +15,7 @@
 #include "mpeg/frame_scanner.h"
 #include "mpeg/id3v1_trailer.h"
 #include "mpeg/info_header.h"
+#include "mpeg/source_file.h"
 #include "split/exact_stream_facts.h"
 #include "split/frame_ring.h"
 
@@ -31,10 +32,10 @@ class ExactSource {
 
   const ExactStreamFacts& facts() const { return facts_; }
   const FrameRing& ring() const { return ring_; }
-  const Trailer& trailer() const { return trailer_; }
-  const std::optional<FileIdentity>& identity() const { return identity_; }
-  BufferedSource& reader() { return *reader_; }
-  File& file() { return file_; }
+  const Trailer& trailer() const { return source_.layout().trailer; }
+  const std::optional<FileIdentity>& identity() const { return source_.identity(); }
+  BufferedSource& reader() { return source_.reader(); }
+  File& file() { return source_.file(); }
   // The fields a track's Info frame takes from the source: the method as the source is so far.
   InfoFrameFields Tag() const { return facts_.Tag(ring_.constantBitRate()); }
   // The timeline's length when the stream has `audioFrames` audio frames.
@@ -58,11 +59,11 @@ class ExactSource {
 
   // A scan that finds the frames again from `position`, where one of the stream's began.
   FrameScanner ScannerFrom(uint64_t position) {
-    return FrameScanner(*reader_, position, facts_.stream);
+    return FrameScanner(source_.reader(), position, facts_.stream);
   }
   // What audio frame `index` borrows of the main data before it (FrameRing::Borrowed).
   bool Borrowed(int64_t index, std::vector<unsigned char>& bytes) {
-    return ring_.Borrowed(index, *reader_, bytes);
+    return ring_.Borrowed(index, source_.reader(), bytes);
   }
 
  private:
@@ -70,10 +71,7 @@ class ExactSource {
   bool Holds() const;
   bool MoveBuffer(int64_t waiting);
 
-  File file_;
-  Trailer trailer_;
-  std::optional<FileIdentity> identity_;
-  std::optional<BufferedSource> reader_;
+  SourceFile source_;
   ExactStreamFacts facts_;
   FrameRing ring_;
   std::optional<FrameScanner> scanner_;

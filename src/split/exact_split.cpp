@@ -15,6 +15,7 @@
 #include "split/exact_track_writer.h"
 #include "split/split_writers.h"
 #include "split/track_file.h"
+#include "split/track_output.h"
 #include "split/track_plan.h"
 #include "split/track_tagger.h"
 
@@ -40,7 +41,6 @@ bool IsWritten(const TrackBounds& bounds, int64_t timelineEnd) {
 struct Track {
   TrackBounds bounds;
   TrackLayout layout;
-  std::string name;
   uint64_t expectedFrames = 0;
   uint64_t firstPosition = 0;  // of its first source frame
   int64_t lastBeforeEnd = 0;   // the frame of the sample before its end, when it has one
@@ -51,14 +51,11 @@ struct Track {
 class ExactSplitter {
  public:
   ExactSplitter(const SplitJob& job, const std::string& pattern, JobHost& host)
-      : job_(job), pattern_(pattern), host_(host), tagger_(job) {}
+      : job_(job), host_(host), tagger_(job), output_(job, pattern, host, tagger_, result_) {}
   JobReport Run();
 
  private:
-  bool SourceReadError() {
-    RecordFileError(result_, job_.sourcePath, ReadFailureText(source_.file()));
-    return false;
-  }
+  bool SourceReadError() { return output_.SourceFailed(source_.file()); }
   bool WriterFailed(const Track& track);
   // Reads the source's tags and counts the tracks for them, by a scan of the whole stream
   // that finds where its timeline ends.
@@ -82,10 +79,10 @@ class ExactSplitter {
   bool RescanToc(const Track& track, std::optional<TocRecorder>& toc);
 
   const SplitJob& job_;
-  const std::string& pattern_;
   JobHost& host_;
   TrackTagger tagger_;
   JobReport result_;
+  TrackOutput output_;
   ExactSource source_;
   std::optional<TrackPlanner> planner_;
   int64_t committed_ = 0;  // frames handed to their tracks
@@ -96,8 +93,7 @@ class ExactSplitter {
 
 bool ExactSplitter::WriterFailed(const Track& track) {
   if (track.writer->failure() == ExactTrackWriter::Failure::kRead) return SourceReadError();
-  RecordFileError(result_, track.name, SystemErrorText(track.writer->file().LastError()));
-  return false;
+  return output_.WriteFailed();
 }
 
 bool ExactSplitter::PrepareTags() {
@@ -108,8 +104,7 @@ bool ExactSplitter::PrepareTags() {
   while ((step = whole.Scan()) == FrameScanner::Step::kFrame) {
   }
   if (step == FrameScanner::Step::kReadFailed) {
-    RecordFileError(result_, job_.sourcePath, ReadFailureText(whole.file()));
-    return false;
+    return output_.SourceFailed(whole.file());
   }
   const int64_t timelineEnd = whole.TimelineLength(whole.scanned());
   int count = 0;
@@ -211,28 +206,14 @@ bool ExactSplitter::AddReservoir(Track& track) {
 }
 
 bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& layout, int64_t upTo) {
-  if (host_.HaltRequested()) {
-    result_.outcome = JobOutcome::kCancelled;
-    return false;
-  }
-  host_.UnitStarted(static_cast<int>(nextTrack_ + 1));
+  if (!output_.Begin(static_cast<int>(nextTrack_), source_.identity())) return false;
   Track& track = current_.emplace();
   track.bounds = bounds;
   track.layout = layout;
   track.expectedFrames = ExpectedFrames(bounds, layout);
   track.firstPosition = source_.Recorded(layout.firstFrame)->frame.position;
   track.lastBeforeEnd = bounds.end ? LastFrameBefore(source_.facts().cut, *bounds.end) : kNoEnd;
-  File out;
-  if (!CreateTrackFile(job_, pattern_, static_cast<int>(nextTrack_), source_.identity(), out,
-                       track.name, result_)) {
-    return false;
-  }
-  const std::vector<unsigned char> tag = tagger_.LeadingTag(static_cast<int>(nextTrack_));
-  if (!out.Write(tag.data(), tag.size())) {
-    RecordFileError(result_, track.name, SystemErrorText(out.LastError()));
-    return false;
-  }
-  track.writer.emplace(std::move(out), tag.size(), source_.reader(), source_.Tag(),
+  track.writer.emplace(output_.file(), output_.tagBytes(), source_.reader(), source_.Tag(),
                        source_.facts().headerIndex, track.expectedFrames);
   if (layout.reservoir && !AddReservoir(track)) return false;
   for (int64_t index = layout.firstFrame; index < upTo; ++index) {
@@ -273,13 +254,13 @@ bool ExactSplitter::FinishTrack() {
   const int64_t frames = static_cast<int64_t>(track.writer->audioFrames());
   std::optional<TocRecorder> toc;
   if (track.writer->audioFrames() != track.expectedFrames && !RescanToc(track, toc)) return false;
-  if (!track.writer->Finish(track.layout.delay,
-                            TrackPadding(source_.facts().cut, track.layout, frames, samples),
-                            tagger_.EndingTrailer(static_cast<int>(nextTrack_), source_.trailer()),
-                            toc)) {
-    return WriterFailed(track);
+  if (!track.writer->Flush()) return WriterFailed(track);
+  const int64_t padding = TrackPadding(source_.facts().cut, track.layout, frames, samples);
+  if (!output_.End(source_.trailer(), [&] {
+        return track.writer->WriteInfoFrame(track.layout.delay, padding, toc);
+      })) {
+    return false;
   }
-  ++result_.unitsDone;
   current_.reset();
   ++nextTrack_;
   return true;
