@@ -125,16 +125,15 @@ std::optional<bool> Joiner::AllOneBitRate(JoinSource& first) {
     if (!source.firstFrame()) continue;
     FrameScanner scanner(source.reader(), source.audioStart());
     MpegFrame frame;
-    for (;;) {
-      FrameScanner::Step step = scanner.Next(frame);
-      if (step == FrameScanner::Step::kReadFailed) {
-        scanFailure_ = ScanFailure{i, ReadFailureText(source.file())};
-        return std::nullopt;
-      }
-      if (step != FrameScanner::Step::kFrame) break;
-      if (!reference) reference = frame.header;
-      if (!SameBitRate(frame.header, *reference)) return false;
+    FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
+      if (!reference) reference = next.header;
+      return SameBitRate(next.header, *reference);
+    });
+    if (step == FrameScanner::Step::kReadFailed) {
+      scanFailure_ = ScanFailure{i, ReadFailureText(source.file())};
+      return std::nullopt;
     }
+    if (step == FrameScanner::Step::kFrame) return false;  // a frame of another bit rate
   }
   return true;
 }
@@ -185,28 +184,28 @@ CopyStatus Joiner::CopyAudio(JoinSource& source) {
   FrameScanner scanner(reader, source.audioStart());
   uint64_t emitted = source.audioStart();
   MpegFrame frame;
-  for (;;) {
-    FrameScanner::Step step = scanner.Next(frame);
-    if (step == FrameScanner::Step::kReadFailed) return CopyStatus::kReadFailed;
-    if (step == FrameScanner::Step::kTruncated) {
-      stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
-    }
-    if (step != FrameScanner::Step::kFrame) break;
-    stream_.AddFrame(written_ + (frame.position - emitted), frame.header);
+  CopyStatus status = CopyStatus::kDone;
+  FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
+    stream_.AddFrame(written_ + (next.position - emitted), next.header);
     // The bytes so far go out before the scanner's next read could move the buffer past them;
     // then the buffer is filled whole, so that frames are walked and written in large pieces.
-    uint64_t frameEnd = frame.position + frame.length;
+    uint64_t frameEnd = next.position + next.length;
     size_t ahead = static_cast<size_t>(std::min<uint64_t>(kLookahead, reader.end() - frameEnd));
-    if (!reader.Holds(frameEnd, ahead)) {
-      CopyStatus status = Emit(reader, emitted, frameEnd);
-      if (status != CopyStatus::kDone) return status;
-      emitted = frameEnd;
-      const unsigned char* data = nullptr;
-      size_t available = 0;
-      size_t fill =
-          static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
-      if (!reader.View(frameEnd, fill, data, available)) return CopyStatus::kReadFailed;
-    }
+    if (reader.Holds(frameEnd, ahead)) return true;
+    status = Emit(reader, emitted, frameEnd);
+    if (status != CopyStatus::kDone) return false;
+    emitted = frameEnd;
+    const unsigned char* data = nullptr;
+    size_t available = 0;
+    size_t fill =
+        static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
+    if (!reader.View(frameEnd, fill, data, available)) status = CopyStatus::kReadFailed;
+    return status == CopyStatus::kDone;
+  });
+  if (status != CopyStatus::kDone) return status;
+  if (step == FrameScanner::Step::kReadFailed) return CopyStatus::kReadFailed;
+  if (step == FrameScanner::Step::kTruncated) {
+    stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
   }
   return Emit(reader, emitted, reader.end());
 }

@@ -40,31 +40,27 @@ StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
   FrameScanner scanner(source, layout->audioStart());
   MpegFrame frame;
   bool first = true;
+  bool readFailed = false;
   int bitRateIndex = -1;
-  for (;;) {
-    FrameScanner::Step step = scanner.Next(frame);
-    if (step == FrameScanner::Step::kReadFailed) return StreamScanOutcome::kReadFailed;
-    if (step == FrameScanner::Step::kEnd) break;
-    if (step == FrameScanner::Step::kTruncated) {
-      scan.truncatedLastFrame = true;
-      break;
-    }
+  FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
     if (first) {
       first = false;
-      scan.first = frame;
+      scan.first = next;
       const unsigned char* data = nullptr;
       size_t available = 0;
-      if (!source.View(frame.position, frame.length, data, available)) {
-        return StreamScanOutcome::kReadFailed;
-      }
-      scan.vbrHeader = ReadVbrHeader(data, frame.length);
-      if (scan.vbrHeader) continue;
+      readFailed = !source.View(next.position, next.length, data, available);
+      if (readFailed) return false;
+      scan.vbrHeader = ReadVbrHeader(data, next.length);
+      if (scan.vbrHeader) return true;
     }
     ++scan.audioFrames;
-    int index = HeaderBitRateIndex(frame.header);
+    int index = HeaderBitRateIndex(next.header);
     if (bitRateIndex < 0) bitRateIndex = index;
     scan.constantBitRate = scan.constantBitRate && index == bitRateIndex;
-  }
+    return true;
+  });
+  if (readFailed || step == FrameScanner::Step::kReadFailed) return StreamScanOutcome::kReadFailed;
+  scan.truncatedLastFrame = step == FrameScanner::Step::kTruncated;
   if (first) return StreamScanOutcome::kNoFrames;
   scan.skippedBytes = scanner.skippedBytes();
   scan.timeline = MakeSourceTimeline(scan.vbrHeader, scan.audioFrames,

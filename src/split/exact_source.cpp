@@ -30,16 +30,13 @@ bool ExactSource::Open(const std::string& path, JobReport& report) {
 }
 
 FrameScanner::Step ExactSource::Scan() {
-  for (;;) {
-    MpegFrame frame;
-    FrameScanner::Step step = scanner_->Next(frame);
-    if (step != FrameScanner::Step::kFrame) return step;
-    scanAt_ = frame.position + frame.length;
-    if (facts_.IsAudioFrame(scans_++)) {
-      ring_.Record(frame);
-      return step;
-    }
-  }
+  MpegFrame frame;
+  return ForEachFrame(*scanner_, frame, [this](const MpegFrame& next) {
+    scanAt_ = next.position + next.length;
+    if (!facts_.IsAudioFrame(scans_++)) return true;
+    ring_.Record(next);
+    return false;
+  });
 }
 
 bool ExactSource::Holds() const {

@@ -237,15 +237,15 @@ bool ExactSplitter::RescanToc(const Track& track, std::optional<TocRecorder>& to
     toc->Frame(frame++, offset);
     offset = track.reservoirBytes;
   }
+  if (frame == frames) return true;
   FrameScanner scanner = source_.ScannerFrom(track.firstPosition);
-  for (MpegFrame next; frame < frames; ++frame) {
-    FrameScanner::Step step = scanner.Next(next);
-    if (step == FrameScanner::Step::kReadFailed) return SourceReadError();
-    if (step != FrameScanner::Step::kFrame) break;
-    toc->Frame(frame, offset);
-    offset += next.length;
-  }
-  return true;
+  MpegFrame next;
+  return ForEachFrame(scanner, next, [&](const MpegFrame& found) {
+           toc->Frame(frame, offset);
+           offset += found.length;
+           return ++frame < frames;
+         }) != FrameScanner::Step::kReadFailed ||
+         SourceReadError();
 }
 
 bool ExactSplitter::FinishTrack() {

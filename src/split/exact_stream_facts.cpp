@@ -74,11 +74,12 @@ std::optional<JobOutcome> ExactStreamFacts::Examine(BufferedSource& reader, uint
 
   // Enough frames that the timeline holds a sample, or all there are.
   int64_t frames = headerFrame ? 0 : 1;
-  while (frames <= kExactLookAhead && TimelineLength(frames) <= 0) {
-    step = scanner.Next(frame);
-    if (step == FrameScanner::Step::kReadFailed) return JobOutcome::kFileError;
-    if (step != FrameScanner::Step::kFrame) break;
-    ++frames;
+  auto wantsMore = [&] { return frames <= kExactLookAhead && TimelineLength(frames) <= 0; };
+  if (wantsMore() && ForEachFrame(scanner, frame, [&](const MpegFrame&) {
+        ++frames;
+        return wantsMore();
+      }) == FrameScanner::Step::kReadFailed) {
+    return JobOutcome::kFileError;
   }
   if (TimelineLength(frames) <= 0) return JobOutcome::kNoAudio;
   return std::nullopt;
