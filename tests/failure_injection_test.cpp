@@ -13,6 +13,7 @@
 #include "io/memory_files.h"
 #include "join/join_engine.h"
 #include "mpeg/source_probe.h"
+#include "split/cue_sheet.h"
 #include "split/split_engine.h"
 #include "test_hosts.h"
 #include "test_support.h"
@@ -185,8 +186,8 @@ TEST(FailureInjection, EveryFailingCallFailsTheJobAndSparesTheSources) {
   }
 }
 
-// A job that would write over its source is refused, also when the call that should have told
-// it so fails: whichever call fails, the source stays as it was.
+// A job or a CUE sheet that would write over its source is refused, also when the call that
+// should have told it so fails: whichever call fails, the source stays as it was.
 TEST(FailureInjection, NoFailingCallLetsAJobWriteOverItsSource) {
   QuietHost host;
   const Bytes cbr = Seed("cbr128.mp3");
@@ -222,6 +223,16 @@ TEST(FailureInjection, NoFailingCallLetsAJobWriteOverItsSource) {
       }
       if (!memory::FaultMet()) break;
     }
+  }
+  // Nor a CUE sheet written over the source.
+  for (uint64_t at = 1;; ++at) {
+    memory::Reset();
+    memory::PutFile("/mem/source.mp3", cbr);
+    memory::InjectFault(at);
+    EXPECT_TRUE(WriteCueSheetFile("/mem/source.mp3", Entries({0, 5}), "/mem/source.mp3"))
+        << "at call " << at;
+    EXPECT_TRUE(*memory::FileBytes("/mem/source.mp3") == cbr) << "changed at call " << at;
+    if (!memory::FaultMet()) break;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,9 @@ int WriteSheet(const CueOptions& options) {
     }
     return kExitDone;
   }
-  std::string failure = WriteCueSheetFile(options.sheet, entries, options.source);
-  if (!failure.empty()) {
-    std::fprintf(stderr, "%s: %s\n", options.sheet.c_str(), failure.c_str());
+  if (std::optional<std::string> failure =
+          WriteCueSheetFile(options.sheet, entries, options.source)) {
+    std::fprintf(stderr, "%s: %s\n", options.sheet.c_str(), failure->c_str());
     return kExitFailed;
   }
   return kExitDone;

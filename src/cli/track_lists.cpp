@@ -24,8 +24,8 @@ TrackList FromCueSheet(const std::string& sheetPath, const std::string& source) 
   CueSheetResult sheet = ReadCueSheetFile(sheetPath, source);
   if (!sheet.ok()) {
     std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", sheetPath.c_str(),
-                 sheet.refusal.c_str());
-    return Failure(sheetPath + ": " + sheet.refusal);
+                 sheet.refusal->c_str());
+    return Failure(sheetPath + ": " + *sheet.refusal);
   }
   TrackTimeList times;
   if (!ReplaceTrackTimes(sheet.entries, times)) {

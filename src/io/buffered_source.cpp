@@ -64,10 +64,4 @@ CopyStatus BufferedSource::CopyTo(File& out, uint64_t from, uint64_t to) {
   return CopyFileRange(file_, from, to - from, out, buffer_);
 }
 
-bool BufferedSource::CopyTo(File& out, uint64_t from, uint64_t to, bool& readFailed) {
-  CopyStatus status = CopyTo(out, from, to);
-  readFailed = status == CopyStatus::kReadFailed;
-  return status == CopyStatus::kDone;
-}
-
 }  // namespace partwell

@@ -41,9 +41,6 @@ class BufferedSource {
   // Writes the bytes [from, to) to `out`; `to` must not pass end(). What the buffer holds of
   // them is written from it, the rest read into the buffer and written a buffer at a time.
   CopyStatus CopyTo(File& out, uint64_t from, uint64_t to);
-  // The same, for callers that tell a failed read of the source from a failed write of `out`
-  // by a flag.
-  bool CopyTo(File& out, uint64_t from, uint64_t to, bool& readFailed);
 
   File& file() { return file_; }
 

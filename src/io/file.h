@@ -74,6 +74,11 @@ CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& t
 
 // The identity of the file at `path`, or nothing when there is no such file.
 std::optional<FileIdentity> IdentifyPath(const std::string& path);
+// Whether creating a file at `path` would replace the file at `other`, whose identity is
+// `otherIdentity` (nothing when it could not be identified). A path that cannot be identified
+// (no such file, or a failed look) is still the other's by its spelling.
+bool WouldReplace(const std::string& path, const std::string& other,
+                  const std::optional<FileIdentity>& otherIdentity);
 
 // The names of the files in `folder` (a path ending in a separator, or empty for the current
 // folder), in no particular order, without "." and ".."; nothing when it cannot be read.

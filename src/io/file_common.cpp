@@ -33,6 +33,11 @@ CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& t
   return CopyStatus::kDone;
 }
 
+bool WouldReplace(const std::string& path, const std::string& other,
+                  const std::optional<FileIdentity>& otherIdentity) {
+  return path == other || (otherIdentity && IdentifyPath(path) == otherIdentity);
+}
+
 std::string ReadFailureText(const File& file) {
   return file.LastError() != 0 ? SystemErrorText(file.LastError())
                                : "the file ended sooner than its size said";

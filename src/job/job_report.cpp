@@ -2,6 +2,13 @@
 
 namespace partwell {
 
+bool JobReport::FailFile(const std::string& path, const std::string& reason) {
+  outcome = JobOutcome::kFileError;
+  failedPath = path;
+  failureReason = reason;
+  return false;
+}
+
 const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
   const bool split = kind == JobKind::kSplit;
   switch (outcome) {

@@ -33,6 +33,9 @@ struct JobReport {
   std::string failureReason;
 
   bool completed() const { return outcome == JobOutcome::kCompleted; }
+  // The one way a job records a failed file call: the file, and the system's words for what
+  // went wrong. False, for the step that failed to return.
+  bool FailFile(const std::string& path, const std::string& reason);
 };
 
 // The message a front end shows for an outcome of a job of `kind`; empty for a cancelled

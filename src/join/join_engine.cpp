@@ -22,12 +22,6 @@ bool SameKind(uint32_t a, uint32_t b) {
   return SameStream(a, b) && ChannelCount(a) == ChannelCount(b);
 }
 
-// Why a source did not open as `opened` says.
-std::string OpenFailureText(JoinSource::Opened opened, const File& file) {
-  return opened == JoinSource::Opened::kCannotOpen ? SystemErrorText(file.LastError())
-                                                   : ReadFailureText(file);
-}
-
 // Of a source that is not the first, the join leaves out the ID3v2 tags it begins with and a
 // first frame that holds a header: the joined file has one header, at its start, that speaks
 // for all of it. A source without MPEG audio keeps its tags. Every source loses its ID3v1
@@ -43,7 +37,7 @@ class Joiner {
 
  private:
   void ChooseHeader(JoinSource& first);
-  bool AllOneBitRate(JoinSource& first);
+  std::optional<bool> AllOneBitRate(JoinSource& first);
   CopyStatus JoinOne(size_t index, JoinSource& source);
   CopyStatus WriteHeader(std::vector<unsigned char> frame, const VbrHeader& header);
   CopyStatus CopyAudio(JoinSource& source);
@@ -72,11 +66,10 @@ class Joiner {
 };
 
 JobReport Joiner::Run() {
-  // Creating the destination empties it: it must not be one of the sources, by any name. A
-  // path that cannot be identified (no such file, or a failed look) is still one by its spelling.
+  // Creating the destination empties it: it must not be one of the sources, by any name.
   const std::optional<FileIdentity> existing = IdentifyPath(destination_);
   for (const std::string& source : sources_) {
-    if (source == destination_ || (existing && IdentifyPath(source) == existing)) {
+    if (WouldReplace(source, destination_, existing)) {
       result_.outcome = JobOutcome::kDestinationIsSource;
       return result_;
     }
@@ -91,7 +84,7 @@ JobReport Joiner::Run() {
     JoinSource source;
     JoinSource::Opened opened = source.Open(sources_[i]);
     if (opened != JoinSource::Opened::kOpened) {
-      return Fail(sources_[i], OpenFailureText(opened, source.file()));
+      return Fail(sources_[i], source.FailureText(opened));
     }
     host_.UnitStarted(static_cast<int>(i) + 1);
     if (i == 0) ChooseHeader(source);
@@ -110,37 +103,37 @@ JobReport Joiner::Run() {
 // joined stream whose bit rate varies gets a Xing frame of our own, or players would take
 // its length from its first frame's bit rate; one of a single bit rate needs none.
 void Joiner::ChooseHeader(JoinSource& first) {
-  ownHeader_ = !first.vbrHeader() && !AllOneBitRate(first);
+  // A scan that failed asks for no header: the join stops at the source it failed on.
+  ownHeader_ = !first.vbrHeader() && !AllOneBitRate(first).value_or(true);
   inspect_ = first.vbrHeader() || ownHeader_;
 }
 
 // Reads the frame headers of every source, the audio frames as the join copies them, up to
 // the first whose bit rate differs. A source that cannot be opened or read ends the scan
-// with what it found so far: the join stops at that source too, and reports it, even when
-// it opens then.
-bool Joiner::AllOneBitRate(JoinSource& first) {
+// with nothing, and scanFailure_ says where and why: the join stops at that source too, and
+// reports it, even when it opens then.
+std::optional<bool> Joiner::AllOneBitRate(JoinSource& first) {
   std::optional<uint32_t> reference;
   for (size_t i = 0; i < sources_.size(); ++i) {
     JoinSource later;
     JoinSource::Opened opened = i > 0 ? later.Open(sources_[i]) : JoinSource::Opened::kOpened;
     if (opened != JoinSource::Opened::kOpened) {
-      scanFailure_ = ScanFailure{i, OpenFailureText(opened, later.file())};
-      return true;
+      scanFailure_ = ScanFailure{i, later.FailureText(opened)};
+      return std::nullopt;
     }
     JoinSource& source = i == 0 ? first : later;
     if (!source.firstFrame()) continue;
     FrameScanner scanner(source.reader(), source.audioStart());
     MpegFrame frame;
-    for (;;) {
-      FrameScanner::Step step = scanner.Next(frame);
-      if (step == FrameScanner::Step::kReadFailed) {
-        scanFailure_ = ScanFailure{i, ReadFailureText(source.file())};
-        return true;
-      }
-      if (step != FrameScanner::Step::kFrame) break;
-      if (!reference) reference = frame.header;
-      if (!SameBitRate(frame.header, *reference)) return false;
+    FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
+      if (!reference) reference = next.header;
+      return SameBitRate(next.header, *reference);
+    });
+    if (step == FrameScanner::Step::kReadFailed) {
+      scanFailure_ = ScanFailure{i, ReadFailureText(source.file())};
+      return std::nullopt;
     }
+    if (step == FrameScanner::Step::kFrame) return false;  // a frame of another bit rate
   }
   return true;
 }
@@ -191,28 +184,28 @@ CopyStatus Joiner::CopyAudio(JoinSource& source) {
   FrameScanner scanner(reader, source.audioStart());
   uint64_t emitted = source.audioStart();
   MpegFrame frame;
-  for (;;) {
-    FrameScanner::Step step = scanner.Next(frame);
-    if (step == FrameScanner::Step::kReadFailed) return CopyStatus::kReadFailed;
-    if (step == FrameScanner::Step::kTruncated) {
-      stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
-    }
-    if (step != FrameScanner::Step::kFrame) break;
-    stream_.AddFrame(written_ + (frame.position - emitted), frame.header);
+  CopyStatus status = CopyStatus::kDone;
+  FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
+    stream_.AddFrame(written_ + (next.position - emitted), next.header);
     // The bytes so far go out before the scanner's next read could move the buffer past them;
     // then the buffer is filled whole, so that frames are walked and written in large pieces.
-    uint64_t frameEnd = frame.position + frame.length;
+    uint64_t frameEnd = next.position + next.length;
     size_t ahead = static_cast<size_t>(std::min<uint64_t>(kLookahead, reader.end() - frameEnd));
-    if (!reader.Holds(frameEnd, ahead)) {
-      CopyStatus status = Emit(reader, emitted, frameEnd);
-      if (status != CopyStatus::kDone) return status;
-      emitted = frameEnd;
-      const unsigned char* data = nullptr;
-      size_t available = 0;
-      size_t fill =
-          static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
-      if (!reader.View(frameEnd, fill, data, available)) return CopyStatus::kReadFailed;
-    }
+    if (reader.Holds(frameEnd, ahead)) return true;
+    status = Emit(reader, emitted, frameEnd);
+    if (status != CopyStatus::kDone) return false;
+    emitted = frameEnd;
+    const unsigned char* data = nullptr;
+    size_t available = 0;
+    size_t fill =
+        static_cast<size_t>(std::min<uint64_t>(reader.capacity(), reader.end() - frameEnd));
+    if (!reader.View(frameEnd, fill, data, available)) status = CopyStatus::kReadFailed;
+    return status == CopyStatus::kDone;
+  });
+  if (status != CopyStatus::kDone) return status;
+  if (step == FrameScanner::Step::kReadFailed) return CopyStatus::kReadFailed;
+  if (step == FrameScanner::Step::kTruncated) {
+    stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
   }
   return Emit(reader, emitted, reader.end());
 }
@@ -263,9 +256,7 @@ JobReport Joiner::Finish(JobOutcome outcome) {
 
 JobReport Joiner::Fail(const std::string& path, const std::string& reason) {
   if (out_.IsOpen()) CloseDestination();
-  result_.outcome = JobOutcome::kFileError;
-  result_.failedPath = path;
-  result_.failureReason = reason;
+  result_.FailFile(path, reason);
   return result_;
 }
 

@@ -12,22 +12,24 @@
 #include "io/file.h"
 #include "mpeg/frame_scanner.h"
 #include "mpeg/info_header.h"
+#include "mpeg/source_file.h"
 
 namespace partwell {
 
 class JoinSource {
  public:
-  enum class Opened { kOpened, kCannotOpen, kReadFailed };
+  using Opened = SourceFile::Opened;
 
-  // Opens the file at `path` and reads its layout; with kCannotOpen or kReadFailed, file()
-  // holds the system's error.
+  // Opens the file at `path` and reads its layout; FailureText says why it gave kCannotOpen
+  // or kReadFailed.
   Opened Open(const std::string& path);
+  std::string FailureText(Opened opened) const { return source_.FailureText(opened); }
 
-  File& file() { return file_; }
-  BufferedSource& reader() { return *reader_; }
+  File& file() { return source_.file(); }
+  BufferedSource& reader() { return source_.reader(); }
 
   uint64_t tagsEnd() const { return tagsEnd_; }
-  uint64_t endOfAudio() const { return reader_->end(); }
+  uint64_t endOfAudio() const { return source_.layout().endOfAudio; }
   // The first frame, confirmed by the frame header that follows it; nothing when the source
   // holds no MPEG audio.
   const std::optional<MpegFrame>& firstFrame() const { return firstFrame_; }
@@ -38,8 +40,7 @@ class JoinSource {
   uint64_t audioStart() const;
 
  private:
-  File file_;
-  std::optional<BufferedSource> reader_;
+  SourceFile source_;
   uint64_t tagsEnd_ = 0;
   std::optional<MpegFrame> firstFrame_;
   std::optional<VbrHeader> vbrHeader_;

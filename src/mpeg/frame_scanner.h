@@ -68,4 +68,15 @@ class FrameScanner {
   std::array<uint16_t, kLengthKeys> lengths_{};
 };
 
+// Walks the scan's frames: `visit` gets each whole frame in turn (in `frame`) and returns
+// whether the walk goes on. The step that ended it: kFrame when `visit` stopped it, else the
+// end, a read failure, or kTruncated with the frame cut short in `frame`.
+template <typename Visit>
+FrameScanner::Step ForEachFrame(FrameScanner& scanner, MpegFrame& frame, Visit visit) {
+  for (;;) {
+    const FrameScanner::Step step = scanner.Next(frame);
+    if (step != FrameScanner::Step::kFrame || !visit(frame)) return step;
+  }
+}
+
 }  // namespace partwell

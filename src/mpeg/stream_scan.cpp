@@ -4,11 +4,9 @@
 
 #include "io/buffered_source.h"
 #include "mpeg/frame_header.h"
-#include "mpeg/id3v1_trailer.h"
-#include "mpeg/source_probe.h"
+#include "mpeg/source_file.h"
 
 namespace partwell {
-
 SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64_t audioFrames,
                                   int samplesPerFrame) {
   SourceTimeline timeline;
@@ -35,39 +33,34 @@ SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64
 
 StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
   scan = StreamScan();
-  std::optional<uint64_t> start = SkipLeadingId3v2Tags(file);
-  std::optional<AudioExtent> extent = FindAudioExtent(file);
-  if (!start || !extent) return StreamScanOutcome::kReadFailed;
-  scan.endOfAudio = extent->endOfAudio;
+  std::optional<SourceLayout> layout = ReadSourceLayout(file);
+  if (!layout) return StreamScanOutcome::kReadFailed;
+  scan.endOfAudio = layout->endOfAudio;
   BufferedSource source(file, scan.endOfAudio, kSourceBufferBytes);
-  FrameScanner scanner(source, std::min(*start, scan.endOfAudio));
+  FrameScanner scanner(source, layout->audioStart());
   MpegFrame frame;
   bool first = true;
+  bool readFailed = false;
   int bitRateIndex = -1;
-  for (;;) {
-    FrameScanner::Step step = scanner.Next(frame);
-    if (step == FrameScanner::Step::kReadFailed) return StreamScanOutcome::kReadFailed;
-    if (step == FrameScanner::Step::kEnd) break;
-    if (step == FrameScanner::Step::kTruncated) {
-      scan.truncatedLastFrame = true;
-      break;
-    }
+  FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
     if (first) {
       first = false;
-      scan.first = frame;
+      scan.first = next;
       const unsigned char* data = nullptr;
       size_t available = 0;
-      if (!source.View(frame.position, frame.length, data, available)) {
-        return StreamScanOutcome::kReadFailed;
-      }
-      scan.vbrHeader = ReadVbrHeader(data, frame.length);
-      if (scan.vbrHeader) continue;
+      readFailed = !source.View(next.position, next.length, data, available);
+      if (readFailed) return false;
+      scan.vbrHeader = ReadVbrHeader(data, next.length);
+      if (scan.vbrHeader) return true;
     }
     ++scan.audioFrames;
-    int index = HeaderBitRateIndex(frame.header);
+    int index = HeaderBitRateIndex(next.header);
     if (bitRateIndex < 0) bitRateIndex = index;
     scan.constantBitRate = scan.constantBitRate && index == bitRateIndex;
-  }
+    return true;
+  });
+  if (readFailed || step == FrameScanner::Step::kReadFailed) return StreamScanOutcome::kReadFailed;
+  scan.truncatedLastFrame = step == FrameScanner::Step::kTruncated;
   if (first) return StreamScanOutcome::kNoFrames;
   scan.skippedBytes = scanner.skippedBytes();
   scan.timeline = MakeSourceTimeline(scan.vbrHeader, scan.audioFrames,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "io/file.h"
 #include "split/track_time.h"
@@ -142,17 +143,19 @@ struct SheetTrack {
 
 class SheetReader {
  public:
-  std::string ReadLine(std::string_view line);
+  // Each step gives its refusal, or nothing when the sheet may go on.
+  std::optional<std::string> ReadLine(std::string_view line);
   CueSheetResult Finish(const std::string& sourcePath);
   void SetLineNumber(size_t number) { lineNumber_ = number; }
   const std::vector<std::string>& files() const { return files_; }
 
  private:
-  std::string ReadTrack(std::string_view rest);
-  std::string ReadIndex(std::string_view rest, std::string_view line);
+  std::optional<std::string> ReadTrack(std::string_view rest);
+  std::optional<std::string> ReadIndex(std::string_view rest, std::string_view line);
   std::string Refuse(const std::string& why) const { return LinePrefix(lineNumber_) + why; }
-  bool ChooseFiles(const std::string& sourcePath, std::vector<bool>& chosen,
-                   std::string& refusal) const;
+  // Marks in `chosen` the FILE entries whose tracks are used, or gives the refusal.
+  std::optional<std::string> ChooseFiles(const std::string& sourcePath,
+                                         std::vector<bool>& chosen) const;
 
   size_t lineNumber_ = 0;
   std::string discTitle_;
@@ -162,9 +165,9 @@ class SheetReader {
   std::vector<SheetTrack> tracks_;
 };
 
-std::string SheetReader::ReadLine(std::string_view line) {
+std::optional<std::string> SheetReader::ReadLine(std::string_view line) {
   std::string_view rest = TrimBlanks(line);
-  if (rest.empty()) return {};
+  if (rest.empty()) return std::nullopt;
   std::string_view command = TakeWord(rest);
   if (EqualsIgnoringCase(command, "FILE")) {
     std::string name = ValueOf(rest);
@@ -189,10 +192,10 @@ std::string SheetReader::ReadLine(std::string_view line) {
     (tracks_.empty() ? discPerformer_ : tracks_.back().performer) = ValueOf(rest);
   }
   // REM and every other command: nothing to take.
-  return {};
+  return std::nullopt;
 }
 
-std::string SheetReader::ReadTrack(std::string_view rest) {
+std::optional<std::string> SheetReader::ReadTrack(std::string_view rest) {
   std::string_view numberText = TakeWord(rest);
   std::string_view digits = numberText;
   int64_t number = 0;
@@ -206,11 +209,11 @@ std::string SheetReader::ReadTrack(std::string_view rest) {
   track.number = std::string(numberText);
   track.line = lineNumber_;
   tracks_.push_back(std::move(track));
-  return {};
+  return std::nullopt;
 }
 
-std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line) {
-  auto malformed = [&](const char* more) {
+std::optional<std::string> SheetReader::ReadIndex(std::string_view rest, std::string_view line) {
+  auto malformed = [&](const char* more) -> std::optional<std::string> {
     return Refuse("malformed INDEX " + Quoted(TrimBlanks(line)) +
                   ": expected INDEX nn mm:ss:ff" + more);
   };
@@ -239,7 +242,7 @@ std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line)
                   " is 1000 minutes or more; the latest time is 999:59:74");
   }
   if (tracks_.empty()) return Refuse("an INDEX before the first TRACK");
-  if (number != 1) return {};  // INDEX 00 (the pre-gap) and sub-indexes are no cut points
+  if (number != 1) return std::nullopt;  // INDEX 00 (the pre-gap) and sub-indexes are no cut points
   SheetTrack& track = tracks_.back();
   if (track.indexLine != 0) {
     return Refuse("a second INDEX 01 for track " + track.number + " (the first is on line " +
@@ -248,14 +251,14 @@ std::string SheetReader::ReadIndex(std::string_view rest, std::string_view line)
   track.indexLine = lineNumber_;
   track.frames = (minutes * 60 + seconds) * kFramesPerSecond + frames;
   track.file = currentFile_;
-  return {};
+  return std::nullopt;
 }
 
 // Marks the FILE entries whose tracks are used: all of them when the sheet names at most
 // one file, else those whose name is the source's (ignoring case), else those whose name
 // without its extension is the source's without its own.
-bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& chosen,
-                              std::string& refusal) const {
+std::optional<std::string> SheetReader::ChooseFiles(const std::string& sourcePath,
+                                                    std::vector<bool>& chosen) const {
   chosen.assign(files_.size(), true);
   std::vector<std::string_view> names;  // in the sheet's order, each once
   std::set<std::string> seen;
@@ -265,7 +268,7 @@ bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& 
     for (char& c : key) c = AsciiUpper(c);
     if (seen.insert(key).second) names.push_back(name);
   }
-  if (names.size() <= 1) return true;
+  if (names.size() <= 1) return std::nullopt;
 
   std::string_view source = FileNamePart(sourcePath);
   for (bool stems : {false, true}) {
@@ -276,7 +279,7 @@ bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& 
                         : EqualsIgnoringCase(name, source);
       any = any || chosen[i];
     }
-    if (any && !source.empty()) return true;
+    if (any && !source.empty()) return std::nullopt;
   }
   std::string list;
   for (size_t i = 0; i < names.size() && i < kListedFileNames; ++i) {
@@ -285,10 +288,9 @@ bool SheetReader::ChooseFiles(const std::string& sourcePath, std::vector<bool>& 
   if (names.size() > kListedFileNames) {
     list += " and " + std::to_string(names.size() - kListedFileNames) + " more";
   }
-  refusal = "the sheet is for " + std::to_string(names.size()) + " files (" + list + ")";
-  refusal += source.empty() ? "; choose the source file first"
-                            : " and none of them is " + Quoted(source);
-  return false;
+  return "the sheet is for " + std::to_string(names.size()) + " files (" + list + ")" +
+         (source.empty() ? "; choose the source file first"
+                         : " and none of them is " + Quoted(source));
 }
 
 CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
@@ -303,7 +305,8 @@ CueSheetResult SheetReader::Finish(const std::string& sourcePath) {
     }
   }
   std::vector<bool> chosen;
-  if (!ChooseFiles(sourcePath, chosen, result.refusal)) return result;
+  result.refusal = ChooseFiles(sourcePath, chosen);
+  if (result.refusal) return result;
 
   const SheetTrack* previous = nullptr;
   for (const SheetTrack& track : tracks_) {
@@ -359,11 +362,11 @@ CueSheetResult ReadCueSheet(std::string_view bytes, const std::string& sourcePat
     size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
     reader.SetLineNumber(number);
-    std::string refusal = reader.ReadLine(std::string_view(text).substr(start, end - start));
-    if (!refusal.empty()) {
+    if (std::optional<std::string> refusal =
+            reader.ReadLine(std::string_view(text).substr(start, end - start))) {
       CueSheetResult result;
-      result.refusal = refusal;
       result.files = reader.files();
+      result.refusal = std::move(refusal);
       return result;
     }
     if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++end;
@@ -429,11 +432,10 @@ std::string WriteCueSheet(const std::vector<TrackEntry>& entries, const std::str
   return text;
 }
 
-std::string WriteCueSheetFile(const std::string& sheetPath,
-                              const std::vector<TrackEntry>& entries,
-                              const std::string& sourcePath) {
-  std::optional<FileIdentity> sheet = IdentifyPath(sheetPath);
-  if (sheet && !sourcePath.empty() && sheet == IdentifyPath(sourcePath)) {
+std::optional<std::string> WriteCueSheetFile(const std::string& sheetPath,
+                                             const std::vector<TrackEntry>& entries,
+                                             const std::string& sourcePath) {
+  if (!sourcePath.empty() && WouldReplace(sheetPath, sourcePath, IdentifyPath(sourcePath))) {
     return "the sheet would replace the source file";
   }
   std::string bytes = WriteCueSheet(entries, sourcePath);
@@ -442,7 +444,7 @@ std::string WriteCueSheetFile(const std::string& sheetPath,
   if (!file.Write(bytes.data(), bytes.size()) || !file.Close()) {
     return "cannot write the sheet: " + SystemErrorText(file.LastError());
   }
-  return {};
+  return std::nullopt;
 }
 
 bool ReplaceTrackTimes(const std::vector<TrackEntry>& entries, TrackTimeList& list) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,15 +28,15 @@ struct CueSheetResult {
   // The tracks in order of time: artist, title, offset and the time text "mmm:ss.pp".
   // Empty when the sheet was refused.
   std::vector<TrackEntry> entries;
-  // Why the sheet was refused, with the line number where one applies; empty when read.
-  std::string refusal;
+  // Why the sheet was refused, with the line number where one applies; nothing when read.
+  std::optional<std::string> refusal;
   // The TITLE and PERFORMER before the first TRACK: the album and its artist.
   std::string discTitle;
   std::string discPerformer;
   // The FILE values in the sheet's order, also of a refused sheet (up to its refusal).
   std::vector<std::string> files;
 
-  bool ok() const { return refusal.empty(); }
+  bool ok() const { return !refusal; }
 };
 
 // Reads a sheet from its bytes (UTF-8 with or without a byte-order mark, UTF-16 with a
@@ -58,10 +59,10 @@ CueSheetResult ReadCueSheetFile(const std::string& sheetPath, const std::string&
 std::string WriteCueSheet(const std::vector<TrackEntry>& entries, const std::string& sourcePath);
 
 // Writes WriteCueSheet's bytes to `sheetPath`, replacing a file of that name, but never the
-// source itself. Returns an empty text when written, else why not.
-std::string WriteCueSheetFile(const std::string& sheetPath,
-                              const std::vector<TrackEntry>& entries,
-                              const std::string& sourcePath);
+// source itself (by its spelling or its identity). Why not, or nothing when written.
+std::optional<std::string> WriteCueSheetFile(const std::string& sheetPath,
+                                             const std::vector<TrackEntry>& entries,
+                                             const std::string& sourcePath);
 
 // Replaces the contents of `list` by the entries of a sheet, each added through
 // TrackTimeList::AddTrackTime (which puts the zero marker ahead of a first time above 0).

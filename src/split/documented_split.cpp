@@ -9,7 +9,9 @@
 #include "mpeg/frame_header.h"
 #include "mpeg/id3v1_trailer.h"
 #include "mpeg/info_header.h"
+#include "mpeg/source_file.h"
 #include "split/track_file.h"
+#include "split/track_output.h"
 #include "split/track_plan.h"
 #include "split/track_tagger.h"
 
@@ -38,21 +40,16 @@ class Splitter {
  public:
   Splitter(const SplitJob& job, const std::string& pattern, JobHost& host)
       : job_(job),
-        pattern_(pattern),
         host_(host),
         planner_(Offsets(job.entries), job.equalSegments),
-        tagger_(job) {}
+        tagger_(job),
+        output_(job, pattern, host, tagger_, result_) {}
   JobReport Run();
 
  private:
-  JobReport Finish(JobOutcome outcome) {
-    result_.outcome = outcome;
-    return result_;
-  }
-  JobReport SourceReadError() {
-    RecordFileError(result_, job_.sourcePath, ReadFailureText(source_));
-    return result_;
-  }
+  bool Split();
+  BufferedSource& reader() { return source_.reader(); }
+  bool SourceReadError() { return output_.SourceFailed(source_.file()); }
 
   // Finds the first position from `from` on whose four bytes, all before the end of audio,
   // are a frame header with the source's bit rate index.
@@ -64,29 +61,26 @@ class Splitter {
   bool CountFrames(uint64_t from, uint64_t to, uint32_t& frames);
   // Writes the track's bytes [start, end) after the `written` bytes `out` holds (its ID3v2
   // tag); track 1 gets its own Info header counts.
-  bool WriteTrackData(File& out, uint64_t written, int index, uint64_t start, uint64_t end,
-                      bool& readFailed);
-  // Writes the track with its tags to `out` and closes it; a failure goes into result_.
-  bool WriteTrack(File& out, const std::string& name, int index, uint64_t start, uint64_t end);
+  CopyStatus WriteTrackData(File& out, uint64_t written, int index, uint64_t start,
+                            uint64_t end);
+  // Writes the begun track's audio and ends it; a failure goes into result_.
+  bool WriteTrack(int index, uint64_t start, uint64_t end);
 
   const SplitJob& job_;
-  const std::string& pattern_;
   JobHost& host_;
   TrackPlanner planner_;
   TrackTagger tagger_;
   JobReport result_;
-  File source_;
-  std::optional<BufferedSource> reader_;
-  std::optional<FileIdentity> sourceIdentity_;
-  Trailer trailer_;
+  TrackOutput output_;
+  SourceFile source_;
 };
 
 bool Splitter::FindMatchingHeader(uint64_t from, std::optional<uint64_t>& header) {
   header.reset();
-  for (uint64_t at = from; at + 4 <= reader_->end();) {
+  for (uint64_t at = from; at + 4 <= reader().end();) {
     const unsigned char* data = nullptr;
     size_t available = 0;
-    if (!reader_->View(at, kScanViewBytes, data, available) || available < 4) return false;
+    if (!reader().View(at, kScanViewBytes, data, available) || available < 4) return false;
     for (size_t i = 0; i + 4 <= available; ++i) {
       uint32_t word = ReadBigEndian32(data + i);
       if (IsFrameHeader(word) && HeaderBitRateIndex(word) == job_.bitRateIndex) {
@@ -100,7 +94,7 @@ bool Splitter::FindMatchingHeader(uint64_t from, std::optional<uint64_t>& header
 }
 
 bool Splitter::PlanTrack(int index, uint64_t start, TrackPlan& plan) {
-  const uint64_t endOfAudio = reader_->end();
+  const uint64_t endOfAudio = reader().end();
   const uint64_t left = endOfAudio - start;
   const int64_t blockSize = BlockSize(job_.bitRate);
   const TrackBounds bounds = *planner_.Track(index);
@@ -141,7 +135,7 @@ bool Splitter::CountFrames(uint64_t from, uint64_t to, uint32_t& frames) {
   for (uint64_t at = from; at < to;) {
     const unsigned char* data = nullptr;
     size_t available = 0;
-    if (!reader_->View(at, 4, data, available)) return false;
+    if (!reader().View(at, 4, data, available)) return false;
     ++frames;
     if (available < 4) break;  // a last frame cut short by the end of audio
     uint32_t word = ReadBigEndian32(data);
@@ -160,17 +154,13 @@ bool Splitter::CountFrames(uint64_t from, uint64_t to, uint32_t& frames) {
   return true;
 }
 
-bool Splitter::WriteTrackData(File& out, uint64_t written, int index, uint64_t start,
-                              uint64_t end, bool& readFailed) {
-  readFailed = false;
+CopyStatus Splitter::WriteTrackData(File& out, uint64_t written, int index, uint64_t start,
+                                    uint64_t end) {
   if (index == 0 && start < end) {
     const unsigned char* data = nullptr;
     size_t available = 0;
     size_t span = static_cast<size_t>(std::min<uint64_t>(kInfoHeaderSpan, end - start));
-    if (!reader_->View(start, span, data, available)) {
-      readFailed = true;
-      return false;
-    }
+    if (!reader().View(start, span, data, available)) return CopyStatus::kReadFailed;
     uint32_t word = ReadBigEndian32(data);
     size_t frameBytes = std::min<size_t>(span, static_cast<size_t>(Layer3FrameLength(word)));
     std::optional<VbrHeader> header = ReadVbrHeader(data, frameBytes);
@@ -178,16 +168,13 @@ bool Splitter::WriteTrackData(File& out, uint64_t written, int index, uint64_t s
       unsigned char frame[kInfoHeaderSpan];
       std::copy(data, data + frameBytes, frame);
       uint32_t frames = 0;
-      if (!CountFrames(start, end, frames)) {
-        readFailed = true;
-        return false;
-      }
+      if (!CountFrames(start, end, frames)) return CopyStatus::kReadFailed;
       // The frame count leaves out the Info frame itself, which holds no audio.
       VbrHeaderUpdate update;
       update.audioFrames = frames > 0 ? frames - 1 : 0;
       update.bytes = static_cast<uint32_t>(end - start);
       UpdateVbrHeader(frame, *header, update);
-      if (!out.Write(frame, frameBytes)) return false;
+      if (!out.Write(frame, frameBytes)) return CopyStatus::kWriteFailed;
       start += frameBytes;
       written += frameBytes;
     }
@@ -195,63 +182,48 @@ bool Splitter::WriteTrackData(File& out, uint64_t written, int index, uint64_t s
   // The large writes begin on a page of the track file (a tag before the audio made a
   // tagged split a third slower).
   uint64_t head = std::min(end - start, (kPageBytes - written % kPageBytes) % kPageBytes);
-  return reader_->CopyTo(out, start, start + head, readFailed) &&
-         reader_->CopyTo(out, start + head, end, readFailed);
+  CopyStatus status = reader().CopyTo(out, start, start + head);
+  return status == CopyStatus::kDone ? reader().CopyTo(out, start + head, end) : status;
 }
 
-bool Splitter::WriteTrack(File& out, const std::string& name, int index, uint64_t start,
-                          uint64_t end) {
-  bool readFailed = false;
-  const std::vector<unsigned char> tag = tagger_.LeadingTag(index);
-  const Trailer trailer = tagger_.EndingTrailer(index, trailer_);
-  if (!out.Write(tag.data(), tag.size()) ||
-      !WriteTrackData(out, tag.size(), index, start, end, readFailed) ||
-      (trailer.present() && !out.Write(trailer.bytes, kTrailerBytes))) {
-    if (readFailed) {
-      SourceReadError();
-    } else {
-      RecordFileError(result_, name, SystemErrorText(out.LastError()));
-    }
-    return false;
+bool Splitter::WriteTrack(int index, uint64_t start, uint64_t end) {
+  switch (WriteTrackData(output_.file(), output_.tagBytes(), index, start, end)) {
+    case CopyStatus::kReadFailed:
+      return SourceReadError();
+    case CopyStatus::kWriteFailed:
+      return output_.WriteFailed();
+    case CopyStatus::kDone:
+      break;
   }
-  if (!out.Close()) {
-    RecordFileError(result_, name, SystemErrorText(out.LastError()));
-    return false;
-  }
-  ++result_.unitsDone;
-  return true;
+  return output_.End(source_.layout().trailer);
 }
 
 JobReport Splitter::Run() {
-  source_ = File::OpenForReading(job_.sourcePath);
-  if (!source_.IsOpen()) return SourceReadError();
-  std::optional<uint64_t> endOfAudio = ReadTrailer(source_, trailer_);
-  if (!endOfAudio || !tagger_.ReadSource(source_)) return SourceReadError();
-  // Without it, nothing would keep a track from replacing the source.
-  sourceIdentity_ = source_.Identity();
-  if (!sourceIdentity_) return SourceReadError();
-  reader_.emplace(source_, *endOfAudio, kSourceBufferBytes);
+  if (Split()) result_.outcome = JobOutcome::kCompleted;
+  return result_;
+}
+
+bool Splitter::Split() {
+  SourceFile::Opened opened = source_.Open(job_.sourcePath);
+  if (opened != SourceFile::Opened::kOpened) {
+    return result_.FailFile(job_.sourcePath, source_.FailureText(opened));
+  }
+  if (!tagger_.ReadSource(source_.file())) return SourceReadError();
 
   host_.JobStarted();
   result_.jobStarted = true;
-  uint64_t start = std::min(job_.firstFrame, *endOfAudio);
+  uint64_t start = std::min(job_.firstFrame, source_.layout().endOfAudio);
   if (job_.tags) {
     int count = 0;
     if (!CountTracks(start, count)) return SourceReadError();
     tagger_.SetTrackCount(count);
   }
   for (int index = 0;; ++index) {
-    if (host_.HaltRequested()) return Finish(JobOutcome::kCancelled);
-    host_.UnitStarted(index + 1);
-    File out;
-    std::string name;
-    if (!CreateTrackFile(job_, pattern_, index, sourceIdentity_, out, name, result_)) {
-      return result_;
-    }
+    if (!output_.Begin(index, source_.identity())) return false;
     TrackPlan plan;
     if (!PlanTrack(index, start, plan)) return SourceReadError();
-    if (!WriteTrack(out, name, index, start, plan.end)) return result_;
-    if (plan.last) return Finish(JobOutcome::kCompleted);
+    if (!WriteTrack(index, start, plan.end)) return false;
+    if (plan.last) return true;
     start = plan.end;
   }
 }

@@ -15,14 +15,12 @@
 #include "split/exact_track_writer.h"
 #include "split/split_writers.h"
 #include "split/track_file.h"
+#include "split/track_output.h"
 #include "split/track_plan.h"
 #include "split/track_tagger.h"
 
 namespace partwell {
 namespace {
-
-// Frames before the ones waiting for their tracks that a new track may still need.
-constexpr int64_t kKeptFrames = 8;
 
 constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
 
@@ -43,7 +41,6 @@ bool IsWritten(const TrackBounds& bounds, int64_t timelineEnd) {
 struct Track {
   TrackBounds bounds;
   TrackLayout layout;
-  std::string name;
   uint64_t expectedFrames = 0;
   uint64_t firstPosition = 0;  // of its first source frame
   int64_t lastBeforeEnd = 0;   // the frame of the sample before its end, when it has one
@@ -54,14 +51,11 @@ struct Track {
 class ExactSplitter {
  public:
   ExactSplitter(const SplitJob& job, const std::string& pattern, JobHost& host)
-      : job_(job), pattern_(pattern), host_(host), tagger_(job) {}
+      : job_(job), host_(host), tagger_(job), output_(job, pattern, host, tagger_, result_) {}
   JobReport Run();
 
  private:
-  bool SourceReadError() {
-    RecordFileError(result_, job_.sourcePath, ReadFailureText(source_.file()));
-    return false;
-  }
+  bool SourceReadError() { return output_.SourceFailed(source_.file()); }
   bool WriterFailed(const Track& track);
   // Reads the source's tags and counts the tracks for them, by a scan of the whole stream
   // that finds where its timeline ends.
@@ -85,10 +79,10 @@ class ExactSplitter {
   bool RescanToc(const Track& track, std::optional<TocRecorder>& toc);
 
   const SplitJob& job_;
-  const std::string& pattern_;
   JobHost& host_;
   TrackTagger tagger_;
   JobReport result_;
+  TrackOutput output_;
   ExactSource source_;
   std::optional<TrackPlanner> planner_;
   int64_t committed_ = 0;  // frames handed to their tracks
@@ -99,8 +93,7 @@ class ExactSplitter {
 
 bool ExactSplitter::WriterFailed(const Track& track) {
   if (track.writer->failure() == ExactTrackWriter::Failure::kRead) return SourceReadError();
-  RecordFileError(result_, track.name, SystemErrorText(track.writer->file().LastError()));
-  return false;
+  return output_.WriteFailed();
 }
 
 bool ExactSplitter::PrepareTags() {
@@ -111,8 +104,7 @@ bool ExactSplitter::PrepareTags() {
   while ((step = whole.Scan()) == FrameScanner::Step::kFrame) {
   }
   if (step == FrameScanner::Step::kReadFailed) {
-    RecordFileError(result_, job_.sourcePath, ReadFailureText(whole.file()));
-    return false;
+    return output_.SourceFailed(whole.file());
   }
   const int64_t timelineEnd = whole.TimelineLength(whole.scanned());
   int count = 0;
@@ -125,12 +117,17 @@ bool ExactSplitter::PrepareTags() {
 }
 
 bool ExactSplitter::KeepBuffer() {
-  if (source_.Holds()) return true;
-  // Pending frames are written from the buffer before it moves on.
-  if (current_ && !current_->writer->Flush()) return WriterFailed(*current_);
-  const FrameRecord* kept = source_.Recorded(std::max<int64_t>(0, committed_ - kKeptFrames));
-  return source_.KeepFrom(kept ? kept->frame.position : std::numeric_limits<uint64_t>::max()) ||
-         SourceReadError();
+  switch (source_.KeepBuffer(committed_,
+                             [this] { return !current_ || current_->writer->Flush(); })) {
+    case ExactSource::BufferMove::kFlushFailed:
+      return WriterFailed(*current_);
+    case ExactSource::BufferMove::kReadFailed:
+      return SourceReadError();
+    case ExactSource::BufferMove::kHeld:
+    case ExactSource::BufferMove::kMoved:
+      break;
+  }
+  return true;
 }
 
 bool ExactSplitter::Split() {
@@ -155,7 +152,7 @@ bool ExactSplitter::Holds(const Track& track, int64_t index) const {
   if (index < track.layout.firstFrame) return false;
   // Frames this far behind the scan are all on the timeline: only the track's own end counts.
   if (index <= track.lastBeforeEnd && index + kExactLookAhead < source_.scanned()) return true;
-  int64_t last = LastFrameBefore(source_.cut(), TrackEnd(track));
+  int64_t last = LastFrameBefore(source_.facts().cut, TrackEnd(track));
   if (index <= last) return true;
   // A track needs two audio frames: with one, ffmpeg cannot open it.
   return !track.layout.reservoir && last == 0 && index == 1 && index < source_.scanned();
@@ -170,7 +167,7 @@ bool ExactSplitter::Commit(int64_t index) {
         noMoreTracks_ = true;
         return true;
       }
-      TrackLayout layout = LayOutTrack(source_.cut(), bounds->start);
+      TrackLayout layout = LayOutTrack(source_.facts().cut, bounds->start);
       if (index < layout.firstFrame) return true;  // the first track begins later
       // The look-ahead makes the timeline's known end the true one here.
       if (!IsWritten(*bounds, KnownTimelineEnd())) {
@@ -186,11 +183,11 @@ bool ExactSplitter::Commit(int64_t index) {
 
 uint64_t ExactSplitter::ExpectedFrames(const TrackBounds& bounds, const TrackLayout& layout) const {
   int64_t end = bounds.end.value_or(kNoEnd);
-  if (std::optional<uint64_t> stated = source_.statedFrames()) {
+  if (std::optional<uint64_t> stated = source_.facts().statedFrames) {
     end = std::min(end, source_.TimelineLength(static_cast<int64_t>(*stated)));
   }
   if (end == kNoEnd) return 0;
-  int64_t last = LastFrameBefore(source_.cut(), end);
+  int64_t last = LastFrameBefore(source_.facts().cut, end);
   if (!layout.reservoir) last = std::max<int64_t>(last, 1);
   return static_cast<uint64_t>(std::max<int64_t>(0, last - layout.firstFrame + 1)) +
          (layout.reservoir ? 1 : 0);
@@ -201,7 +198,7 @@ bool ExactSplitter::AddReservoir(Track& track) {
   if (!source_.Borrowed(track.layout.firstFrame, borrowed)) return SourceReadError();
   const uint32_t next = source_.Recorded(track.layout.firstFrame)->frame.header;
   const int index =
-      ReservoirIndex(next, static_cast<int>(borrowed.size()), source_.ConstantIndex());
+      ReservoirIndex(next, static_cast<int>(borrowed.size()), source_.ring().ConstantIndex());
   std::vector<unsigned char> reservoir =
       MakeReservoirFrame(next, index, borrowed.data(), borrowed.size());
   track.reservoirBytes = reservoir.size();
@@ -209,29 +206,15 @@ bool ExactSplitter::AddReservoir(Track& track) {
 }
 
 bool ExactSplitter::StartTrack(const TrackBounds& bounds, const TrackLayout& layout, int64_t upTo) {
-  if (host_.HaltRequested()) {
-    result_.outcome = JobOutcome::kCancelled;
-    return false;
-  }
-  host_.UnitStarted(static_cast<int>(nextTrack_ + 1));
+  if (!output_.Begin(static_cast<int>(nextTrack_), source_.identity())) return false;
   Track& track = current_.emplace();
   track.bounds = bounds;
   track.layout = layout;
   track.expectedFrames = ExpectedFrames(bounds, layout);
   track.firstPosition = source_.Recorded(layout.firstFrame)->frame.position;
-  track.lastBeforeEnd = bounds.end ? LastFrameBefore(source_.cut(), *bounds.end) : kNoEnd;
-  File out;
-  if (!CreateTrackFile(job_, pattern_, static_cast<int>(nextTrack_), source_.identity(), out,
-                       track.name, result_)) {
-    return false;
-  }
-  const std::vector<unsigned char> tag = tagger_.LeadingTag(static_cast<int>(nextTrack_));
-  if (!out.Write(tag.data(), tag.size())) {
-    RecordFileError(result_, track.name, SystemErrorText(out.LastError()));
-    return false;
-  }
-  track.writer.emplace(std::move(out), tag.size(), source_.reader(), source_.Tag(),
-                       source_.headerIndex(), track.expectedFrames);
+  track.lastBeforeEnd = bounds.end ? LastFrameBefore(source_.facts().cut, *bounds.end) : kNoEnd;
+  track.writer.emplace(output_.file(), output_.tagBytes(), source_.reader(), source_.Tag(),
+                       source_.facts().headerIndex, track.expectedFrames);
   if (layout.reservoir && !AddReservoir(track)) return false;
   for (int64_t index = layout.firstFrame; index < upTo; ++index) {
     if (Holds(track, index) && !AddFrame(track, index)) return false;
@@ -254,15 +237,15 @@ bool ExactSplitter::RescanToc(const Track& track, std::optional<TocRecorder>& to
     toc->Frame(frame++, offset);
     offset = track.reservoirBytes;
   }
+  if (frame == frames) return true;
   FrameScanner scanner = source_.ScannerFrom(track.firstPosition);
-  for (MpegFrame next; frame < frames; ++frame) {
-    FrameScanner::Step step = scanner.Next(next);
-    if (step == FrameScanner::Step::kReadFailed) return SourceReadError();
-    if (step != FrameScanner::Step::kFrame) break;
-    toc->Frame(frame, offset);
-    offset += next.length;
-  }
-  return true;
+  MpegFrame next;
+  return ForEachFrame(scanner, next, [&](const MpegFrame& found) {
+           toc->Frame(frame, offset);
+           offset += found.length;
+           return ++frame < frames;
+         }) != FrameScanner::Step::kReadFailed ||
+         SourceReadError();
 }
 
 bool ExactSplitter::FinishTrack() {
@@ -271,13 +254,13 @@ bool ExactSplitter::FinishTrack() {
   const int64_t frames = static_cast<int64_t>(track.writer->audioFrames());
   std::optional<TocRecorder> toc;
   if (track.writer->audioFrames() != track.expectedFrames && !RescanToc(track, toc)) return false;
-  if (!track.writer->Finish(track.layout.delay,
-                            TrackPadding(source_.cut(), track.layout, frames, samples),
-                            tagger_.EndingTrailer(static_cast<int>(nextTrack_), source_.trailer()),
-                            toc)) {
-    return WriterFailed(track);
+  if (!track.writer->Flush()) return WriterFailed(track);
+  const int64_t padding = TrackPadding(source_.facts().cut, track.layout, frames, samples);
+  if (!output_.End(source_.trailer(), [&] {
+        return track.writer->WriteInfoFrame(track.layout.delay, padding, toc);
+      })) {
+    return false;
   }
-  ++result_.unitsDone;
   current_.reset();
   ++nextTrack_;
   return true;
@@ -287,7 +270,7 @@ JobReport ExactSplitter::Run() {
   if (!source_.Open(job_.sourcePath, result_)) return result_;
   std::vector<int64_t> positions;
   for (const TrackEntry& entry : job_.entries) {
-    positions.push_back(EntrySample(entry, source_.sampleRate()));
+    positions.push_back(EntrySample(entry, source_.facts().sampleRate));
   }
   if (job_.equalSegments && positions[1] <= 0) {
     result_.outcome = JobOutcome::kEqualSegmentsNeedOffset;

@@ -28,10 +28,10 @@ std::array<uint8_t, kXingTocBytes> TocRecorder::Toc(uint64_t lead, uint64_t byte
   return toc;
 }
 
-ExactTrackWriter::ExactTrackWriter(File out, uint64_t infoPosition, BufferedSource& source,
+ExactTrackWriter::ExactTrackWriter(File& out, uint64_t infoPosition, BufferedSource& source,
                                    const InfoFrameFields& tag,
                                    std::optional<int> sourceHeaderIndex, uint64_t expectedFrames)
-    : out_(std::move(out)),
+    : out_(out),
       infoPosition_(infoPosition),
       source_(source),
       tag_(tag),
@@ -105,11 +105,8 @@ bool ExactTrackWriter::WritePending() {
   return true;
 }
 
-bool ExactTrackWriter::Finish(int delay, int64_t padding, const Trailer& trailer,
-                              const std::optional<TocRecorder>& toc) {
-  if (!WritePending()) return false;
-  if (trailer.present() && !Write(trailer.bytes, kTrailerBytes, false)) return false;
-
+bool ExactTrackWriter::WriteInfoFrame(int delay, int64_t padding,
+                                      const std::optional<TocRecorder>& toc) {
   std::optional<int> shared;
   if (allShare_) shared = HeaderBitRateIndex(firstHeader_);
   uint32_t header = InfoHeader(firstHeader_, shared, sourceHeaderIndex_);
@@ -126,10 +123,8 @@ bool ExactTrackWriter::Finish(int delay, int64_t padding, const Trailer& trailer
   fields.padding = static_cast<int>(padding);
   fields.musicCrc = musicCrc_;
   std::vector<unsigned char> info = MakeInfoFrame(fields);
-  if (!out_.Seek(infoPosition_) || !out_.Write(info.data(), info.size()) || !out_.Close()) {
-    return Fail(Failure::kWrite);
-  }
-  return true;
+  return (out_.Seek(infoPosition_) && out_.Write(info.data(), info.size())) ||
+         Fail(Failure::kWrite);
 }
 
 }  // namespace partwell

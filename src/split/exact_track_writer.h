@@ -1,8 +1,8 @@
 // One track file of an exact split, written in a single pass: its Info frame first (a
 // placeholder of the final size; after the track's ID3v2 tag when it has one), then its
 // audio frames as they come (a made-up reservoir frame, then runs of the source's frames
-// copied from the source's buffer), then the ID3v1 trailer; at the end the Info frame is
-// written again with the track's own numbers, which leave the ID3v2 tag out. The Info
+// copied from the source's buffer), then the ID3v1 trailer (track_output.h); at the end the
+// Info frame is written again with the track's own numbers, which leave the ID3v2 tag out. The Info
 // frame's size depends on whether all audio frames share one bit rate, so its first write
 // waits until that is known or the frames so far must be written.
 #pragma once
@@ -16,7 +16,6 @@
 #include "io/buffered_source.h"
 #include "io/file.h"
 #include "mpeg/frame_scanner.h"
-#include "mpeg/id3v1_trailer.h"
 #include "mpeg/info_header.h"
 
 namespace partwell {
@@ -47,10 +46,11 @@ class ExactTrackWriter {
  public:
   enum class Failure { kNone, kRead, kWrite };
 
-  // `out` holds the track's first `infoPosition` bytes already (its ID3v2 tag); `tag` holds
+  // `out` holds the track's first `infoPosition` bytes already (its ID3v2 tag), and outlives
+  // the writer; `tag` holds
   // the fields taken from the source (quality, LAME extension bytes); `sourceHeaderIndex` is
   // the bit rate index of the source's own Info/Xing/VBRI frame.
-  ExactTrackWriter(File out, uint64_t infoPosition, BufferedSource& source,
+  ExactTrackWriter(File& out, uint64_t infoPosition, BufferedSource& source,
                    const InfoFrameFields& tag, std::optional<int> sourceHeaderIndex,
                    uint64_t expectedFrames);
 
@@ -60,14 +60,12 @@ class ExactTrackWriter {
   // Writes every pending byte; the Info frame's size is settled now if it was still open.
   bool Flush();
 
-  // Writes the last pending frames, the trailer and the final Info frame, and closes the
-  // file. `toc` replaces the recorded offsets when given.
-  bool Finish(int delay, int64_t padding, const Trailer& trailer,
-              const std::optional<TocRecorder>& toc);
+  // Writes the final Info frame over the first, once every frame and the trailer are
+  // written. `toc` replaces the recorded offsets when given.
+  bool WriteInfoFrame(int delay, int64_t padding, const std::optional<TocRecorder>& toc);
 
   uint64_t audioFrames() const { return frames_; }
   Failure failure() const { return failure_; }
-  const File& file() const { return out_; }
 
  private:
   void Count(uint32_t header, uint64_t bytes);
@@ -75,7 +73,7 @@ class ExactTrackWriter {
   bool Write(const unsigned char* data, size_t size, bool crc);
   bool Fail(Failure failure);
 
-  File out_;
+  File& out_;
   uint64_t infoPosition_;
   BufferedSource& source_;
   InfoFrameFields tag_;

@@ -27,13 +27,13 @@ std::optional<int64_t> AudioLength(const SplitJob& job, JobReport& report) {
   }
   File file = File::OpenForReading(job.sourcePath);
   if (!file.IsOpen()) {
-    RecordFileError(report, job.sourcePath, SystemErrorText(file.LastError()));
+    report.FailFile(job.sourcePath, SystemErrorText(file.LastError()));
     return std::nullopt;
   }
   if (!job.exact) {
     std::optional<AudioExtent> extent = FindAudioExtent(file);
     if (!extent) {
-      RecordFileError(report, job.sourcePath, ReadFailureText(file));
+      report.FailFile(job.sourcePath, ReadFailureText(file));
       return std::nullopt;
     }
     const uint64_t bytes = extent->endOfAudio - std::min(extent->endOfAudio, job.firstFrame);
@@ -42,7 +42,7 @@ std::optional<int64_t> AudioLength(const SplitJob& job, JobReport& report) {
   }
   StreamScan scan;
   if (ScanStream(file, scan) != StreamScanOutcome::kScanned) {
-    RecordFileError(report, job.sourcePath, ReadFailureText(file));
+    report.FailFile(job.sourcePath, ReadFailureText(file));
     return std::nullopt;
   }
   const int64_t rate = SampleRate(scan.first.header);
@@ -72,12 +72,12 @@ SplitPreview PlanSplit(const SplitJob& job, int64_t length) {
         static_cast<size_t>(index) < job.entries.size() ? &job.entries[index] : nullptr;
     std::optional<std::string> name = MakeTrackFileName(pattern, job.sourcePath, entry, index);
     if (!name) {
-      RecordFileError(preview.report, pattern,
-                      "the track's file name would be longer than 259 characters");
+      preview.report.FailFile(pattern, "the track's file name would be longer than " +
+                                           std::to_string(kMaxPathChars) + " characters");
       return preview;
     }
     if (const char* refusal = SourceReplacedBy(job, *name, source)) {
-      RecordFileError(preview.report, *name, refusal);
+      preview.report.FailFile(*name, refusal);
       return preview;
     }
     const int64_t end = std::min(bounds->end.value_or(length), length);

@@ -18,19 +18,11 @@ bool IsOtherSource(const SplitJob& job, const std::string& name) {
 
 const char* SourceReplacedBy(const SplitJob& job, const std::string& name,
                              const std::optional<FileIdentity>& source) {
-  // A path that cannot be identified (no such file, or a failed look) is still the source's
-  // by its spelling.
-  if (name == job.sourcePath || (source && IdentifyPath(name) == source)) {
+  if (WouldReplace(name, job.sourcePath, source)) {
     return "the track's file would replace the source file";
   }
   if (IsOtherSource(job, name)) return "the track's file would replace another source file";
   return nullptr;
-}
-
-void RecordFileError(JobReport& report, const std::string& path, const std::string& reason) {
-  report.outcome = JobOutcome::kFileError;
-  report.failedPath = path;
-  report.failureReason = reason;
 }
 
 bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
@@ -40,19 +32,16 @@ bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
       static_cast<size_t>(index) < job.entries.size() ? &job.entries[index] : nullptr;
   std::optional<std::string> path = MakeTrackFileName(pattern, job.sourcePath, entry, index);
   if (!path) {
-    RecordFileError(report, pattern, "the track's file name would be longer than " +
-                                         std::to_string(kMaxPathChars) + " characters");
-    return false;
+    return report.FailFile(pattern, "the track's file name would be longer than " +
+                                        std::to_string(kMaxPathChars) + " characters");
   }
   name = *path;
   if (const char* refusal = SourceReplacedBy(job, name, source)) {
-    RecordFileError(report, name, refusal);
-    return false;
+    return report.FailFile(name, refusal);
   }
   out = File::CreateAlways(name);
   if (!out.IsOpen()) {
-    RecordFileError(report, name, SystemErrorText(out.LastError()));
-    return false;
+    return report.FailFile(name, SystemErrorText(out.LastError()));
   }
   return true;
 }

@@ -22,7 +22,4 @@ bool CreateTrackFile(const SplitJob& job, const std::string& pattern, int index,
                      const std::optional<FileIdentity>& source, File& out, std::string& name,
                      JobReport& report);
 
-// Records a file error in `report`: the file and the system's reason.
-void RecordFileError(JobReport& report, const std::string& path, const std::string& reason);
-
 }  // namespace partwell

@@ -1,5 +1,6 @@
 #include "window/cue_buttons_win.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -48,16 +49,16 @@ void ImportCueSheet(HWND page, const std::string& sourcePath) {
   char path[MAX_PATH] = "";
   if (!AskForSheet(page, false, path)) return;
   CueSheetResult sheet = ReadCueSheetFile(path, sourcePath);
-  std::string refusal = sheet.refusal;
+  std::optional<std::string> refusal = sheet.refusal;
   // The times go into a list of their own first: the page's list is replaced only by a
   // complete one.
   TrackTimeList times;
   if (sheet.ok() && !ReplaceTrackTimes(sheet.entries, times)) {
     refusal = "the track time list refused one of the sheet's times";
   }
-  if (!refusal.empty()) {
+  if (refusal) {
     ShowSheetWarning(page, "The track times could not be imported from this .CUE file:", path,
-                     refusal);
+                     *refusal);
     return;
   }
   ReplacePageTrackTimes(page, std::move(times), {sheet.discTitle, sheet.discPerformer});
@@ -70,11 +71,10 @@ void ExportCueSheet(HWND page, const std::string& sourcePath) {
   }
   char path[MAX_PATH] = "";
   if (!AskForSheet(page, true, path)) return;
-  std::string failure =
-      WriteCueSheetFile(path, PageTrackTimes(page).Snapshot(), sourcePath);
-  if (!failure.empty()) {
+  if (std::optional<std::string> failure =
+          WriteCueSheetFile(path, PageTrackTimes(page).Snapshot(), sourcePath)) {
     ShowSheetWarning(page, "The track times could not be exported to this .CUE file:", path,
-                     failure);
+                     *failure);
   }
 }
 
