@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     levelSeconds.push_back(std::chrono::duration<double>(measured - start).count());
     searchSeconds.push_back(std::chrono::duration<double>(found - measured).count());
   }
-  if (levels.outcome != LevelsOutcome::kCompleted) {
+  if (levels.outcome != JobOutcome::kCompleted) {
     std::fprintf(stderr, "The levels could not be measured.\n");
     return 1;
   }

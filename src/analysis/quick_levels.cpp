@@ -21,7 +21,7 @@ constexpr double kValueExponentDb = 20.0 * 4.0 / 3.0;
 constexpr int kGainOffset = 210;
 // From the peak of the dequantised values to the RMS level of the decoded 10 ms windows of
 // loud music: the median offset over the test sources, MPEG-1 and MPEG-2/2.5 alike.
-constexpr double kPeakToRmsDb = -6.0;
+constexpr double kPeakToRmsDb = -9.0;
 // Frames between two asks whether to halt.
 constexpr uint64_t kFramesPerHaltCheck = 256;
 

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/loudness_levels.h"
 #include "analysis/silence_options.h"
 #include "analysis/silence_search.h"
 #include "cli/commands.h"
@@ -45,9 +46,9 @@ int Listen(const SilencesOptions& options) {
   ConsoleJobHost host("Listening... [%02d%%]");
   SilenceSearch search = SearchSilences(options.source, SettingsOf(options.search), host);
   host.Done();
-  if (search.outcome != LevelsOutcome::kCompleted) {
-    std::string path = search.failureReason.empty() ? std::string() : options.source;
-    ReportFailure(LevelsOutcomeText(search.outcome), path, search.failureReason);
+  if (!search.report.completed()) {
+    ReportFailure(JobReportText(search.report), search.report.failedPath,
+                  search.report.failureReason);
     return kExitFailed;
   }
   PrintSilences(search.silences, options.timesOnly);

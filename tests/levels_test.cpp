@@ -1,0 +1,176 @@
+// Quick levels and decoded levels on real encoder output: every kind of source the exact
+// split accepts is read without error, its quick levels lie near its decoded levels where
+// the music is loud (the median within 8 dB, nine granules in ten within 12 dB), and its decoded levels come out the same whether one worker measures
+// them or several, in stretches of any length.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "analysis/decoded_levels.h"
+#include "analysis/loudness_levels.h"
+#include "analysis/quick_levels.h"
+#include "e2e_support.h"
+#include "mpeg/stream_scan.h"
+
+namespace {
+
+using namespace partwell;
+using namespace partwell::e2e;
+
+struct QuietHost : JobHost {
+  void JobStarted() override {}
+  bool HaltRequested() override { return false; }
+  void UnitStarted(int) override {}
+};
+
+struct Recipe {
+  const char* name;
+  int rate;
+  int channels;
+  std::vector<std::string> lame;
+  int keptPercent = 100;  // of the encoded bytes: less cuts the source short mid-frame
+};
+
+const Recipe kRecipes[] = {
+    {"cbr128", 44100, 2, {"-b", "128"}},
+    {"cbr320 crc", 48000, 2, {"-b", "320", "-p"}},
+    {"cbr128 crc mono", 44100, 1, {"-b", "128", "-p", "-m", "m"}},
+    {"vbr v2", 44100, 2, {"-V", "2"}},
+    {"vbr v6 mono", 44100, 1, {"-V", "6", "-m", "m"}},
+    {"tagged", 44100, 2, {"-b", "160", "--add-id3v2", "--tt", "Title", "--ta", "Artist"}},
+    {"no lame tag", 44100, 2, {"-b", "128", "-t"}},
+    {"mpeg2 22k", 22050, 2, {"-b", "64"}},
+    {"mpeg2 16k mono", 16000, 1, {"-V", "4", "-m", "m"}},
+    {"mpeg25 11k", 11025, 2, {"-V", "6"}},
+    {"mpeg25 8k mono", 8000, 1, {"-b", "16", "-m", "m"}},
+    {"vbr v2 cut short", 44100, 2, {"-V", "2"}, 67},
+};
+
+// 6 s of a tone swelling and fading over pink noise, with a second of digital silence.
+fs::path MakeSource(const Recipe& recipe) {
+  return Made(std::string("levels ") + recipe.name + ".mp3", [&](const fs::path& path) {
+    fs::path wave = Made("levels " + std::to_string(recipe.rate) + "-" +
+                             std::to_string(recipe.channels) + ".wav",
+                         [&](const fs::path& wav) {
+                           MustRun({"sox", "-R", "-n", "-r", std::to_string(recipe.rate), "-c",
+                                    std::to_string(recipe.channels), wav.string(), "synth", "5",
+                                    "pinknoise", "synth", "5", "sine", "mix", "200-2000",
+                                    "tremolo", "0.5", "90", "fade", "0.5", "5", "1", "pad",
+                                    "0", "1"});
+                         });
+    std::vector<std::string> argv = {"lame", "--quiet"};
+    argv.insert(argv.end(), recipe.lame.begin(), recipe.lame.end());
+    argv.insert(argv.end(), {wave.string(), path.string()});
+    MustRun(argv);
+    if (recipe.keptPercent < 100) {
+      Bytes file = ReadBytes(path);
+      file.resize(file.size() * static_cast<size_t>(recipe.keptPercent) / 100);
+      WriteBytes(path, file);
+    }
+  });
+}
+
+std::vector<float> SinglePass(const fs::path& path) {
+  File file = File::OpenForReading(path.string());
+  StreamScan scan;
+  EXPECT_EQ(ScanStream(file, scan), StreamScanOutcome::kScanned);
+  QuietHost host;
+  LoudnessLevels levels = MeasureLoudness(file, scan.timeline, host);
+  EXPECT_EQ(levels.outcome, JobOutcome::kCompleted);
+  return levels.levels;
+}
+
+// The decoded level of the 10 ms windows a granule's samples fall in, power averaged.
+double DecodedLevelOver(const std::vector<float>& levels, int64_t from, int64_t to, int rate) {
+  double power = 0;
+  int count = 0;
+  for (int64_t k = std::max<int64_t>(from, 0) * 100 / rate;
+       k <= to * 100 / rate && k < static_cast<int64_t>(levels.size()); ++k) {
+    power += std::pow(10.0, levels[static_cast<size_t>(k)] / 10.0);
+    ++count;
+  }
+  return count > 0 ? 10 * std::log10(std::max(power / count, 1e-12)) : kSilenceFloorDb;
+}
+
+// Where the decoded level is above -40 dBFS, the quick level's median distance from it is
+// within 8 dB (320 kbps reads the loudest, 7 dB over) and nine granules in ten lie within
+// 12 dB; digital silence reads as the floor.
+TEST(Levels, QuickLevelsFollowTheDecodedLevels) {
+  for (const Recipe& recipe : kRecipes) {
+    SCOPED_TRACE(recipe.name);
+    fs::path source = MakeSource(recipe);
+    QuietHost host;
+    QuickLevels quick;
+    JobReport report = MeasureQuickLevels(source.string(), host, quick);
+    ASSERT_TRUE(report.completed()) << JobReportText(report);
+    EXPECT_EQ(quick.sampleRate, recipe.rate);
+    std::vector<float> decoded = SinglePass(source);
+    std::vector<double> distances;
+    size_t silent = 0, silentFloor = 0;
+    for (size_t i = 0; i < quick.levelsDb.size(); ++i) {
+      int64_t from = quick.SampleOf(i);
+      if (from < 0 || from + kGranuleSamples > static_cast<int64_t>(quick.timelineLength)) continue;
+      double level = DecodedLevelOver(decoded, from, from + kGranuleSamples - 1, recipe.rate);
+      if (level > -40) distances.push_back(quick.levelsDb[i] - level);
+      if (level <= kSilenceFloorDb + 0.5) {
+        ++silent;
+        silentFloor += quick.levelsDb[i] == kSilenceFloorDb;
+      }
+    }
+    ASSERT_GT(distances.size(), 20u);
+    std::sort(distances.begin(), distances.end());
+    std::printf("%-18s median %+5.1f dB, 5%% %+5.1f, 95%% %+5.1f\n", recipe.name,
+                distances[distances.size() / 2], distances[distances.size() / 20],
+                distances[distances.size() * 19 / 20]);
+    EXPECT_LT(std::fabs(distances[distances.size() / 2]), 8.0);
+    size_t near = static_cast<size_t>(std::count_if(
+        distances.begin(), distances.end(), [](double d) { return std::fabs(d) <= 12; }));
+    EXPECT_GE(near * 10, distances.size() * 9) << near << " of " << distances.size();
+    if (recipe.keptPercent == 100) {
+      EXPECT_GT(silent, 0u);
+    }
+    EXPECT_GE(silentFloor * 10, silent * 9) << silentFloor << " of " << silent;
+  }
+}
+
+TEST(Levels, WorkersGiveTheSinglePassLevels) {
+  for (const Recipe& recipe : kRecipes) {
+    fs::path source = MakeSource(recipe);
+    std::vector<float> single = SinglePass(source);
+    for (int workers : {1, 2, 3}) {
+      for (int stretchFrames : {kStretchWarmUpFrames + 1, 40, 77, kStretchFrames}) {
+        SCOPED_TRACE(std::string(recipe.name) + ", " + std::to_string(workers) + " workers, " +
+                     std::to_string(stretchFrames) + " frames a stretch");
+        QuietHost host;
+        std::vector<float> levels;
+        JobReport report = MeasureDecodedLevels(source.string(), host, levels,
+                                                LevelWorkers{workers, stretchFrames});
+        ASSERT_TRUE(report.completed()) << JobReportText(report);
+        // Bit for bit: the silence search's results depend on nothing else.
+        EXPECT_TRUE(levels == single) << levels.size() << " levels, " << single.size();
+      }
+    }
+  }
+}
+
+TEST(Levels, FailuresAreReportedAsTheSilenceSearchWordsThem) {
+  QuietHost host;
+  QuickLevels quick;
+  JobReport missing = MeasureQuickLevels("/nonexistent/x.mp3", host, quick);
+  EXPECT_EQ(missing.outcome, JobOutcome::kCannotOpen);
+  EXPECT_STREQ(JobReportText(missing), "The file could not be opened.");
+  fs::path text = Workspace::NewFolder("levels") / "not audio.mp3";
+  WriteBytes(text, Bytes(5000, 'x'));
+  std::vector<float> levels;
+  for (const JobReport& report : {MeasureQuickLevels(text.string(), host, quick),
+                                  MeasureDecodedLevels(text.string(), host, levels)}) {
+    EXPECT_EQ(report.outcome, JobOutcome::kNoAudio);
+    EXPECT_EQ(report.kind, JobKind::kLevels);
+  }
+}
+
+}  // namespace
