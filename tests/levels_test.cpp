@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,69 @@ TEST(Levels, FailuresAreReportedAsTheSilenceSearchWordsThem) {
     EXPECT_EQ(report.outcome, JobOutcome::kNoAudio);
     EXPECT_EQ(report.kind, JobKind::kLevels);
   }
+}
+
+// The numbers the pattern's groups catch, in order, wherever it matches.
+std::vector<double> Numbers(const std::string& svg, const std::string& pattern) {
+  std::vector<double> numbers;
+  std::regex element(pattern);
+  for (std::sregex_iterator it(svg.begin(), svg.end(), element), end; it != end; ++it) {
+    for (size_t group = 1; group < it->size(); ++group) numbers.push_back(std::stod((*it)[group]));
+  }
+  return numbers;
+}
+
+// The picture is valid XML, and its marks and pauses sit where their times put them on the
+// axis (a 6 s source: the axis spans 6 s).
+TEST(Levels, OverviewMarksSitAtTheirTimes) {
+  fs::path source = MakeSource(kRecipes[0]);
+  fs::path folder = Workspace::NewFolder("overview");
+  fs::path cue = folder / "album.cue";
+  WriteBytes(cue, [] {
+    std::string text = "TITLE \"Album\"\nFILE \"x.mp3\" MP3\n"
+                       "  TRACK 01 AUDIO\n    TITLE \"Intro & <Theme>\"\n    INDEX 01 00:00:00\n"
+                       "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:02:30\n";
+    return Bytes(text.begin(), text.end());
+  }());
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<double> marks;  // seconds
+  };
+  const Case cases[] = {
+      {{"--times", "0:00,0:01.50,0:04.25,0:05.99"}, {0, 1.5, 4.25, 5.99}},
+      {{"--cue", cue.string(), "--width", "640"}, {0, 2.4}},
+      {{"--silences", "--width", "2000"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    fs::path svg = folder / "picture.svg";
+    std::vector<std::string> args = {"overview", source.string(), "--svg", svg.string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Outcome o = Cli(args);
+    ASSERT_EQ(o.exit, 0) << o;
+    EXPECT_EQ(MustRun({"xmllint", "--noout", svg.string()}).err, "");
+    std::string text = ReadText(svg);
+    std::vector<double> axis =
+        Numbers(text, "class=\"axis\" x1=\"([0-9.]+)\" y1=\"[0-9.]+\" x2=\"([0-9.]+)\"");
+    ASSERT_EQ(axis.size(), 2u);
+    std::vector<double> marks = Numbers(text, "class=\"mark\" x1=\"([0-9.]+)\"");
+    ASSERT_EQ(marks.size(), c.marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+      EXPECT_NEAR(marks[i], axis[0] + c.marks[i] / 6.0 * (axis[1] - axis[0]), 0.06) << i;
+    }
+    if (c.args[0] == "--cue") {
+      EXPECT_TRUE(Contains(text, "Intro &amp; &lt;Theme&gt;"));
+    }
+    if (c.args[0] == "--silences") {
+      // The second of digital silence at the end is the run-out, not a pause; the legend
+      // names the pauses all the same.
+      EXPECT_TRUE(Contains(text, "pause found"));
+    }
+  }
+  // The picture never replaces its source.
+  Bytes before = ReadBytes(source);
+  EXPECT_EQ(Cli({"overview", source.string(), "--svg", source.string()}).exit, 1);
+  EXPECT_TRUE(SameBytes(ReadBytes(source), before));
 }
 
 }  // namespace

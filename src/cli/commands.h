@@ -7,6 +7,7 @@
 
 namespace partwell {
 class TrackTimeList;
+struct CueSheetResult;
 }
 
 namespace partwell::cli {
@@ -16,10 +17,16 @@ void AddSplitCommand(CLI::App& app, int& exitCode);
 void AddJoinCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
 void AddSilencesCommand(CLI::App& app, int& exitCode);
+void AddOverviewCommand(CLI::App& app, int& exitCode);
 
 // Adds the comma-separated times of `list` in order, as the page's "Add Time" would;
 // throws CLI::ValidationError for "--times" on a time that is not valid.
 void AddTimes(const std::string& list, TrackTimeList& times);
+
+// Reads the CUE sheet at `cuePath` for the source `source` into `sheet` and its times into
+// `times`; false, with the reason on standard error, when the sheet cannot be used.
+bool ReadCueTimes(const std::string& cuePath, const std::string& source, CueSheetResult& sheet,
+                  TrackTimeList& times);
 
 // Exit codes.
 constexpr int kExitDone = 0;

@@ -56,17 +56,8 @@ int Split(const SplitOptions& options) {
   TrackTimeList times;
   SplitJob job;
   if (options.fromCue) {
-    CueSheetResult sheet = ReadCueSheetFile(options.cue, options.source);
-    if (!sheet.ok()) {
-      std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", options.cue.c_str(),
-                   sheet.refusal.c_str());
-      return kExitFailed;
-    }
-    if (!ReplaceTrackTimes(sheet.entries, times)) {
-      std::fprintf(stderr, "%s: the track list refused a time of the sheet\n",
-                   options.cue.c_str());
-      return kExitFailed;
-    }
+    CueSheetResult sheet;
+    if (!ReadCueTimes(options.cue, options.source, sheet, times)) return kExitFailed;
     job.album = sheet.discTitle;
     job.albumArtist = sheet.discPerformer;
   } else {
@@ -93,6 +84,21 @@ int Split(const SplitOptions& options) {
 }
 
 }  // namespace
+
+bool ReadCueTimes(const std::string& cuePath, const std::string& source, CueSheetResult& sheet,
+                  TrackTimeList& times) {
+  sheet = ReadCueSheetFile(cuePath, source);
+  if (!sheet.ok()) {
+    std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", cuePath.c_str(),
+                 sheet.refusal.c_str());
+    return false;
+  }
+  if (!ReplaceTrackTimes(sheet.entries, times)) {
+    std::fprintf(stderr, "%s: the track list refused a time of the sheet\n", cuePath.c_str());
+    return false;
+  }
+  return true;
+}
 
 void AddTimes(const std::string& list, TrackTimeList& times) {
   size_t start = 0;
