@@ -15,6 +15,7 @@
 #include "analysis/loudness_levels.h"
 #include "analysis/quick_levels.h"
 #include "e2e_support.h"
+#include "source_recipes.h"
 #include "mpeg/stream_scan.h"
 
 namespace {
@@ -28,31 +29,17 @@ struct QuietHost : JobHost {
   void UnitStarted(int) override {}
 };
 
-struct Recipe {
-  const char* name;
-  int rate;
-  int channels;
-  std::vector<std::string> lame;
-  int keptPercent = 100;  // of the encoded bytes: less cuts the source short mid-frame
-};
-
-const Recipe kRecipes[] = {
-    {"cbr128", 44100, 2, {"-b", "128"}},
-    {"cbr320 crc", 48000, 2, {"-b", "320", "-p"}},
-    {"cbr128 crc mono", 44100, 1, {"-b", "128", "-p", "-m", "m"}},
-    {"vbr v2", 44100, 2, {"-V", "2"}},
-    {"vbr v6 mono", 44100, 1, {"-V", "6", "-m", "m"}},
-    {"tagged", 44100, 2, {"-b", "160", "--add-id3v2", "--tt", "Title", "--ta", "Artist"}},
-    {"no lame tag", 44100, 2, {"-b", "128", "-t"}},
-    {"mpeg2 22k", 22050, 2, {"-b", "64"}},
-    {"mpeg2 16k mono", 16000, 1, {"-V", "4", "-m", "m"}},
-    {"mpeg25 11k", 11025, 2, {"-V", "6"}},
-    {"mpeg25 8k mono", 8000, 1, {"-b", "16", "-m", "m"}},
-    {"vbr v2 cut short", 44100, 2, {"-V", "2"}, 67},
-};
-
 // 6 s of a tone swelling and fading over pink noise, with a second of digital silence.
-fs::path MakeSource(const Recipe& recipe) {
+// The sources the exact split is tested on, but the VBRI one (a frame only that test makes).
+std::vector<SourceRecipe> Recipes() {
+  std::vector<SourceRecipe> recipes;
+  for (const SourceRecipe& recipe : ExactSplitRecipes()) {
+    if (!recipe.lame.empty()) recipes.push_back(recipe);
+  }
+  return recipes;
+}
+
+fs::path MakeSource(const SourceRecipe& recipe) {
   return Made(std::string("levels ") + recipe.name + ".mp3", [&](const fs::path& path) {
     fs::path wave = Made("levels " + std::to_string(recipe.rate) + "-" +
                              std::to_string(recipe.channels) + ".wav",
@@ -101,7 +88,7 @@ double DecodedLevelOver(const std::vector<float>& levels, int64_t from, int64_t 
 // within 8 dB (320 kbps reads the loudest, 7 dB over) and nine granules in ten lie within
 // 12 dB; digital silence reads as the floor.
 TEST(Levels, QuickLevelsFollowTheDecodedLevels) {
-  for (const Recipe& recipe : kRecipes) {
+  for (const SourceRecipe& recipe : Recipes()) {
     SCOPED_TRACE(recipe.name);
     fs::path source = MakeSource(recipe);
     QuietHost host;
@@ -139,7 +126,7 @@ TEST(Levels, QuickLevelsFollowTheDecodedLevels) {
 }
 
 TEST(Levels, WorkersGiveTheSinglePassLevels) {
-  for (const Recipe& recipe : kRecipes) {
+  for (const SourceRecipe& recipe : Recipes()) {
     fs::path source = MakeSource(recipe);
     std::vector<float> single = SinglePass(source);
     for (int workers : {1, 2, 3}) {
@@ -187,7 +174,7 @@ std::vector<double> Numbers(const std::string& svg, const std::string& pattern) 
 // The picture is valid XML, and its marks and pauses sit where their times put them on the
 // axis (a 6 s source: the axis spans 6 s).
 TEST(Levels, OverviewMarksSitAtTheirTimes) {
-  fs::path source = MakeSource(kRecipes[0]);
+  fs::path source = MakeSource(Recipes().front());
   fs::path folder = Workspace::NewFolder("overview");
   fs::path cue = folder / "album.cue";
   WriteBytes(cue, [] {
