@@ -1,7 +1,8 @@
 // Quick levels and decoded levels on real encoder output: every kind of source the exact
 // split accepts is read without error, its quick levels lie near its decoded levels where
-// the music is loud (the median within 8 dB, nine granules in ten within 12 dB), and its decoded levels come out the same whether one worker measures
-// them or several, in stretches of any length.
+// the music is loud (the median within 8 dB, nine granules in ten within 12 dB), and its
+// decoded levels come out the same whether one worker measures them or several, in stretches
+// of any length; the overview's SVG is valid XML with its marks where their times put them.
 #include <gtest/gtest.h>
 
 #include <algorithm>

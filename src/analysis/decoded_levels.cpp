@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "analysis/level_stretch.h"
@@ -137,7 +138,7 @@ class StretchQueue {
   std::map<size_t, StretchLevels> done_;
 };
 
-JobReport Failed(JobOutcome outcome, const std::string& path, std::string reason) {
+JobReport Report(JobOutcome outcome, const std::string& path, std::string reason) {
   JobReport report;
   report.kind = JobKind::kLevels;
   report.outcome = outcome;
@@ -165,19 +166,19 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
       static_cast<uint64_t>(std::max(workers.stretchFrames, kStretchWarmUpFrames + 1));
   File source = File::OpenForReading(path);
   if (!source.IsOpen()) {
-    return Failed(JobOutcome::kCannotOpen, path, SystemErrorText(source.LastError()));
+    return Report(JobOutcome::kCannotOpen, path, SystemErrorText(source.LastError()));
   }
   StreamScan scan;
   StretchStarts starts(frames);
   StreamScanOutcome scanned = ScanStream(source, scan, &starts);
   if (scanned == StreamScanOutcome::kReadFailed) {
-    return Failed(JobOutcome::kFileError, path, ReadFailureText(source));
+    return Report(JobOutcome::kFileError, path, ReadFailureText(source));
   }
-  if (scanned != StreamScanOutcome::kScanned) return Failed(JobOutcome::kNoAudio, path, {});
+  if (scanned != StreamScanOutcome::kScanned) return Report(JobOutcome::kNoAudio, path, {});
   const uint64_t size = source.Size().value_or(0);
   source = File();
   host.JobStarted();
-  JobReport report = Failed(JobOutcome::kCompleted, path, {});
+  JobReport report = Report(JobOutcome::kCompleted, path, {});
   report.jobStarted = true;
 
   const Stretches stretches(path, scan, frames, std::move(starts.starts));
@@ -188,10 +189,18 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
   SharedProgress shared;
   std::vector<std::thread> threads;
   for (size_t i = 0; i < threadCount; ++i) {
-    threads.emplace_back([&] {
-      size_t index = 0;
-      while (queue.Next(index)) queue.Done(index, stretches.Measure(index, shared));
-    });
+    // A thread the system refuses is one worker fewer; no exception leaves the search.
+    try {
+      threads.emplace_back([&] {
+        size_t index = 0;
+        while (queue.Next(index)) queue.Done(index, stretches.Measure(index, shared));
+      });
+    } catch (const std::system_error& refused) {
+      if (!threads.empty()) break;
+      report = Report(JobOutcome::kDecoderFailed, path, refused.what());
+      report.jobStarted = true;
+      return report;
+    }
   }
 
   int percent = 0;
@@ -199,13 +208,14 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
   WindowSum sharedWindow;  // the last stretch's part of the window the next one finishes
   for (size_t taken = 0; taken < stretches.count();) {
     if (host.HaltRequested()) shared.halt = true;
-    int reached = size > 0 ? static_cast<int>(std::min(shared.read.load(), size) * 100 / size) : 100;
+    const uint64_t read = std::min(shared.read.load(), size);
+    int reached = size > 0 ? static_cast<int>(read * 100 / size) : 100;
     if (reached > percent) host.UnitStarted(percent = reached);
     StretchLevels levels;
     if (!queue.Take(levels)) continue;
     ++taken;
     if (levels.outcome != JobOutcome::kCompleted) {
-      report = Failed(levels.outcome, path, std::move(levels.failureReason));
+      report = Report(levels.outcome, path, std::move(levels.failureReason));
       report.jobStarted = true;
       break;
     }

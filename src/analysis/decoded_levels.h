@@ -39,8 +39,9 @@ class LevelSink {
   virtual void Take(const float* levels, size_t count) = 0;
 };
 
-// Measures the levels of the source at `path` on `workers.count` threads and gives them to `sink`, on the calling thread. The host is asked from the calling thread
-// only: host.JobStarted() once the source holds audio, then HaltRequested() and
+// Measures the levels of the source at `path` on `workers.count` threads and gives them to
+// `sink`, on the calling thread. The host is asked from the calling thread only:
+// host.JobStarted() once the source holds audio, then HaltRequested() and
 // UnitStarted(percent) every few milliseconds. The report is of kind kLevels.
 JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink& sink,
                                const LevelWorkers& workers = {});

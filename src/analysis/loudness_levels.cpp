@@ -21,8 +21,9 @@ float DecibelsOf(double sumOfSquares, uint64_t values) {
 
 LevelMeter::LevelMeter(const SourceTimeline& timeline, long sampleRate, const RawStretch& stretch)
     : rawStart_(timeline.rawStart),
-      timelineEnd_(timeline.rawStart + std::min(timeline.length, std::numeric_limits<uint64_t>::max() -
-                                                                    timeline.rawStart)),
+      timelineEnd_(timeline.rawStart +
+                   std::min(timeline.length,
+                            std::numeric_limits<uint64_t>::max() - timeline.rawStart)),
       rawEnd_(std::min(timelineEnd_, stretch.to)),
       countFrom_(std::max(stretch.from, rawStart_)),
       rate_(std::max(sampleRate, 1L)),
@@ -35,7 +36,8 @@ LevelMeter::LevelMeter(const SourceTimeline& timeline, long sampleRate, const Ra
   firstWindow_ = window_;
   sharedHead_ = window_ * rate / kLevelsPerSecond < first;
   windowEnd_ = WindowEnd();
-  uint64_t expected = (rawEnd_ > countFrom_ ? rawEnd_ - countFrom_ : 0) / rate * kLevelsPerSecond + 1;
+  const uint64_t length = rawEnd_ > countFrom_ ? rawEnd_ - countFrom_ : 0;
+  const uint64_t expected = length / rate * kLevelsPerSecond + 1;
   levels_.reserve(static_cast<size_t>(std::min(expected, kMostReservedLevels)));
 }
 

@@ -89,7 +89,8 @@ class GranuleReader : public FrameVisitor {
   GranuleReader(JobHost& host, std::vector<float>& levels) : host_(host), levels_(levels) {}
 
   bool Visit(const MpegFrame& frame, const unsigned char* bytes, const StreamScan& scan) override {
-    if (!HeaderIsLayer3(frame.header) || frame.length < static_cast<uint32_t>(Layer3MainDataOffset(frame.header))) {
+    const auto sideInfoEnd = static_cast<uint32_t>(Layer3MainDataOffset(frame.header));
+    if (!HeaderIsLayer3(frame.header) || frame.length < sideInfoEnd) {
       notLayer3_ = true;
       return false;
     }
