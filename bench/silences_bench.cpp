@@ -1,5 +1,7 @@
 // Times the loudness levels and the silence search of a 60-minute 128 kbps source, made
-// from six minutes of sox music with pauses, encoded by lame and repeated ten times.
+// from six minutes of sox music with pauses, encoded by lame and repeated ten times; then
+// the quick levels against `cat FILE > /dev/null` in the same run, and the decoded levels
+// on one worker and on two.
 //
 //   partwell_silences_bench [work folder]    (default: the system's temporary folder)
 //
@@ -13,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/decoded_levels.h"
 #include "analysis/loudness_levels.h"
+#include "analysis/quick_levels.h"
 #include "analysis/silence_finder.h"
 #include "bench_support.h"
 #include "io/file.h"
@@ -30,6 +34,20 @@ constexpr int kRepeats = 10;  // of six minutes
 constexpr int kRounds = 3;
 
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// The median of kRounds runs of `run`, in seconds.
+template <typename Run>
+double MedianSeconds(Run run) {
+  std::vector<double> seconds;
+  for (int round = 0; round < kRounds; ++round) {
+    auto start = std::chrono::steady_clock::now();
+    run();
+    seconds.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(seconds.begin(), seconds.end());
+  return seconds[kRounds / 2];
+}
 
 std::vector<unsigned char> ReadAll(const std::string& path) {
   File in = File::OpenForReading(path);
@@ -107,7 +125,7 @@ int main(int argc, char** argv) {
     levelSeconds.push_back(std::chrono::duration<double>(measured - start).count());
     searchSeconds.push_back(std::chrono::duration<double>(found - measured).count());
   }
-  if (levels.outcome != LevelsOutcome::kCompleted) {
+  if (levels.outcome != JobOutcome::kCompleted) {
     std::fprintf(stderr, "The levels could not be measured.\n");
     return 1;
   }
@@ -119,6 +137,25 @@ int main(int argc, char** argv) {
               audio / 60, static_cast<double>(fs::file_size(hour)) / 1e6, kRounds);
   std::printf("levels   %6.2f s   %5.0fx real time\n", took, audio / took);
   std::printf("silences %6.3f s   %zu found\n", searchSeconds[kRounds / 2], silences.size());
+
+  const double cat = MedianSeconds([&] { Shell("cat '" + hour + "' > /dev/null"); });
+  bench::QuietHost host;
+  QuickLevels quick;
+  const double quickTook = MedianSeconds([&] { MeasureQuickLevels(hour, host, quick); });
+  std::printf("cat      %6.3f s\n", cat);
+  std::printf("quick    %6.3f s   %5.0fx real time, %.1fx cat, %zu granules\n", quickTook,
+              audio / quickTook, quickTook / cat, quick.levelsDb.size());
+  double oneWorker = 0;
+  for (int workers : {1, 2}) {
+    std::vector<float> decoded;
+    double took = MedianSeconds([&] {
+      MeasureDecodedLevels(hour, host, decoded, LevelWorkers{workers, kStretchFrames});
+    });
+    if (workers == 1) oneWorker = took;
+    std::printf("decoded  %6.2f s   on %d worker%s, %.2fx one worker's speed, %s\n", took,
+                workers, workers > 1 ? "s" : "", oneWorker / took,
+                decoded == levels.levels ? "the single pass's levels" : "NOT the single pass's");
+  }
   bench::PrintPeakMemory();
   return 0;
 }

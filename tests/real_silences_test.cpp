@@ -362,7 +362,7 @@ TEST_F(RealSilences, LevelsMatchAnIndependentDecoder) {
     SCOPED_TRACE(source->mp3);
     QuietHost host;
     LoudnessLevels ours = LevelsOf(source->mp3, host);
-    ASSERT_EQ(ours.outcome, LevelsOutcome::kCompleted);
+    ASSERT_EQ(ours.outcome, JobOutcome::kCompleted);
     std::vector<float> theirs = ReferenceLevels(*source);
     ASSERT_EQ(ours.levels.size(), theirs.size());
     // The two decoders differ in the last bits: where the sound is well above the floor the
@@ -401,10 +401,10 @@ TEST_F(RealSilences, ProgressAndHalt) {
     EXPECT_EQ(host.percents.front(), 0);
     EXPECT_TRUE(std::is_sorted(host.percents.begin(), host.percents.end()));
     if (haltAt > 100) {
-      EXPECT_EQ(levels.outcome, LevelsOutcome::kCompleted);
+      EXPECT_EQ(levels.outcome, JobOutcome::kCompleted);
       EXPECT_EQ(host.percents.back(), 100);
     } else {
-      EXPECT_EQ(levels.outcome, LevelsOutcome::kCancelled);
+      EXPECT_EQ(levels.outcome, JobOutcome::kCancelled);
       EXPECT_LT(host.percents.back(), 50);
     }
   }

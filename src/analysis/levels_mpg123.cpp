@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "analysis/loudness_levels.h"
+#include "analysis/level_stretch.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/info_header.h"
 
@@ -68,7 +68,9 @@ bool DecodesAVbriFrame(mpg123_handle* mh, uint64_t& samplesPerFrame) {
 
 class Listener {
  public:
-  Listener(mpg123_handle* mh, const SourceTimeline& timeline) : mh_(mh), timeline_(timeline) {}
+  Listener(mpg123_handle* mh, const SourceTimeline& timeline, const RawStretch& stretch,
+           bool atStart)
+      : mh_(mh), timeline_(timeline), stretch_(stretch), atStart_(atStart) {}
 
   // Decodes every frame the input fed so far completes. False on a decoder error.
   bool Drain() {
@@ -91,7 +93,7 @@ class Listener {
 
   bool Full() const { return meter_ && meter_->Full(); }
   bool HeardAudio() const { return meter_.has_value(); }
-  std::vector<float> TakeLevels() { return meter_->TakeLevels(); }
+  LevelMeter& meter() { return *meter_; }
 
  private:
   void StartFormat() {
@@ -100,59 +102,101 @@ class Listener {
     mpg123_getformat(mh_, &rate, &channels_, &encoding);
     if (meter_) return;  // a change of channels in the stream: the windows go on
     SourceTimeline decoded = timeline_;
+    RawStretch stretch = stretch_;
     uint64_t samplesPerFrame = 0;
-    if (DecodesAVbriFrame(mh_, samplesPerFrame)) decoded.rawStart += samplesPerFrame;
-    meter_.emplace(decoded, rate);
+    if (atStart_ && DecodesAVbriFrame(mh_, samplesPerFrame)) {
+      decoded.rawStart += samplesPerFrame;
+      stretch.from += samplesPerFrame;
+      if (stretch.to != RawStretch().to) stretch.to += samplesPerFrame;
+    }
+    meter_.emplace(decoded, rate, stretch);
   }
 
   mpg123_handle* mh_;
   SourceTimeline timeline_;
+  RawStretch stretch_;
+  bool atStart_;
   std::optional<LevelMeter> meter_;
   int channels_ = 1;
 };
 
-LoudnessLevels Failure(LevelsOutcome outcome, std::string reason = {}) {
-  LoudnessLevels result;
+StretchLevels Failure(JobOutcome outcome, std::string reason = {}) {
+  StretchLevels result;
   result.outcome = outcome;
   result.failureReason = std::move(reason);
   return result;
 }
 
+// The single pass's gate: the host's halt, and its progress in whole percents of the file.
+class HostGate : public FeedGate {
+ public:
+  HostGate(JobHost& host, uint64_t size) : host_(host), size_(size) { host_.UnitStarted(0); }
+  bool HaltRequested() override { return host_.HaltRequested(); }
+  void Read(uint64_t bytes) override {
+    read_ += bytes;
+    int reached = size_ > 0 ? static_cast<int>(std::min(read_, size_) * 100 / size_) : 100;
+    if (reached != percent_) host_.UnitStarted(percent_ = reached);
+  }
+  void Finish() {
+    if (percent_ != 100) host_.UnitStarted(100);
+  }
+
+ private:
+  JobHost& host_;
+  uint64_t size_;
+  uint64_t read_ = 0;
+  int percent_ = 0;
+};
+
 }  // namespace
 
-LoudnessLevels MeasureLoudness(File& source, const SourceTimeline& timeline, JobHost& host) {
+StretchLevels MeasureStretch(File& source, uint64_t feedFrom, const SourceTimeline& timeline,
+                             const RawStretch& stretch, FeedGate& gate) {
   std::string failure;
   Decoder decoder = NewDecoder(failure);
-  if (!decoder) return Failure(LevelsOutcome::kDecoderFailed, failure);
-  std::optional<uint64_t> size = source.Size();
-  if (!size || !source.Seek(0)) return Failure(LevelsOutcome::kReadFailed, ReadFailureText(source));
+  if (!decoder) return Failure(JobOutcome::kDecoderFailed, failure);
+  if (!source.Seek(feedFrom)) return Failure(JobOutcome::kFileError, ReadFailureText(source));
 
-  Listener listener(decoder.get(), timeline);
+  Listener listener(decoder.get(), timeline, stretch, feedFrom == 0);
   std::unique_ptr<unsigned char[]> chunk(new unsigned char[kChunkBytes]);
-  uint64_t read = 0;
-  int percent = 0;
-  host.UnitStarted(percent);
   while (!listener.Full()) {
-    if (host.HaltRequested()) return Failure(LevelsOutcome::kCancelled);
+    if (gate.HaltRequested()) return Failure(JobOutcome::kCancelled);
     size_t got = 0;
     if (!source.Read(chunk.get(), kChunkBytes, got)) {
-      return Failure(LevelsOutcome::kReadFailed, ReadFailureText(source));
+      return Failure(JobOutcome::kFileError, ReadFailureText(source));
     }
     if (got == 0) break;
     if (mpg123_feed(decoder.get(), chunk.get(), got) != MPG123_OK || !listener.Drain()) {
       // Where the decoder gives up, the audio ends, as it does for a player.
       if (listener.HeardAudio()) break;
-      return Failure(LevelsOutcome::kNoAudio, mpg123_strerror(decoder.get()));
+      return Failure(JobOutcome::kNoAudio, mpg123_strerror(decoder.get()));
     }
-    read += got;
-    int reached = *size > 0 ? static_cast<int>(std::min<uint64_t>(read, *size) * 100 / *size) : 100;
-    if (reached != percent) host.UnitStarted(percent = reached);
+    gate.Read(got);
   }
-  if (!listener.HeardAudio()) return Failure(LevelsOutcome::kNoAudio);
-  if (percent != 100) host.UnitStarted(100);
+  if (!listener.HeardAudio()) return Failure(JobOutcome::kNoAudio);
+  StretchLevels result;
+  result.outcome = JobOutcome::kCompleted;
+  result.outputEnded = !listener.Full();
+  result.levels = listener.meter().TakeLevels();
+  result.head = listener.meter().head();
+  result.tail = listener.meter().tail();
+  return result;
+}
+
+LoudnessLevels MeasureLoudness(File& source, const SourceTimeline& timeline, JobHost& host) {
   LoudnessLevels result;
-  result.outcome = LevelsOutcome::kCompleted;
-  result.levels = listener.TakeLevels();
+  std::optional<uint64_t> size = source.Size();
+  if (!size) {
+    result.outcome = JobOutcome::kFileError;
+    result.failureReason = ReadFailureText(source);
+    return result;
+  }
+  HostGate gate(host, *size);
+  StretchLevels stretch = MeasureStretch(source, 0, timeline, RawStretch(), gate);
+  if (stretch.outcome == JobOutcome::kCompleted) gate.Finish();
+  result.outcome = stretch.outcome;
+  result.failureReason = std::move(stretch.failureReason);
+  result.levels = std::move(stretch.levels);
   return result;
 }
 

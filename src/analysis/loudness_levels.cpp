@@ -7,9 +7,11 @@
 namespace partwell {
 namespace {
 
-// Levels reserved up front for a timeline of this length or longer: ten hours. Longer
-// sources grow the array as they go.
+// Levels reserved up front for a stretch of this length or longer: ten hours. Longer
+// stretches grow the array as they go.
 constexpr uint64_t kMostReservedLevels = uint64_t{10} * 3600 * kLevelsPerSecond;
+
+}  // namespace
 
 float DecibelsOf(double sumOfSquares, uint64_t values) {
   if (values == 0 || sumOfSquares <= 0) return kSilenceFloorDb;
@@ -17,26 +19,41 @@ float DecibelsOf(double sumOfSquares, uint64_t values) {
   return static_cast<float>(std::max(level, double{kSilenceFloorDb}));
 }
 
-}  // namespace
-
-LevelMeter::LevelMeter(const SourceTimeline& timeline, long sampleRate)
+LevelMeter::LevelMeter(const SourceTimeline& timeline, long sampleRate, const RawStretch& stretch)
     : rawStart_(timeline.rawStart),
-      rawEnd_(timeline.rawStart +
-              std::min(timeline.length, std::numeric_limits<uint64_t>::max() - timeline.rawStart)),
-      rate_(std::max(sampleRate, 1L)) {
+      timelineEnd_(timeline.rawStart +
+                   std::min(timeline.length,
+                            std::numeric_limits<uint64_t>::max() - timeline.rawStart)),
+      rawEnd_(std::min(timelineEnd_, stretch.to)),
+      countFrom_(std::max(stretch.from, rawStart_)),
+      rate_(std::max(sampleRate, 1L)),
+      rawPosition_(stretch.fed) {
+  // The window that holds the stretch's first sample of the timeline.
+  const uint64_t rate = static_cast<uint64_t>(rate_);
+  const uint64_t first = countFrom_ - rawStart_;
+  window_ = first * kLevelsPerSecond / rate;
+  while ((window_ + 1) * rate / kLevelsPerSecond <= first) ++window_;
+  firstWindow_ = window_;
+  sharedHead_ = window_ * rate / kLevelsPerSecond < first;
   windowEnd_ = WindowEnd();
-  uint64_t expected = timeline.length / static_cast<uint64_t>(rate_) * kLevelsPerSecond + 1;
+  const uint64_t length = rawEnd_ > countFrom_ ? rawEnd_ - countFrom_ : 0;
+  const uint64_t expected = length / rate * kLevelsPerSecond + 1;
   levels_.reserve(static_cast<size_t>(std::min(expected, kMostReservedLevels)));
 }
 
-uint64_t LevelMeter::WindowEnd() const {
-  // The timeline's sample that starts window k + 1, as raw position, cut at the end.
-  uint64_t offset = (window_ + 1) * static_cast<uint64_t>(rate_) / kLevelsPerSecond;
-  return std::min(rawEnd_, rawStart_ + offset);
+uint64_t LevelMeter::NaturalWindowEnd() const {
+  // The timeline's sample that starts window k + 1, as raw position.
+  return rawStart_ + (window_ + 1) * static_cast<uint64_t>(rate_) / kLevelsPerSecond;
 }
 
+uint64_t LevelMeter::WindowEnd() const { return std::min(rawEnd_, NaturalWindowEnd()); }
+
 void LevelMeter::CloseWindow() {
-  levels_.push_back(DecibelsOf(sum_, values_));
+  if (window_ == firstWindow_ && sharedHead_) {
+    head_ = {sum_, values_};
+  } else {
+    levels_.push_back(DecibelsOf(sum_, values_));
+  }
   sum_ = 0;
   values_ = 0;
   ++window_;
@@ -46,8 +63,8 @@ void LevelMeter::CloseWindow() {
 void LevelMeter::Add(const float* samples, size_t frames, int channels) {
   const size_t width = static_cast<size_t>(std::max(channels, 1));
   const uint64_t addedEnd = rawPosition_ + frames;
-  if (rawPosition_ < rawStart_) {
-    size_t skipped = static_cast<size_t>(std::min<uint64_t>(rawStart_ - rawPosition_, frames));
+  if (rawPosition_ < countFrom_) {
+    size_t skipped = static_cast<size_t>(std::min<uint64_t>(countFrom_ - rawPosition_, frames));
     samples += skipped * width;
     rawPosition_ += skipped;
   }
@@ -60,33 +77,26 @@ void LevelMeter::Add(const float* samples, size_t frames, int channels) {
     sum_ += sum;
     values_ += take * width;
     rawPosition_ += take;
-    if (rawPosition_ == windowEnd_) CloseWindow();
+    // A window the stretch's end cuts short stays open, for TakeLevels to leave.
+    if (rawPosition_ == windowEnd_ && windowEnd_ == std::min(timelineEnd_, NaturalWindowEnd())) {
+      CloseWindow();
+    }
   }
   rawPosition_ = addedEnd;
 }
 
 std::vector<float> LevelMeter::TakeLevels() {
-  if (values_ > 0) CloseWindow();
-  return std::move(levels_);
-}
-
-const char* LevelsOutcomeText(LevelsOutcome outcome) {
-  switch (outcome) {
-    case LevelsOutcome::kCompleted:
-      return "The levels have been measured.";
-    case LevelsOutcome::kCancelled:
-      return "Listening has been cancelled.";
-    case LevelsOutcome::kCannotOpen:
-      return "The file could not be opened.";
-    case LevelsOutcome::kReadFailed:
-      return "There has been a file error while listening to the file.  Please try again.";
-    case LevelsOutcome::kNoAudio:
-      return "The file you chose was either invalid, corrupted, or could not be opened at this "
-             "time.";
-    case LevelsOutcome::kDecoderFailed:
-      return "The MP3 decoder could not be started.";
+  if (values_ > 0) {
+    // A stretch that stops inside a window leaves the rest of it to the next stretch.
+    if (rawEnd_ < timelineEnd_ && rawPosition_ >= rawEnd_) {
+      tail_ = {sum_, values_};
+      sum_ = 0;
+      values_ = 0;
+    } else {
+      CloseWindow();
+    }
   }
-  return "";
+  return std::move(levels_);
 }
 
 }  // namespace partwell

@@ -1,26 +1,17 @@
 #include "analysis/silence_finder.h"
 
 #include <algorithm>
-#include <array>
 
 namespace partwell {
 namespace {
 
-// The median of the levels [start, end): the pause's own level, whatever its edges hold.
-float MedianLevel(const std::vector<float>& levels, int64_t start, int64_t end) {
-  std::vector<float> run(levels.begin() + start, levels.begin() + end);
+constexpr int64_t kHalfMedian = kMedianLength / 2;
+
+// The median of a run's levels: the pause's own level, whatever its edges hold.
+float MedianLevel(std::vector<float>& run) {
   auto middle = run.begin() + static_cast<std::ptrdiff_t>(run.size() / 2);
   std::nth_element(run.begin(), middle, run.end());
   return *middle;
-}
-
-Silence MakeSilence(const std::vector<float>& levels, int64_t start, int64_t end) {
-  Silence silence;
-  silence.start = start;
-  silence.end = end;
-  silence.levelDb = MedianLevel(levels, start, end);
-  silence.cut = std::max(end - kLeadIn, (start + end) / 2);
-  return silence;
 }
 
 // Longer first, then quieter, then earlier.
@@ -30,43 +21,77 @@ bool MoreLikelyAPause(const Silence& a, const Silence& b) {
   return a.start < b.start;
 }
 
-// The running median of kMedianLength levels centred on each, the edge levels repeated
-// beyond the ends.
-std::vector<float> SmoothLevels(const std::vector<float>& levels) {
-  const int64_t count = static_cast<int64_t>(levels.size());
-  std::vector<float> smoothed(levels.size());
-  std::array<float, kMedianLength> window;
-  for (int64_t i = 0; i < count; ++i) {
-    for (int j = 0; j < kMedianLength; ++j) {
-      int64_t at = std::clamp<int64_t>(i + j - kMedianLength / 2, 0, count - 1);
-      window[static_cast<size_t>(j)] = levels[static_cast<size_t>(at)];
-    }
-    auto middle = window.begin() + kMedianLength / 2;
-    std::nth_element(window.begin(), middle, window.end());
-    smoothed[static_cast<size_t>(i)] = *middle;
-  }
-  return smoothed;
-}
-
 }  // namespace
 
-std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings) {
-  const std::vector<float> smoothed = SmoothLevels(levels);
-  const int64_t count = static_cast<int64_t>(smoothed.size());
-  std::vector<Silence> silences;
-  for (int64_t i = 0; i < count;) {
-    if (!(smoothed[static_cast<size_t>(i)] < settings.thresholdDb)) {
-      ++i;
-      continue;
-    }
-    int64_t start = i;
-    while (i < count && smoothed[static_cast<size_t>(i)] < settings.thresholdDb) ++i;
-    if (start >= kEndMargin && i <= count - kEndMargin && i - start >= settings.minPause) {
-      silences.push_back(MakeSilence(levels, start, i));
-    }
+float SilenceFinder::MedianAround(int64_t centre) const {
+  // The levels before the first and after the newest are those two repeated.
+  std::array<float, kMedianLength> window;
+  for (int64_t j = 0; j < kMedianLength; ++j) {
+    const int64_t at = std::clamp<int64_t>(centre + j - kHalfMedian, 0, added_ - 1);
+    window[static_cast<size_t>(j)] = recent_[static_cast<size_t>(at % kMedianLength)];
   }
-  if (settings.tracks >= 1) {
-    size_t wanted = std::min(silences.size(), static_cast<size_t>(settings.tracks - 1));
+  auto middle = window.begin() + kHalfMedian;
+  std::nth_element(window.begin(), middle, window.end());
+  return *middle;
+}
+
+void SilenceFinder::Add(const float* levels, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    recent_[static_cast<size_t>(added_ % kMedianLength)] = levels[i];
+    ++added_;
+    if (runStart_ >= 0) run_.push_back(levels[i]);
+    if (added_ > kHalfMedian) Smoothed(smoothed_, MedianAround(smoothed_));
+  }
+}
+
+void SilenceFinder::Smoothed(int64_t index, float smoothed) {
+  ++smoothed_;
+  while (!pending_.empty() && pending_.front().end + kEndMargin <= index) {
+    silences_.push_back(pending_.front());
+    pending_.pop_front();
+  }
+  const bool quiet = smoothed < settings_.thresholdDb;
+  if (quiet && runStart_ < 0) {
+    runStart_ = index;
+    // The run's raw levels from its start on: the ring's newest kHalfMedian + 1 or fewer.
+    run_.clear();
+    for (int64_t at = index; at < added_; ++at) {
+      run_.push_back(recent_[static_cast<size_t>(at % kMedianLength)]);
+    }
+  } else if (!quiet && runStart_ >= 0) {
+    EndRun(index);
+  }
+}
+
+void SilenceFinder::EndRun(int64_t end) {
+  const int64_t start = runStart_;
+  runStart_ = -1;
+  // run_ holds the raw levels from start on, a few beyond the end included.
+  run_.resize(static_cast<size_t>(end - start));
+  if (start >= kEndMargin && end - start >= settings_.minPause) {
+    Silence silence;
+    silence.start = start;
+    silence.end = end;
+    silence.levelDb = MedianLevel(run_);
+    silence.cut = std::max(end - kLeadIn, (start + end) / 2);
+    pending_.push_back(silence);
+  }
+  run_.clear();
+}
+
+std::vector<Silence> SilenceFinder::Finish() {
+  // The last levels' windows reach past the end.
+  const int64_t count = added_;
+  while (smoothed_ < count) Smoothed(smoothed_, MedianAround(smoothed_));
+  // A run that reaches the end is the run-out; so is one that ends within kEndMargin of it.
+  runStart_ = -1;
+  for (const Silence& silence : pending_) {
+    if (silence.end <= count - kEndMargin) silences_.push_back(silence);
+  }
+  pending_.clear();
+  std::vector<Silence> silences = std::move(silences_);
+  if (settings_.tracks >= 1) {
+    size_t wanted = std::min(silences.size(), static_cast<size_t>(settings_.tracks - 1));
     std::partial_sort(silences.begin(), silences.begin() + static_cast<std::ptrdiff_t>(wanted),
                       silences.end(), MoreLikelyAPause);
     silences.resize(wanted);
@@ -74,6 +99,12 @@ std::vector<Silence> FindSilences(const std::vector<float>& levels, const Silenc
               [](const Silence& a, const Silence& b) { return a.start < b.start; });
   }
   return silences;
+}
+
+std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings) {
+  SilenceFinder finder(settings);
+  finder.Add(levels.data(), levels.size());
+  return finder.Finish();
 }
 
 }  // namespace partwell

@@ -3,7 +3,10 @@
 // hundredths of a second of the source's timeline.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace partwell {
@@ -42,5 +45,34 @@ struct Silence {
 // end. Each proposes max(end - kLeadIn, floor((start + end) / 2)).
 std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings);
 
+// FindSilences on levels that arrive a few at a time: the running median and the runs are
+// worked out as they come, so that only the levels of the run in progress are kept (the
+// silence's own level is their median) and memory does not grow with the recording.
+class SilenceFinder {
+ public:
+  explicit SilenceFinder(const SilenceSettings& settings) : settings_(settings) {}
+  // The next levels of the recording.
+  void Add(const float* levels, size_t count);
+  // The recording has ended: the silences FindSilences gives for all the levels added.
+  std::vector<Silence> Finish();
+
+ private:
+  // Smoothed level `index` is known.
+  void Smoothed(int64_t index, float smoothed);
+  void EndRun(int64_t end);
+  // The median of the kMedianLength levels centred on level `centre`, which the ring holds.
+  float MedianAround(int64_t centre) const;
+
+  SilenceSettings settings_;
+  // The running median's last kMedianLength levels (fewer at the start), in a ring.
+  std::array<float, kMedianLength> recent_{};
+  int64_t added_ = 0;
+  std::vector<float> run_;  // the levels of the run below the threshold in progress
+  int64_t runStart_ = -1;   // -1: no run in progress
+  int64_t smoothed_ = 0;    // smoothed levels seen
+  // Runs that ended less than kEndMargin before the last level: the end may yet be near.
+  std::deque<Silence> pending_;
+  std::vector<Silence> silences_;
+};
 
 }  // namespace partwell

@@ -1,36 +1,28 @@
 #include "analysis/silence_search.h"
 
-#include "mpeg/stream_scan.h"
+#include "analysis/decoded_levels.h"
 
 namespace partwell {
+namespace {
+
+class FinderSink : public LevelSink {
+ public:
+  explicit FinderSink(SilenceFinder& finder) : finder_(finder) {}
+  void Take(const float* levels, size_t count) override { finder_.Add(levels, count); }
+
+ private:
+  SilenceFinder& finder_;
+};
+
+}  // namespace
 
 SilenceSearch SearchSilences(const std::string& path, const SilenceSettings& settings,
-                             JobHost& host) {
+                             JobHost& host, const LevelWorkers& workers) {
   SilenceSearch search;
-  File source = File::OpenForReading(path);
-  if (!source.IsOpen()) {
-    search.outcome = LevelsOutcome::kCannotOpen;
-    search.failureReason = SystemErrorText(source.LastError());
-    return search;
-  }
-  StreamScan scan;
-  StreamScanOutcome scanned = ScanStream(source, scan);
-  if (scanned != StreamScanOutcome::kScanned) {
-    search.outcome = LevelsOutcome::kNoAudio;
-    if (scanned == StreamScanOutcome::kReadFailed) {
-      search.outcome = LevelsOutcome::kReadFailed;
-      search.failureReason = ReadFailureText(source);
-    }
-    return search;
-  }
-  host.JobStarted();
-  search.jobStarted = true;
-  LoudnessLevels levels = MeasureLoudness(source, scan.timeline, host);
-  search.outcome = levels.outcome;
-  search.failureReason = levels.failureReason;
-  if (levels.outcome == LevelsOutcome::kCompleted) {
-    search.silences = FindSilences(levels.levels, settings);
-  }
+  SilenceFinder finder(settings);
+  FinderSink sink(finder);
+  search.report = MeasureDecodedLevels(path, host, sink, workers);
+  if (search.report.completed()) search.silences = finder.Finish();
   return search;
 }
 

@@ -7,6 +7,7 @@
 
 namespace partwell {
 class TrackTimeList;
+struct CueSheetResult;
 }
 
 namespace partwell::cli {
@@ -16,6 +17,7 @@ void AddSplitCommand(CLI::App& app, int& exitCode);
 void AddJoinCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
 void AddSilencesCommand(CLI::App& app, int& exitCode);
+void AddOverviewCommand(CLI::App& app, int& exitCode);
 
 // Adds the comma-separated times of `list` in order, as the page's "Add Time" would;
 // throws CLI::ValidationError for "--times" on a time that is not valid.

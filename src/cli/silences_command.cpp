@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/loudness_levels.h"
 #include "analysis/silence_options.h"
 #include "analysis/silence_search.h"
 #include "cli/commands.h"
@@ -22,10 +23,10 @@ int Listen(const SilencesOptions& options) {
   host.FileStarted(options.source, 1, 1);
   SilenceSearch search = SearchSilences(options.source, SettingsOf(options.search), host);
   host.Done();
-  if (search.outcome != LevelsOutcome::kCompleted) {
-    std::string path = search.failureReason.empty() ? std::string() : options.source;
-    ReportFailure(LevelsOutcomeText(search.outcome), path, search.failureReason);
-    return search.outcome == LevelsOutcome::kCancelled ? kExitHalted : kExitFailed;
+  if (!search.report.completed()) {
+    ReportFailure(JobReportText(search.report), search.report.failedPath,
+                  search.report.failureReason);
+    return search.report.outcome == JobOutcome::kCancelled ? kExitHalted : kExitFailed;
   }
   PrintSilences(search.silences, options.timesOnly);
   WarnOfMissingSilences(search.silences.size(), options.search.tracks);

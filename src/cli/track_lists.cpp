@@ -20,24 +20,6 @@ TrackList Failure(const std::string& why) {
   return list;
 }
 
-TrackList FromCueSheet(const std::string& sheetPath, const std::string& source) {
-  CueSheetResult sheet = ReadCueSheetFile(sheetPath, source);
-  if (!sheet.ok()) {
-    std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", sheetPath.c_str(),
-                 sheet.refusal->c_str());
-    return Failure(sheetPath + ": " + *sheet.refusal);
-  }
-  TrackTimeList times;
-  if (!ReplaceTrackTimes(sheet.entries, times)) {
-    std::fprintf(stderr, "%s: the track list refused a time of the sheet\n", sheetPath.c_str());
-    return Failure(sheetPath + ": the track list refused a time of the sheet");
-  }
-  TrackList list;
-  list.entries = times.Snapshot();
-  list.album = sheet.discTitle;
-  list.albumArtist = sheet.discPerformer;
-  return list;
-}
 
 TrackList FromCueSheetBeside(const std::string& source) {
   FoundCueSheet found = FindCueSheetBeside(source);
@@ -45,19 +27,19 @@ TrackList FromCueSheetBeside(const std::string& source) {
     std::fprintf(stderr, "%s: %s\n", source.c_str(), found.refusal.c_str());
     return Failure(found.refusal);
   }
-  return FromCueSheet(found.path, source);
+  return TrackListOfCueSheet(found.path, source);
 }
 
 TrackList FromSilences(const SilenceOptions& options, const std::string& source, bool quiet) {
   ConsoleJobHost host(kPercentProgress, quiet);
   SilenceSearch search = SearchSilences(source, SettingsOf(options), host);
   host.Done();
-  if (search.outcome != LevelsOutcome::kCompleted) {
-    std::string path = search.failureReason.empty() ? std::string() : source;
-    ReportFailure(LevelsOutcomeText(search.outcome), path, search.failureReason);
-    TrackList list = Failure(search.failureReason.empty() ? LevelsOutcomeText(search.outcome)
-                                                          : search.failureReason);
-    list.halted = search.outcome == LevelsOutcome::kCancelled;
+  const JobReport& report = search.report;
+  if (!report.completed()) {
+    ReportFailure(JobReportText(report), report.failedPath, report.failureReason);
+    TrackList list =
+        Failure(report.failureReason.empty() ? JobReportText(report) : report.failureReason);
+    list.halted = report.outcome == JobOutcome::kCancelled;
     return list;
   }
   if (!quiet) PrintSilences(search.silences, false);
@@ -84,11 +66,30 @@ TrackList TrackListFor(const TrackListRule& rule, const std::string& source, boo
       list.entries = rule.times;
       return list;
     }
-    case TrackListKind::kCueSheet: return FromCueSheet(rule.sheet, source);
+    case TrackListKind::kCueSheet: return TrackListOfCueSheet(rule.sheet, source);
     case TrackListKind::kCueBeside: return FromCueSheetBeside(source);
     case TrackListKind::kSilences: return FromSilences(rule.silences, source, quiet);
   }
   return Failure("no track list");
+}
+
+TrackList TrackListOfCueSheet(const std::string& sheetPath, const std::string& source) {
+  CueSheetResult sheet = ReadCueSheetFile(sheetPath, source);
+  if (!sheet.ok()) {
+    std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", sheetPath.c_str(),
+                 sheet.refusal->c_str());
+    return Failure(sheetPath + ": " + *sheet.refusal);
+  }
+  TrackTimeList times;
+  if (!ReplaceTrackTimes(sheet.entries, times)) {
+    std::fprintf(stderr, "%s: the track list refused a time of the sheet\n", sheetPath.c_str());
+    return Failure(sheetPath + ": the track list refused a time of the sheet");
+  }
+  TrackList list;
+  list.entries = times.Snapshot();
+  list.album = sheet.discTitle;
+  list.albumArtist = sheet.discPerformer;
+  return list;
 }
 
 }  // namespace partwell::cli

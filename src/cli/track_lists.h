@@ -35,4 +35,7 @@ struct TrackList {
 // times it proposes on standard output, as `silences` does (not when `quiet`).
 TrackList TrackListFor(const TrackListRule& rule, const std::string& source, bool quiet);
 
+// The track list of the CUE sheet at `sheetPath` for `source`.
+TrackList TrackListOfCueSheet(const std::string& sheetPath, const std::string& source);
+
 }  // namespace partwell::cli

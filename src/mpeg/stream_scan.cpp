@@ -7,6 +7,7 @@
 #include "mpeg/source_file.h"
 
 namespace partwell {
+
 SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64_t audioFrames,
                                   int samplesPerFrame) {
   SourceTimeline timeline;
@@ -31,7 +32,7 @@ SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64
   return timeline;
 }
 
-StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
+StreamScanOutcome ScanStream(File& file, StreamScan& scan, FrameVisitor* visitor) {
   scan = StreamScan();
   std::optional<SourceLayout> layout = ReadSourceLayout(file);
   if (!layout) return StreamScanOutcome::kReadFailed;
@@ -41,18 +42,24 @@ StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
   MpegFrame frame;
   bool first = true;
   bool readFailed = false;
+  bool stopped = false;
   int bitRateIndex = -1;
   FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
+    const unsigned char* data = nullptr;
+    if (first || visitor) {
+      size_t available = 0;
+      data = source.Held(next.position, next.length);
+      readFailed = !data && !source.View(next.position, next.length, data, available);
+      if (readFailed) return false;
+    }
     if (first) {
       first = false;
       scan.first = next;
-      const unsigned char* data = nullptr;
-      size_t available = 0;
-      readFailed = !source.View(next.position, next.length, data, available);
-      if (readFailed) return false;
       scan.vbrHeader = ReadVbrHeader(data, next.length);
       if (scan.vbrHeader) return true;
     }
+    stopped = visitor && !visitor->Visit(next, data, scan);
+    if (stopped) return false;
     ++scan.audioFrames;
     int index = HeaderBitRateIndex(next.header);
     if (bitRateIndex < 0) bitRateIndex = index;
@@ -60,6 +67,7 @@ StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
     return true;
   });
   if (readFailed || step == FrameScanner::Step::kReadFailed) return StreamScanOutcome::kReadFailed;
+  if (stopped) return StreamScanOutcome::kStopped;
   scan.truncatedLastFrame = step == FrameScanner::Step::kTruncated;
   if (first) return StreamScanOutcome::kNoFrames;
   scan.skippedBytes = scanner.skippedBytes();

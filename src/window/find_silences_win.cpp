@@ -60,10 +60,10 @@ std::string ShowProposedTimes(HWND page, const std::vector<Silence>& silences, i
   return {};
 }
 
-std::string FailureText(const SilenceSearch& search, const std::string& sourcePath) {
-  std::string text = LevelsOutcomeText(search.outcome);
-  if (!search.failureReason.empty()) {
-    text += "\n\n" + sourcePath + "\n\n" + search.failureReason;
+std::string FailureText(const JobReport& report) {
+  std::string text = JobReportText(report);
+  if (!report.failureReason.empty()) {
+    text += "\n\n" + report.failedPath + "\n\n" + report.failureReason;
   }
   return text;
 }
@@ -74,16 +74,17 @@ DWORD WINAPI SilenceWorker(void* parameter) {
   SilenceSearch search = SearchSilences(job->sourcePath, SettingsOf(job->options), host);
   std::string text;
   UINT style = MB_ICONINFORMATION;
-  if (search.outcome == LevelsOutcome::kCompleted) {
+  const JobReport& report = search.report;
+  if (report.completed()) {
     text = search.silences.empty()
                ? kNoPauseText
                : ShowProposedTimes(job->page, search.silences, job->options.tracks);
-  } else if (search.outcome != LevelsOutcome::kCancelled) {
-    text = FailureText(search, job->sourcePath);
+  } else if (report.outcome != JobOutcome::kCancelled) {
+    text = FailureText(report);
     style = MB_ICONWARNING;
   }
-  EndPageJob(job->page, kListenJobTexts, search.jobStarted, text.c_str(), style);
-  return search.outcome == LevelsOutcome::kCompleted ? 1 : 0;
+  EndPageJob(job->page, kListenJobTexts, report.jobStarted, text.c_str(), style);
+  return report.completed() ? 1 : 0;
 }
 
 }  // namespace
@@ -99,7 +100,7 @@ void FindSilences(HWND page, const std::string& sourcePath) {
     return job;
   };
   if (!StartOrHaltJob(page, kListenJobTexts, readJob, SilenceWorker)) {
-    ShowPageMessage(page, LevelsOutcomeText(LevelsOutcome::kReadFailed), MB_ICONWARNING);
+    ShowPageMessage(page, JobOutcomeText(JobKind::kLevels, JobOutcome::kFileError), MB_ICONWARNING);
   }
 }
 
