@@ -80,6 +80,16 @@ if(PARTWELL_WINDOW_TESTS)
   partwell_window_test(overview_window_test GTest::gtest --album=${overview_album})
   set_tests_properties(overview_window_test PROPERTIES FIXTURES_REQUIRED "wine;overview_album")
 
+  # What the Overview plays, captured from Wine's ALSA output by the file plugin that
+  # the test's own HOME names.
+  set(sound_home ${CMAKE_BINARY_DIR}/overview-sound)
+  file(WRITE ${sound_home}/.asoundrc "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"${sound_home}/played.raw\"\n  format \"raw\"\n}\n")
+  partwell_window_test(overview_sound_window_test GTest::gtest --album=${overview_album}
+                       --capture=${sound_home}/played.raw)
+  target_link_libraries(overview_sound_window_test PRIVATE MPG123::libmpg123)
+  set_tests_properties(overview_sound_window_test PROPERTIES FIXTURES_REQUIRED
+                       "wine;overview_album" ENVIRONMENT HOME=${sound_home})
+
   # The Windows command-line program finds the same silences as the native one
   # (scripts/test-windows.sh builds that and names it).
   set(PARTWELL_NATIVE_CLI "" CACHE FILEPATH "The native mp3partwell, to compare with")

@@ -14,14 +14,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Lets the split write two tracks and halts it before the third.
-class TwoTracksHost : public JobHost {
+// Lets the split write `tracks` tracks and halts it before the next.
+class TracksHost : public JobHost {
  public:
+  explicit TracksHost(int tracks) : tracks_(tracks) {}
   void JobStarted() override {}
-  bool HaltRequested() override { return started_ >= 2; }
+  bool HaltRequested() override { return started_ >= tracks_; }
   void UnitStarted(int number) override { started_ = number; }
 
  private:
+  int tracks_;
   int started_ = 0;
 };
 
@@ -60,19 +62,18 @@ CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
     preview.failure = "Select a track time after the first to hear its cut.";
     return preview;
   }
-  // The tracks before and after the cut as the list makes them, the second cut short a
-  // second after what is heard of it (its start does not depend on its end).
-  int32_t cut = job.entries[index].offset;
-  int32_t shortEnd = cut + (kCutPreviewSeconds + 1) * 100;
+  // The list up to the cut, as the tracks before it decide where each one begins (and the
+  // first keeps the source's header frame); the track after it is cut short a second after
+  // what is heard of it (its start does not depend on its end), and the split halts there.
+  int32_t shortEnd = job.entries[index].offset + (kCutPreviewSeconds + 1) * 100;
   SplitJob written = job;
   written.exact = false;
   written.tags = false;
   written.equalSegments = false;
   written.nameTemplate = "%track%";
-  written.entries = {job.entries[index - 1], job.entries[index],
-                     index + 1 < job.entries.size() && job.entries[index + 1].offset < shortEnd
-                         ? job.entries[index + 1]
-                         : EntryAt(shortEnd)};
+  written.entries.assign(job.entries.begin(), job.entries.begin() + index + 1);
+  bool nextIsNear = index + 1 < job.entries.size() && job.entries[index + 1].offset < shortEnd;
+  written.entries.push_back(nextIsNear ? job.entries[index + 1] : EntryAt(shortEnd));
   ScratchFolder scratch;
   std::error_code error;
   fs::path folder = fs::path(scratchParent) /
@@ -84,7 +85,7 @@ CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
   }
   scratch.path = folder;
   written.folder = (folder / "").string();
-  TwoTracksHost host;
+  TracksHost host(static_cast<int>(index) + 1);
   JobReport report = RunSplit(written, host);
   if (report.outcome != JobOutcome::kCompleted && report.outcome != JobOutcome::kCancelled) {
     preview.failure = JobReportText(report);
@@ -94,12 +95,16 @@ CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
     tracks.push_back(entry.path());
   }
-  std::sort(tracks.begin(), tracks.end());
+  // Track 100 follows track 99: the names sort by their length first.
+  std::sort(tracks.begin(), tracks.end(), [](const fs::path& a, const fs::path& b) {
+    return std::make_pair(a.native().size(), a) < std::make_pair(b.native().size(), b);
+  });
   uint64_t around = static_cast<uint64_t>(kCutPreviewSeconds) * static_cast<uint64_t>(rate);
   std::string failure;
-  if (tracks.size() < 2 ||
-      !ReadAll(TimelinePcm::OpenLast(tracks[0].string(), around, failure), preview.samples) ||
-      !ReadAll(TimelinePcm::Open(tracks[1].string(), 0, around, failure), preview.samples)) {
+  if (tracks.size() < index + 1 ||
+      !ReadAll(TimelinePcm::OpenLast(tracks[index - 1].string(), around, failure),
+               preview.samples) ||
+      !ReadAll(TimelinePcm::Open(tracks[index].string(), 0, around, failure), preview.samples)) {
     preview.failure = "The tracks around the cut could not be read back. " + failure;
     return preview;
   }

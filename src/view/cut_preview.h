@@ -22,8 +22,9 @@ struct CutPreview {
 };
 
 // The last 3 s of the track that ends at entry `index` (not the first) of `job`'s list and
-// the first 3 s of the track it begins, written by the documented split into a new folder
-// under `scratchParent` (removed again) and read back on each track's own timeline.
+// the first 3 s of the track it begins, written by the documented split (the tracks up to
+// them, as the list makes them) into a new folder under `scratchParent`, removed again, and
+// read back on each track's own timeline.
 // `job` is the page's job: its options but the mode, the folder, the names and the tags
 // are kept.
 CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
