@@ -1,8 +1,31 @@
 #include "job/job_report.h"
 
 namespace partwell {
+namespace {
+
+// A level search reads its source and writes nothing: its words are its own.
+const char* LevelsOutcomeText(JobOutcome outcome) {
+  switch (outcome) {
+    case JobOutcome::kCompleted:
+      return "The levels have been measured.";
+    case JobOutcome::kCancelled:
+      return "Listening has been cancelled.";
+    case JobOutcome::kCannotOpen:
+      return "The file could not be opened.";
+    case JobOutcome::kNoAudio:
+      return "The file you chose was either invalid, corrupted, or could not be opened at this "
+             "time.";
+    case JobOutcome::kDecoderFailed:
+      return "The MP3 decoder could not be started.";
+    default:
+      return "There has been a file error while listening to the file.  Please try again.";
+  }
+}
+
+}  // namespace
 
 const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
+  if (kind == JobKind::kLevels) return LevelsOutcomeText(outcome);
   const bool split = kind == JobKind::kSplit;
   switch (outcome) {
     case JobOutcome::kCompleted:
@@ -29,6 +52,8 @@ const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
              "exactly.";
     case JobOutcome::kNoAudio:
       return "The file you chose holds no MPEG audio frame that can be decoded.";
+    case JobOutcome::kDecoderFailed:
+    case JobOutcome::kCannotOpen:
     case JobOutcome::kFileError:
       break;
   }

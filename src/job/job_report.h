@@ -1,12 +1,13 @@
-// What a split or a join reports when it ends, to whichever front end ran it: the window
-// program's pages show it in a message box, the command line prints it.
+// What a split, a join or a level search (the silence search, the levels of a picture)
+// reports when it ends, to whichever front end ran it: the window program's pages show it in
+// a message box, the command line prints it.
 #pragma once
 
 #include <string>
 
 namespace partwell {
 
-enum class JobKind { kSplit, kJoin };
+enum class JobKind { kSplit, kJoin, kLevels };
 
 enum class JobOutcome {
   kCompleted,
@@ -18,7 +19,10 @@ enum class JobOutcome {
   kDestinationIsSource,      // join: the destination is one of the sources
   kFreeFormat,               // exact split: free-format frames state no length
   kNotLayer3,                // exact split: Layer I or II frames
-  kNoAudio,                  // exact split: no frame to decode, or a timeline without a sample
+  kNoAudio,                  // exact split: no frame to decode, or a timeline without a sample;
+                             // levels: no audio the decoder could decode
+  kDecoderFailed,            // levels: the MP3 decoder could not be started
+  kCannotOpen,               // levels: the source could not be opened
   // A file could not be opened, read, written or closed:
   kFileError,
 };

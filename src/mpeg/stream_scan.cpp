@@ -38,7 +38,7 @@ SourceTimeline MakeSourceTimeline(const std::optional<VbrHeader>& header, uint64
   return timeline;
 }
 
-StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
+StreamScanOutcome ScanStream(File& file, StreamScan& scan, FrameVisitor* visitor) {
   scan = StreamScan();
   std::optional<uint64_t> start = SkipLeadingId3v2Tags(file);
   std::optional<AudioExtent> extent = FindAudioExtent(file);
@@ -57,17 +57,21 @@ StreamScanOutcome ScanStream(File& file, StreamScan& scan) {
       scan.truncatedLastFrame = true;
       break;
     }
+    const unsigned char* data = nullptr;
+    if (first || visitor) {
+      size_t available = 0;
+      data = source.Held(frame.position, frame.length);
+      if (!data && !source.View(frame.position, frame.length, data, available)) {
+        return StreamScanOutcome::kReadFailed;
+      }
+    }
     if (first) {
       first = false;
       scan.first = frame;
-      const unsigned char* data = nullptr;
-      size_t available = 0;
-      if (!source.View(frame.position, frame.length, data, available)) {
-        return StreamScanOutcome::kReadFailed;
-      }
       scan.vbrHeader = ReadVbrHeader(data, frame.length);
       if (scan.vbrHeader) continue;
     }
+    if (visitor && !visitor->Visit(frame, data, scan)) return StreamScanOutcome::kStopped;
     ++scan.audioFrames;
     int index = HeaderBitRateIndex(frame.header);
     if (bitRateIndex < 0) bitRateIndex = index;

@@ -43,9 +43,22 @@ struct StreamScan {
   SourceTimeline timeline;
 };
 
-enum class StreamScanOutcome { kScanned, kNoFrames, kReadFailed };
+enum class StreamScanOutcome { kScanned, kNoFrames, kReadFailed, kStopped };
 
-// Scans the open file from after its leading ID3v2 tags to its end of audio.
-StreamScanOutcome ScanStream(File& file, StreamScan& scan);
+// Sees the audio frames of a scan as it finds them: a reader of the whole stream that needs
+// no second pass (the quick levels).
+class FrameVisitor {
+ public:
+  virtual ~FrameVisitor() = default;
+  // Audio frame `frame`, its `frame.length` bytes at `bytes`; `scan` so far: its endOfAudio
+  // and vbrHeader are known, its audioFrames is this frame's index, its timeline is not yet
+  // made. False stops the scan: ScanStream returns kStopped.
+  virtual bool Visit(const MpegFrame& frame, const unsigned char* bytes,
+                     const StreamScan& scan) = 0;
+};
+
+// Scans the open file from after its leading ID3v2 tags to its end of audio, showing each
+// audio frame to `visitor` when there is one.
+StreamScanOutcome ScanStream(File& file, StreamScan& scan, FrameVisitor* visitor = nullptr);
 
 }  // namespace partwell
