@@ -36,6 +36,16 @@ int64_t Level(const std::vector<float>& levels, int64_t from, int64_t to) {
   return level ? static_cast<int64_t>(*level * 100 + 0.5f) : -1;
 }
 
+// Granules of 576 samples from -576 on (the first lies before the timeline), 1728 samples.
+std::vector<float> QuickOnHundredths() {
+  QuickLevels quick;
+  quick.sampleRate = kRate;
+  quick.timelineLength = 1728;
+  quick.firstSample = -576;
+  quick.levelsDb = {-10.0f, -20.0f, -30.0f, -40.0f};
+  return LevelsOnHundredths(quick);
+}
+
 TEST(OverviewView, MapsZoomsStepsAndDragsAsWorkedByHand) {
   const std::vector<float> levels = {-120.0f, -30.0f, 0.0f, -60.0f};
   const std::vector<int32_t> marks = {0, 500, 800};
@@ -83,6 +93,12 @@ TEST(OverviewView, MapsZoomsStepsAndDragsAsWorkedByHand) {
       {"a column inside one level", [&] { return Level(levels, 500, 600); }, 50},
       {"a column of -60 dBFS", [&] { return Level(levels, 3 * 441, 4 * 441); }, 0},
       {"a column past the levels measured", [&] { return Level(levels, 4 * 441, 5 * 441); }, -1},
+      {"quick levels: one a 10 ms to the timeline's end",
+       [] { return static_cast<int64_t>(QuickOnHundredths().size()); }, 4},
+      {"the first 10 ms inside granule 1", [] { return int64_t(QuickOnHundredths()[0]); }, -20},
+      {"the loudest of granules 1 and 2", [] { return int64_t(QuickOnHundredths()[1]); }, -20},
+      {"the loudest of granules 2 and 3", [] { return int64_t(QuickOnHundredths()[2]); }, -30},
+      {"the last granule for the last 10 ms", [] { return int64_t(QuickOnHundredths()[3]); }, -40},
       {"the mark within reach", [&] { return Mark(marks, 504, 5); }, 1},
       {"no mark out of reach", [&] { return Mark(marks, 506, 5); }, -1},
       {"the nearer of two marks", [&] { return Mark(marks, 795, 400); }, 2},

@@ -100,6 +100,24 @@ std::optional<float> ColumnLevel(const std::vector<float>& levels, int64_t from,
   return std::clamp((loudest - kFloorDb) / -kFloorDb, 0.0f, 1.0f);
 }
 
+std::vector<float> LevelsOnHundredths(const QuickLevels& quick) {
+  std::vector<float> levels;
+  if (quick.levelsDb.empty() || quick.sampleRate <= 0) return levels;
+  int64_t rate = quick.sampleRate, length = static_cast<int64_t>(quick.timelineLength);
+  int64_t last = static_cast<int64_t>(quick.levelsDb.size()) - 1;
+  auto granuleOf = [&](int64_t sample) {
+    int64_t from = sample - quick.firstSample;
+    int64_t granule = from >= 0 ? from / kGranuleSamples : -1;
+    return static_cast<size_t>(std::clamp<int64_t>(granule, 0, last));
+  };
+  for (int64_t k = 0; k * rate / 100 < length; ++k) {
+    size_t first = granuleOf(k * rate / 100), end = granuleOf((k + 1) * rate / 100 - 1) + 1;
+    levels.push_back(
+        *std::max_element(quick.levelsDb.begin() + first, quick.levelsDb.begin() + end));
+  }
+  return levels;
+}
+
 std::optional<size_t> MarkAt(const TimelineView& view, const std::vector<int32_t>& offsets,
                              int x, int tolerance) {
   std::optional<size_t> nearest;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/quick_levels.h"
+
 namespace partwell {
 
 // Samples and hundredths of a second at `rate` samples per second (hundredths rounded down).
@@ -69,6 +71,10 @@ int64_t StepCursor(const TimelineView& view, int64_t sample, int samplesPerFrame
 // Nothing when the levels do not reach that far yet.
 std::optional<float> ColumnLevel(const std::vector<float>& levels, int64_t from, int64_t to,
                                  long rate);
+
+// The quick levels on the 10 ms grid of the decoded ones, so that both draw alike: each
+// 10 ms of the timeline gets the loudest granule that overlaps it.
+std::vector<float> LevelsOnHundredths(const QuickLevels& quick);
 
 // The mark (index into `offsets`) nearest to column x within `tolerance` pixels, if any.
 std::optional<size_t> MarkAt(const TimelineView& view, const std::vector<int32_t>& offsets,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/loudness_levels.h"
+#include "analysis/quick_levels.h"
 #include "analysis/silence_finder.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/stream_scan.h"
@@ -81,6 +82,7 @@ struct Overview {
   std::vector<Silence> pauses;
   std::mutex measuredLock;
   std::vector<float> measured;  // handed over by the levels thread
+  bool measuredDecoded = false;
   std::atomic<bool> halt{false};
   std::thread levelsThread;
 
@@ -478,25 +480,39 @@ void Tick(Overview& o) {
   if (changed || o.playback.Playing()) Redraw(o);
 }
 
+// The quick levels first, then the decoded ones, which also show the pauses. A hand-over
+// that the next one overtook finds nothing left to take.
 void LevelsReady(Overview& o) {
+  bool decoded = false;
   {
     std::lock_guard<std::mutex> lock(o.measuredLock);
+    if (o.measured.empty()) return;
     o.levels = std::move(o.measured);
+    o.measured.clear();
+    decoded = o.measuredDecoded;
   }
-  o.pauses = FindSilences(o.levels, SilenceSettings{});
+  if (decoded) o.pauses = FindSilences(o.levels, SilenceSettings{});
   Redraw(o);
+}
+
+void HandOver(Overview& o, std::vector<float> levels, bool decoded) {
+  std::lock_guard<std::mutex> lock(o.measuredLock);
+  o.measured = std::move(levels);
+  o.measuredDecoded = decoded;
+  PostMessageA(o.window, kLevelsReadyMessage, 0, 0);
 }
 
 void StartLevels(Overview& o) {
   o.levelsThread = std::thread([&o] {
-    File source = File::OpenForReading(o.path);
-    if (!source.IsOpen()) return;
     LevelsHost host(o.halt);
+    QuickLevels quick;
+    if (MeasureQuickLevels(o.path, host, quick).completed()) {
+      HandOver(o, LevelsOnHundredths(quick), false);
+    }
+    File source = File::OpenForReading(o.path);
+    if (!source.IsOpen() || o.halt) return;
     LoudnessLevels levels = MeasureLoudness(source, o.timeline, host);
-    if (levels.outcome != LevelsOutcome::kCompleted) return;
-    std::lock_guard<std::mutex> lock(o.measuredLock);
-    o.measured = std::move(levels.levels);
-    PostMessageA(o.window, kLevelsReadyMessage, 0, 0);
+    if (levels.outcome == LevelsOutcome::kCompleted) HandOver(o, std::move(levels.levels), true);
   });
 }
 
