@@ -28,18 +28,23 @@ album=$PWD/$build/overview-album
 drive=$WINE_TEST_STATE/drive-window.exe
 x86_64-w64-mingw32-gcc-posix -O2 -o "$drive" tools/drive-window.c
 run() { tools/wine-run.sh "$@" </dev/null >/dev/null 2>&1; }
+# The X window whose title is "$1", waited for up to 15 s; the script ends without it.
+window_titled() {
+  local id=
+  for _ in $(seq 150); do
+    id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) {print $1; exit}')
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || { echo "screenshots: the window \"$1\" did not appear" >&2; exit 1; }
+  echo "$id"
+}
 
 # Example files for the pages to show (not read or written by the screenshots).
 music='C:\users\Public\Music'
 tools/wine-run.sh "$build/MP3Partwell.exe" </dev/null >/dev/null 2>&1 &
 program=$!
-window=
-for _ in $(seq 150); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"MP3 Partwell v1.5"/ {print $1; exit}')
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "screenshots: the program's window did not appear" >&2; exit 1; }
+window=$(window_titled "MP3 Partwell v1.5")
 
 for time in 0:00 3:12.50 7:45 12:03.25; do
   run "$drive" text split 1009 "$time"
@@ -73,13 +78,7 @@ for time in 0:21 0:43 1:05; do
 done
 run "$drive" select split 2
 run "$drive" click split 1037
-overview=
-for _ in $(seq 100); do
-  overview=$(xwininfo -root -tree 2>/dev/null | awk '/"Overview - album.mp3"/ {print $1; exit}')
-  [ -n "$overview" ] && break
-  sleep 0.1
-done
-[ -n "$overview" ] || { echo "screenshots: the Overview did not appear" >&2; exit 1; }
+overview=$(window_titled "Overview - album.mp3")
 sleep 3
 import -window "$overview" "$shots/overview.png"
 echo "screenshots: $shots/overview.png"

@@ -7,8 +7,10 @@
 namespace partwell {
 namespace {
 
-constexpr int kBuffers = 4;
-constexpr size_t kBufferFrames = 4096;  // about 0.1 s at 44.1 kHz
+// About 1.5 s queued at 44.1 kHz, so that a busy machine does not starve the device (a
+// pause stops at once all the same: the queue is dropped).
+constexpr int kBuffers = 8;
+constexpr size_t kBufferFrames = 8192;
 
 const char kNoDeviceText[] =
     "The sound cannot be played: this computer has no sound output that takes the file's "
