@@ -13,9 +13,10 @@ set_source_files_properties(resources/partwell.rc PROPERTIES OBJECT_DEPENDS
 
 # The window code, apart from the entry point, so that the tests can create the real windows.
 # The programs link the core (with its file backend) themselves, after the window code.
-partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_split partwell_join partwell_analysis)
+partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_view partwell_split partwell_join
+               partwell_analysis)
 target_include_directories(partwell_window PUBLIC resources)
-target_link_libraries(partwell_window PUBLIC comctl32 comdlg32 shell32 ole32 gdi32)
+target_link_libraries(partwell_window PUBLIC comctl32 comdlg32 shell32 ole32 gdi32 winmm)
 
 add_executable(MP3Partwell WIN32 src/window/main_win.cpp)
 target_link_libraries(MP3Partwell PRIVATE partwell_window partwell_core partwell_resources)
@@ -70,6 +71,24 @@ if(PARTWELL_WINDOW_TESTS)
     --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
   set_tests_properties(silences_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
   add_dependencies(silences_window_test mp3partwell)
+
+  # The Overview on a generated album of a few minutes with pauses.
+  set(overview_album ${CMAKE_BINARY_DIR}/overview-album)
+  add_test(NAME overview_album
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/make_overview_album.sh ${overview_album})
+  set_tests_properties(overview_album PROPERTIES FIXTURES_SETUP overview_album)
+  partwell_window_test(overview_window_test GTest::gtest --album=${overview_album})
+  set_tests_properties(overview_window_test PROPERTIES FIXTURES_REQUIRED "wine;overview_album")
+
+  # What the Overview plays, captured from Wine's ALSA output by the file plugin that
+  # the test's own HOME names.
+  set(sound_home ${CMAKE_BINARY_DIR}/overview-sound)
+  file(WRITE ${sound_home}/.asoundrc "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"${sound_home}/played.raw\"\n  format \"raw\"\n}\n")
+  partwell_window_test(overview_sound_window_test GTest::gtest --album=${overview_album}
+                       --capture=${sound_home}/played.raw)
+  target_link_libraries(overview_sound_window_test PRIVATE MPG123::libmpg123)
+  set_tests_properties(overview_sound_window_test PROPERTIES FIXTURES_REQUIRED
+                       "wine;overview_album" ENVIRONMENT HOME=${sound_home})
 
   # The Windows command-line program finds the same silences as the native one
   # (scripts/test-windows.sh builds that and names it).

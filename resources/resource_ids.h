@@ -42,6 +42,7 @@
 #define IDC_EXACT_CUTS 1029
 #define IDC_FIND_SILENCES 1030
 #define IDC_TAG_TRACKS 1031
+#define IDC_OVERVIEW 1037 /* "Overview..." */
 
 /* Join page. */
 #define IDC_CHOOSE_DESTINATION 1003
@@ -57,6 +58,13 @@
 #define IDC_PAUSE_SPEECH 1034
 #define IDC_MIN_PAUSE 1035
 #define IDC_TRACK_COUNT 1036
+
+/* The Overview window's controls (1100-1119). */
+#define IDC_OVERVIEW_ADD_TIME 1100
+#define IDC_OVERVIEW_PLAY 1101
+#define IDC_OVERVIEW_PLAY_CUT 1102
+#define IDC_OVERVIEW_POSITION 1103
+#define IDC_OVERVIEW_SCROLL 1104
 
 /* Track Info dialog. */
 #define IDC_ARTIST 1058

@@ -20,8 +20,9 @@ case "${1:-native}" in
     packages+=("${native_build[@]}" "${mingw[@]}" dpkg-dev lintian zip unzip bash-completion) ;;
   windows)
     # python3: the native program, which the Windows one is compared with, configures with it.
+    # mpg123: the Overview's sound test compares what is played with its decode.
     packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
-               lame sox python3) ;;
+               lame sox mpg123 python3) ;;
   run)
     packages+=("${mingw[@]}" googletest mingw-w64-tools wine64 xvfb x11-utils imagemagick
                lame sox) ;;

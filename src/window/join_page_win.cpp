@@ -1,6 +1,7 @@
 #include "window/join_page_win.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -37,6 +38,26 @@ void AddJoinSources(HWND page) {
   for (const std::string& path : paths) {
     SendMessageA(ListBox(page), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
   }
+}
+
+// Files dropped on the page join the list in the order dropped, as "Add..." adds them, and
+// only when "Add..." could be clicked (not during a join).
+void DropJoinSources(HWND page, HDROP drop) {
+  bool tooLong = false;
+  UINT count = IsWindowEnabled(GetDlgItem(page, IDC_ADD))
+                   ? DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0)
+                   : 0;
+  for (UINT i = 0; i < count; ++i) {
+    char path[MAX_PATH] = "";
+    UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    if (length == 0 || length >= MAX_PATH || DragQueryFileA(drop, i, path, sizeof path) == 0) {
+      tooLong = tooLong || length > 0;
+      continue;
+    }
+    SendMessageA(ListBox(page), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
+  }
+  DragFinish(drop);
+  if (tooLong) ShowPageMessage(page, kPathTooLongText, MB_ICONWARNING);
 }
 
 // Moves the selected item one place: up for a negative delta, down for a positive one.
@@ -123,6 +144,10 @@ INT_PTR CALLBACK JoinPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_INITDIALOG:
       SendMessageA(ListBox(page), LB_SETHORIZONTALEXTENT, 1000, 0);
+      DragAcceptFiles(page, TRUE);
+      return TRUE;
+    case WM_DROPFILES:
+      DropJoinSources(page, reinterpret_cast<HDROP>(wParam));
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {

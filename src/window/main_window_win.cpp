@@ -39,11 +39,15 @@ void InsertTabs(HWND tabs) {
 
 void CreatePages(HWND window, PropertyList* list) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
+  // The pages sit 25 by 40 pixels into the window at 96 dpi, and as far at any other.
+  HDC dc = GetDC(window);
+  int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(window, dc);
   for (const PageInfo& info : kPages) {
     HWND page = CreateDialogParamA(instance, MAKEINTRESOURCEA(info.templateId), window, info.proc,
                                    reinterpret_cast<LPARAM>(list));
     SetWindowPropertyList(page, list);
-    SetWindowPos(page, HWND_TOP, 25, 40, 0, 0, SWP_NOSIZE);
+    SetWindowPos(page, HWND_TOP, MulDiv(25, dpi, 96), MulDiv(40, dpi, 96), 0, 0, SWP_NOSIZE);
     AddProperty(list, page, nullptr, info.key, info.propertyName);
   }
 }

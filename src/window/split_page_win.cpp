@@ -1,5 +1,6 @@
 #include "window/split_page_win.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "window/property_list_win.h"
 #include "window/cue_buttons_win.h"
 #include "window/find_silences_win.h"
+#include "window/overview_win.h"
 #include "window/player_position_win.h"
 #include "split/source_properties.h"
 #include "split/split_engine.h"
@@ -90,10 +92,6 @@ DWORD WINAPI SplitWorker(void* parameter) {
   return report.completed() ? 1 : 0;
 }
 
-bool ExactCutsChosen(HWND page) {
-  return IsDlgButtonChecked(page, IDC_EXACT_CUTS) == BST_CHECKED;
-}
-
 // Reads what the split works from, on the user-interface thread, at the click that starts
 // it: nothing the user changes afterwards reaches the worker. A source that only exact
 // cuts take, chosen before their box was unchecked, is refused as "Browse..." would now
@@ -107,17 +105,7 @@ std::unique_ptr<SplitWorkerJob> ReadSplitJob(HWND page) {
   }
   auto work = std::make_unique<SplitWorkerJob>();
   work->page = page;
-  SplitJob& job = work->job;
-  job.sourcePath = SourcePath(page);
-  job.nameTemplate = ItemText(page, IDC_DESTINATION_NAME);
-  job.folder = ItemText(page, IDC_FOLDER);
-  job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
-  job.exact = exact;
-  job.tags = IsDlgButtonChecked(page, IDC_TAG_TRACKS) == BST_CHECKED;
-  job.entries = PageTrackTimes(page).Snapshot();
-  job.album = PageDiscTexts(page).title;
-  job.albumArtist = PageDiscTexts(page).performer;
-  ReadStoredProbe(list, job);
+  work->job = PageSplitJob(page);
   return work;
 }
 
@@ -144,13 +132,54 @@ void FindSilencesOfSource(HWND page) {
   FindSilences(page, source);
 }
 
+// A file dropped on the page is chosen as "Browse..." would choose it.
+// Only while "Browse..." could be clicked (not during a job).
+void DropSourceFile(HWND page, HDROP drop) {
+  char path[MAX_PATH] = "";
+  UINT length =
+      IsWindowEnabled(GetDlgItem(page, IDC_BROWSE)) ? DragQueryFileA(drop, 0, nullptr, 0) : 0;
+  bool fits = length > 0 && length < MAX_PATH && DragQueryFileA(drop, 0, path, sizeof path) > 0;
+  DragFinish(drop);
+  if (!fits) {
+    if (length > 0) ShowPageMessage(page, kPathTooLongText, MB_ICONWARNING);
+    return;
+  }
+  LoadSourceFile(page, path);
+}
+
+void OpenSourceOverview(HWND page) {
+  std::string source = SourcePath(page);
+  if (!source.empty()) OpenOverview(page, source);
+}
+
 }  // namespace
+
+bool ExactCutsChosen(HWND page) {
+  return IsDlgButtonChecked(page, IDC_EXACT_CUTS) == BST_CHECKED;
+}
+
+SplitJob PageSplitJob(HWND page) {
+  SplitJob job;
+  job.sourcePath = SourcePath(page);
+  job.nameTemplate = ItemText(page, IDC_DESTINATION_NAME);
+  job.folder = ItemText(page, IDC_FOLDER);
+  job.equalSegments = IsDlgButtonChecked(page, IDC_EQUAL_SEGMENTS) == BST_CHECKED;
+  job.exact = ExactCutsChosen(page);
+  job.tags = IsDlgButtonChecked(page, IDC_TAG_TRACKS) == BST_CHECKED;
+  job.entries = PageTrackTimes(page).Snapshot();
+  job.album = PageDiscTexts(page).title;
+  job.albumArtist = PageDiscTexts(page).performer;
+  ReadStoredProbe(WindowPropertyList(page), job);
+  return job;
+}
 
 void LoadSourceFile(HWND page, const std::string& path) {
   ProbeResult probe = ProbeSourceFile(path);
   // Exact cuts find every frame themselves, so they take a variable bit rate too.
   bool variable = probe.outcome == ProbeOutcome::kVariableBitRate && ExactCutsChosen(page);
   if (probe.outcome == ProbeOutcome::kAccepted || variable) {
+    CloseOverview();
+    EnableWindow(GetDlgItem(page, IDC_OVERVIEW), TRUE);
     StoreProbeResult(WindowPropertyList(page), probe);
     SetDlgItemTextA(page, IDC_SOURCE, path.c_str());
     char bitRate[40] = "Bit Rate: VBR";
@@ -170,6 +199,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
       AttachTrackTimes(page);
       SendDlgItemMessageA(page, IDC_DESTINATION_NAME, EM_LIMITTEXT, kMaxTemplateChars, 0);
       SetDlgItemTextA(page, IDC_DESTINATION_NAME, "%file% - %track%");
+      DragAcceptFiles(page, TRUE);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
@@ -188,8 +218,12 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         case IDC_REMOVE: RemoveTrackTime(page); break;
         case IDC_CLEAR: ClearTrackList(page); break;
         case IDC_TRACK_NAMING: EditTrackInfo(page); break;
+        case IDC_OVERVIEW: OpenSourceOverview(page); break;
       }
       return FALSE;
+    case WM_DROPFILES:
+      DropSourceFile(page, reinterpret_cast<HDROP>(wParam));
+      return TRUE;
     case WM_NCDESTROY:
       DetachTrackTimes(page);
       return FALSE;

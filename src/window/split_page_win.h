@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "split/split_job.h"
+
 namespace partwell {
 
 INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -15,5 +17,10 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
 // page's property list and shows the path and the bit rate ("VBR" for a variable one); a
 // refusal shows the probe's message. The track time list is emptied in every case.
 void LoadSourceFile(HWND page, const std::string& path);
+
+// True while "Exact cuts" is checked.
+bool ExactCutsChosen(HWND page);
+// The split job as "Create Tracks" reads it from the page, on the user-interface thread.
+SplitJob PageSplitJob(HWND page);
 
 }  // namespace partwell

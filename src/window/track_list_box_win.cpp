@@ -47,9 +47,37 @@ TrackTimeList& PageTrackTimes(HWND page) { return PageListOf(page).times; }
 
 const DiscTexts& PageDiscTexts(HWND page) { return PageListOf(page).disc; }
 
-bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
-  if (!PageTrackTimes(page).AddTrackTime(std::move(entry))) return false;
+std::optional<size_t> InsertTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
+  const TrackEntry* added = entry.get();
+  TrackTimeList& times = PageTrackTimes(page);
+  if (!times.AddTrackTime(std::move(entry))) return std::nullopt;
   ShowNewEntries(page);
+  for (size_t i = 0; i < times.size(); ++i) {
+    if (&times[i] == added) return i;
+  }
+  return std::nullopt;
+}
+
+bool MoveTrackTime(HWND page, size_t index, int32_t offset) {
+  TrackTimeList& times = PageTrackTimes(page);
+  if (index == 0 || index >= times.size()) return false;
+  auto moved = std::make_unique<TrackEntry>(times[index]);
+  SetTimeText(*moved, FormatTimeText(TimePartsOfOffset(offset)));
+  moved->cueFrames = -1;
+  TrackEntry kept = times[index];
+  if (!times.RemoveTrackTime(index)) return false;
+  SendMessageA(ListBox(page), LB_DELETESTRING, index, 0);
+  std::optional<size_t> at = InsertTrackTime(page, std::move(moved));
+  if (!at) {
+    // Between its neighbours the new time is always taken; put the old one back if not.
+    at = InsertTrackTime(page, std::make_unique<TrackEntry>(kept));
+  }
+  if (at) SendMessageA(ListBox(page), LB_SETCURSEL, *at, 0);
+  return at && times[*at].offset == offset;
+}
+
+bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
+  if (!InsertTrackTime(page, std::move(entry))) return false;
   SetDlgItemTextA(page, IDC_TIME, "");
   SetFocus(GetDlgItem(page, IDC_TIME));
   return true;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "split/track_time_list.h"
@@ -24,6 +25,13 @@ TrackTimeList& PageTrackTimes(HWND page);
 // Hands a new entry, whose time text holds the raw text, to the list; on success the list
 // box shows it, the time box is emptied and gets the focus.
 bool AddTrackTime(HWND page, std::unique_ptr<TrackEntry> entry);
+// Adds an entry as AddTrackTime does, leaving the time box and the focus alone (the
+// Overview's "Add Time"); the index of the new entry, or nothing when the list refused it.
+std::optional<size_t> InsertTrackTime(HWND page, std::unique_ptr<TrackEntry> entry);
+// Moves entry `index` (not the zero marker) to `offset`, which must lie strictly between its
+// neighbours: it keeps its artist and title, is typed as a time from then on, and stays
+// selected. False when the list refused the move, which leaves it as it was.
+bool MoveTrackTime(HWND page, size_t index, int32_t offset);
 // "Add Time": adds the time typed in the time box (read to 9 characters).
 void AddTypedTime(HWND page);
 // "Remove Time": removes the selected time when the list allows it, and selects the item

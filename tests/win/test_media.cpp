@@ -231,15 +231,21 @@ bool MessageBoxAnswerer::WaitFor(size_t count, DWORD timeoutMs) {
 bool PageIsIdle(HWND page, const char* idleCaption) {
   if (Text(page, IDC_ACTION) != idleCaption || Text(page, IDC_STATUS) != kIdleStatus) return false;
   if (IsStarting(page)) return false;
-  bool enabled = true;
+  // "Overview..." waits for a source to be chosen.
+  struct Check {
+    bool enabled = true;
+    bool withoutSource;
+  } check{true, Text(page, IDC_SOURCE).empty()};
   EnumChildWindows(
       page,
-      [](HWND child, LPARAM all) -> BOOL {
-        if (!IsWindowEnabled(child)) *reinterpret_cast<bool*>(all) = false;
+      [](HWND child, LPARAM parameter) -> BOOL {
+        auto* check = reinterpret_cast<Check*>(parameter);
+        bool waits = check->withoutSource && GetDlgCtrlID(child) == IDC_OVERVIEW;
+        if (!IsWindowEnabled(child) && !waits) check->enabled = false;
         return TRUE;
       },
-      reinterpret_cast<LPARAM>(&enabled));
-  return enabled;
+      reinterpret_cast<LPARAM>(&check));
+  return check.enabled;
 }
 
 std::string RunJob(HWND page, DWORD timeoutMs) {

@@ -1,0 +1,33 @@
+// "Play Cut" of the documented mode: the two tracks around a cut as that mode writes them,
+// made by the split itself in a scratch folder of our own (never beside the user's tracks),
+// and decoded as a player decodes them, so that the frame rounding and the frames the bit
+// reservoir loses at the start of the second track are heard.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "split/split_job.h"
+
+namespace partwell {
+
+constexpr int kCutPreviewSeconds = 3;
+
+struct CutPreview {
+  bool made = false;
+  std::vector<int16_t> samples;  // interleaved: the end of the track before, the start after
+  std::string failure;
+};
+
+// The last 3 s of the track that ends at entry `index` (not the first) of `job`'s list and
+// the first 3 s of the track it begins, written by the documented split (the tracks up to
+// them, as the list makes them) into a new folder under `scratchParent`, removed again, and
+// read back on each track's own timeline.
+// `job` is the page's job: its options but the mode, the folder, the names and the tags
+// are kept.
+CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
+                                const std::string& scratchParent);
+
+}  // namespace partwell
