@@ -6,6 +6,7 @@
 #include "cli/progress.h"
 #include "io/file.h"
 #include "mpeg/source_probe.h"
+#include "split/chapter_tracks.h"
 #include "split/cue_sheet.h"
 #include "split/split_engine.h"
 #include "split/track_naming.h"
@@ -20,6 +21,7 @@ struct SplitOptions {
   std::string times;
   std::string cue;
   bool fromCue = false;
+  bool chapters = false;
   bool equalSegments = false;
   bool exact = false;
   bool tags = false;
@@ -69,6 +71,18 @@ int Split(const SplitOptions& options) {
     }
     job.album = sheet.discTitle;
     job.albumArtist = sheet.discPerformer;
+  } else if (options.chapters) {
+    ChapterTracksResult chapters = ReadChapterTracks(options.source);
+    if (!chapters.ok()) {
+      std::fprintf(stderr, "The chapters could not be used.\n%s: %s\n", options.source.c_str(),
+                   chapters.refusal.c_str());
+      return kExitFailed;
+    }
+    if (!ReplaceTrackTimes(chapters.entries, times)) {
+      std::fprintf(stderr, "%s: two chapters start within the same hundredth of a second\n",
+                   options.source.c_str());
+      return kExitFailed;
+    }
   } else {
     AddTimes(options.times, times);
   }
@@ -126,6 +140,11 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "A CUE sheet whose INDEX 01 times, performers and titles give the tracks (instead of "
       "--times)");
   times->excludes(cue);
+  auto* chapters = command->add_flag(
+      "--chapters", options->chapters,
+      "The chapters of FILE's ID3v2 tag (CHAP frames) give the tracks: their starts (to the "
+      "sample with --exact) and titles (instead of --times or --cue)");
+  chapters->excludes(times)->excludes(cue);
   command->add_flag("--equal", options->equalSegments,
                     "Split the whole file into segments as long as the first time after 0:00");
   command->add_flag("--exact", options->exact,
@@ -152,9 +171,12 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "--folder parts\n"
       "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"\n"
       "  mp3partwell split album.mp3 --cue album.cue --exact\n"
-      "  mp3partwell split album.mp3 --cue album.cue --tags --name \"%track% %title%\"");
-  command->callback([options, times, cue, &exitCode] {
-    if (times->count() + cue->count() == 0) throw CLI::RequiredError("--times or --cue");
+      "  mp3partwell split album.mp3 --cue album.cue --tags --name \"%track% %title%\"\n"
+      "  mp3partwell split book.mp3 --chapters --exact --tags --name \"%track% %title%\"");
+  command->callback([options, times, cue, chapters, &exitCode] {
+    if (times->count() + cue->count() + chapters->count() == 0) {
+      throw CLI::RequiredError("--times, --cue or --chapters");
+    }
     options->fromCue = cue->count() > 0;
     exitCode = Split(*options);
   });

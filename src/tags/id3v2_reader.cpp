@@ -15,6 +15,7 @@ constexpr size_t kTagHeaderBytes = 10;
 // Tag header flags.
 constexpr unsigned char kTagUnsynchronised = 0x80;
 constexpr unsigned char kTagExtendedHeader = 0x40;  // in v2.2: the tag is compressed
+constexpr unsigned char kTagFooter = 0x10;          // v2.4: a copy of the header follows
 // v2.4 frame flags.
 constexpr uint16_t kV24TagAlterDiscard = 0x4000;
 constexpr uint16_t kV24FileAlterDiscard = 0x2000;
@@ -190,6 +191,19 @@ Id3v2Tag ParseId3v2Tag(std::string_view file) {
   }
   ReadFrames(*header, body, tag);
   return tag;
+}
+
+std::vector<Id3v2Frame> ParseId3v2Frames(int version, std::string_view bytes) {
+  Id3v2Tag tag;
+  if (version == 3 || version == 4) ReadFrames(TagHeader{version, 0, 0}, bytes, tag);
+  return std::move(tag.frames);
+}
+
+uint64_t LeadingTagBytes(std::string_view file) {
+  std::optional<TagHeader> header = ReadTagHeader(file);
+  if (!header) return 0;
+  bool footer = header->version == 4 && (header->flags & kTagFooter);
+  return kTagHeaderBytes * (footer ? 2 : 1) + uint64_t{header->size};
 }
 
 std::string FrameText(const Id3v2Tag& tag, std::string_view id) {
