@@ -102,7 +102,8 @@ Read ReadWithOurs(const fs::path& mp3) {
 std::string Describe(const std::vector<Mark>& marks) {
   std::string text;
   for (const Mark& m : marks) {
-    text += m.id + " " + std::to_string(m.start) + "-" + std::to_string(m.end) + " " + m.title + "\n";
+    text += m.id + " " + std::to_string(m.start) + "-" + std::to_string(m.end) + " " + m.title;
+    text += "\n";
   }
   return text;
 }

@@ -77,8 +77,8 @@ int WriteChapters(const ChaptersOptions& options) {
                  options.source.c_str());
     return kExitFailed;
   }
-  std::string failure =
-      WriteCopyWithChapters(options.source, options.output, ChapterMarksOfEntries(entries, *played));
+  std::string failure = WriteCopyWithChapters(options.source, options.output,
+                                              ChapterMarksOfEntries(entries, *played));
   if (!failure.empty()) {
     std::fprintf(stderr, "%s\n", failure.c_str());
     return kExitFailed;

@@ -72,15 +72,10 @@ int Split(const SplitOptions& options) {
     job.album = sheet.discTitle;
     job.albumArtist = sheet.discPerformer;
   } else if (options.chapters) {
-    ChapterTracksResult chapters = ReadChapterTracks(options.source);
-    if (!chapters.ok()) {
+    std::string refusal = ReadChapterTracks(options.source, times);
+    if (!refusal.empty()) {
       std::fprintf(stderr, "The chapters could not be used.\n%s: %s\n", options.source.c_str(),
-                   chapters.refusal.c_str());
-      return kExitFailed;
-    }
-    if (!ReplaceTrackTimes(chapters.entries, times)) {
-      std::fprintf(stderr, "%s: two chapters start within the same hundredth of a second\n",
-                   options.source.c_str());
+                   refusal.c_str());
       return kExitFailed;
     }
   } else {

@@ -34,12 +34,7 @@ bool ReadChapterSource(const std::string& path, ChapterSource& source, Id3v2Tag&
   tag = tags->id3v2;
   source.title = FrameText(tag, "TIT2");
   if (source.title.empty()) source.title = FileTitle(path);
-  // The bytes of the tag itself: its header states them.
-  unsigned char start[10] = {};
-  size_t got = 0;
-  tagBytes = file.Seek(0) && file.Read(start, sizeof start, got)
-                 ? LeadingTagBytes(std::string_view(reinterpret_cast<char*>(start), got))
-                 : 0;
+  tagBytes = tags->id3v2Bytes;
   if (scanned != StreamScanOutcome::kScanned) return true;
   source.hasAudio = true;
   source.rate = SampleRate(scan.first.header);

@@ -159,7 +159,9 @@ CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
   BufferedSource& reader = source.reader();
   uint64_t firstByte = 0;  // of the first source: where the bytes after a replaced tag begin
   if (index == 0 && chapters_) {
-    if (!out_.Write(chapterTag_.tag.data(), chapterTag_.tag.size())) return CopyStatus::kWriteFailed;
+    if (!out_.Write(chapterTag_.tag.data(), chapterTag_.tag.size())) {
+      return CopyStatus::kWriteFailed;
+    }
     written_ += chapterTag_.tag.size();
     firstByte = std::min(chapterTag_.replacedBytes, reader.end());
   }

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "io/file.h"
+#include "split/cue_sheet.h"
+#include "split/track_time_list.h"
 #include "split/track_time.h"
 
 namespace partwell {
@@ -40,21 +42,20 @@ std::vector<ChapterMark> ChapterMarksOfEntries(const std::vector<TrackEntry>& en
   return marks;
 }
 
-ChapterTracksResult ReadChapterTracks(const std::string& sourcePath) {
-  ChapterTracksResult result;
+std::string ReadChapterTracks(const std::string& sourcePath, TrackTimeList& times) {
   File file = File::OpenForReading(sourcePath);
-  if (!file.IsOpen()) {
-    result.refusal = SystemErrorText(file.LastError());
-    return result;
-  }
+  if (!file.IsOpen()) return SystemErrorText(file.LastError());
   std::optional<SourceTags> tags = ReadSourceTags(file);
-  if (!tags) {
-    result.refusal = ReadFailureText(file);
-    return result;
+  if (!tags) return ReadFailureText(file);
+  std::vector<TrackEntry> entries = ChapterTrackEntries(ReadChapters(tags->id3v2));
+  if (entries.empty()) return "its ID3v2 tag holds no chapters";
+  // A list of their own first: `times` is replaced only by a complete one.
+  TrackTimeList taken;
+  if (!ReplaceTrackTimes(entries, taken)) {
+    return "two chapters start within one hundredth of a second";
   }
-  result.entries = ChapterTrackEntries(ReadChapters(tags->id3v2));
-  if (result.entries.empty()) result.refusal = "its ID3v2 tag holds no chapters";
-  return result;
+  times = std::move(taken);
+  return {};
 }
 
 }  // namespace partwell

@@ -10,14 +10,7 @@
 
 namespace partwell {
 
-struct ChapterTracksResult {
-  // One entry per chapter, in order of start time; empty when refused.
-  std::vector<TrackEntry> entries;
-  // Why not: the file cannot be opened or read, or its tag holds no chapters.
-  std::string refusal;
-
-  bool ok() const { return refusal.empty(); }
-};
+class TrackTimeList;
 
 // The entries of `chapters`: title, start in milliseconds and the nearest hundredth.
 std::vector<TrackEntry> ChapterTrackEntries(const ChapterList& chapters);
@@ -28,7 +21,9 @@ std::vector<TrackEntry> ChapterTrackEntries(const ChapterList& chapters);
 std::vector<ChapterMark> ChapterMarksOfEntries(const std::vector<TrackEntry>& entries,
                                                uint32_t playedMs);
 
-// The chapters of the leading ID3v2 tag of the file at `sourcePath` as entries.
-ChapterTracksResult ReadChapterTracks(const std::string& sourcePath);
+// Replaces the contents of `times` by the chapters of the leading ID3v2 tag of the file at
+// `sourcePath`. Returns an empty text when done, else why not (the file cannot be opened or
+// read, its tag holds no chapters, two start within one hundredth), leaving `times` as it was.
+std::string ReadChapterTracks(const std::string& sourcePath, TrackTimeList& times);
 
 }  // namespace partwell

@@ -35,20 +35,17 @@ std::string WriteCopyWithChapters(const std::string& source, const std::string& 
   if (!in.IsOpen()) return Concerning(source, SystemErrorText(in.LastError()));
   std::optional<SourceTags> tags = ReadSourceTags(in);
   std::optional<uint64_t> size = in.Size();
-  char start[10] = {};
-  size_t got = 0;
-  if (!tags || !size || !in.Seek(0) || !in.Read(start, sizeof start, got)) {
-    return Concerning(source, ReadFailureText(in));
-  }
-  const uint64_t tagBytes = std::min<uint64_t>(LeadingTagBytes(std::string_view(start, got)), *size);
+  if (!tags || !size) return Concerning(source, ReadFailureText(in));
   const std::vector<unsigned char> tag = BuildTagWithChapters(tags->id3v2, marks);
 
   File out = File::CreateAlways(destination);
   if (!out.IsOpen()) return Concerning(destination, SystemErrorText(out.LastError()));
-  if (!out.Write(tag.data(), tag.size())) return Concerning(destination, SystemErrorText(out.LastError()));
+  if (!out.Write(tag.data(), tag.size())) {
+    return Concerning(destination, SystemErrorText(out.LastError()));
+  }
   BufferedSource reader(in, *size, kCopyBufferBytes);
   bool readFailed = false;
-  if (!reader.CopyTo(out, tagBytes, *size, readFailed)) {
+  if (!reader.CopyTo(out, tags->id3v2Bytes, *size, readFailed)) {
     return readFailed ? Concerning(source, ReadFailureText(in))
                       : Concerning(destination, SystemErrorText(out.LastError()));
   }

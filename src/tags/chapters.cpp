@@ -114,7 +114,9 @@ void PutInPlayOrder(ChapterList& list) {
 }
 
 void AppendNumber(Bytes& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(value >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    out.push_back(static_cast<unsigned char>(value >> shift));
+  }
 }
 
 void AppendId(Bytes& out, const std::string& id) {
@@ -167,7 +169,9 @@ std::vector<Id3v2Frame> MakeChapterFrames(const std::vector<ChapterMark>& marks)
     AppendNumber(chapter.content, marks[i].endMs);
     AppendNumber(chapter.content, kNoChapterOffset);
     AppendNumber(chapter.content, kNoChapterOffset);
-    if (!marks[i].title.empty()) AppendSubFrame(chapter.content, MakeTextFrame("TIT2", marks[i].title));
+    if (!marks[i].title.empty()) {
+      AppendSubFrame(chapter.content, MakeTextFrame("TIT2", marks[i].title));
+    }
     frames.push_back(std::move(chapter));
   }
   frames.insert(frames.begin(), std::move(table));

@@ -199,13 +199,6 @@ std::vector<Id3v2Frame> ParseId3v2Frames(int version, std::string_view bytes) {
   return std::move(tag.frames);
 }
 
-uint64_t LeadingTagBytes(std::string_view file) {
-  std::optional<TagHeader> header = ReadTagHeader(file);
-  if (!header) return 0;
-  bool footer = header->version == 4 && (header->flags & kTagFooter);
-  return kTagHeaderBytes * (footer ? 2 : 1) + uint64_t{header->size};
-}
-
 std::string FrameText(const Id3v2Tag& tag, std::string_view id) {
   for (const Id3v2Frame& frame : tag.frames) {
     if (frame.id != id || frame.sealed() || frame.content.empty()) continue;
@@ -244,6 +237,9 @@ std::optional<SourceTags> ReadSourceTags(File& file) {
   if (!file.Seek(0) || !file.Read(start, startBytes, got) || got < startBytes) return std::nullopt;
   std::optional<TagHeader> header = ReadTagHeader(std::string_view(start, got));
   if (!header) return tags;
+  const bool footer = header->version == 4 && (header->flags & kTagFooter);
+  tags.id3v2Bytes =
+      std::min<uint64_t>(kTagHeaderBytes * (footer ? 2 : 1) + uint64_t{header->size}, *fileSize);
   std::string bytes(static_cast<size_t>(std::min<uint64_t>(kTagHeaderBytes + header->size, *fileSize)),
                     '\0');
   if (!file.Seek(0) || !file.Read(bytes.data(), bytes.size(), got) || got < bytes.size()) {
