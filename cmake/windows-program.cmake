@@ -58,6 +58,7 @@ if(PARTWELL_WINDOW_TESTS)
   partwell_window_test(join_page_window_test GTest::gtest_main)
   partwell_window_test(job_window_test GTest::gtest_main)
   partwell_window_test(cue_buttons_window_test GTest::gtest_main)
+  partwell_window_test(chapters_window_test GTest::gtest_main)
   # Drive the real program (or its windows) and compare their output with the command-line
   # program's, also on real MP3s that lame makes on the build machine before the tests.
   set(real_mp3s ${CMAKE_BINARY_DIR}/real-mp3s)

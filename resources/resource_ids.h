@@ -43,10 +43,12 @@
 #define IDC_FIND_SILENCES 1030
 #define IDC_TAG_TRACKS 1031
 #define IDC_OVERVIEW 1037 /* "Overview..." */
+#define IDC_CHAPTERS 1038 /* "Use Chapters": the source's chapters become the track list */
 
 /* Join page. */
 #define IDC_CHOOSE_DESTINATION 1003
 #define IDC_MOVE 1040
+#define IDC_ONE_CHAPTER_PER_FILE 1041
 
 /* Help and About pages. */
 #define IDC_HELP_TEXT 1046

@@ -210,7 +210,7 @@ TEST_F(CuePeerTest, CommandLineRefusesWhatItCannotUse) {
   };
   const std::string source = " " + ShellQuoted(source_);
   const Case cases[] = {
-      {"split" + source, 2, "--times, --cue or --at-silences is required"},
+      {"split" + source, 2, "--times, --cue, --chapters or --at-silences is required"},
       {"split" + source + " --times 1:00 --cue " + ShellQuoted(bad), 2, "--times excludes --cue"},
       {"split" + source + " --cue " + ShellQuoted(bad), 1,
        "bad.cue: line 2: malformed INDEX \"INDEX 01 99:99:99\""},

@@ -8,6 +8,7 @@
 namespace partwell {
 class TrackTimeList;
 struct CueSheetResult;
+struct ChapterList;
 }
 
 namespace partwell::cli {
@@ -18,6 +19,11 @@ void AddJoinCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
 void AddSilencesCommand(CLI::App& app, int& exitCode);
 void AddOverviewCommand(CLI::App& app, int& exitCode);
+void AddChaptersCommand(CLI::App& app, int& exitCode);
+
+// Prints the chapters in play order, one a line (number, id, start and end as h:mm:ss.mmm,
+// title; tab-separated), then the tables of contents.
+void PrintChapters(const ChapterList& list);
 
 // Adds the comma-separated times of `list` in order, as the page's "Add Time" would;
 // throws CLI::ValidationError for "--times" on a time that is not valid.

@@ -10,9 +10,10 @@
 namespace partwell::cli {
 namespace {
 
-int Join(const std::string& destination, const std::vector<std::string>& sources) {
+int Join(const std::string& destination, const std::vector<std::string>& sources,
+         bool chapters) {
   ConsoleJobHost host({"Joining... [%03d]", "Joining... [%03d]"});
-  JobReport report = RunJoin(destination, sources, host);
+  JobReport report = RunJoin(destination, sources, host, chapters);
   host.Done();
   return ReportJob(report);
 }
@@ -33,8 +34,17 @@ void AddJoinCommand(CLI::App& app, int& exitCode) {
   command->add_option("SOURCE", *sources, "Two or more files to join, in order")
       ->required()
       ->expected(2, -1);
-  command->footer("Example:\n  mp3partwell join whole.mp3 \"part 01.mp3\" \"part 02.mp3\"");
-  command->callback([destination, sources, &exitCode] { exitCode = Join(*destination, *sources); });
+  auto chapters = std::make_shared<bool>(false);
+  command->add_flag("--chapters", *chapters,
+                    "One chapter per source in DEST's ID3v2 tag (the first source's tag, with a "
+                    "top-level CTOC and a CHAP per source, titled with the source's title or "
+                    "file name), timed as the joined file plays");
+  command->footer(
+      "Examples:\n  mp3partwell join whole.mp3 \"part 01.mp3\" \"part 02.mp3\"\n"
+      "  mp3partwell join book.mp3 chapter*.mp3 --chapters");
+  command->callback([destination, sources, chapters, &exitCode] {
+    exitCode = Join(*destination, *sources, *chapters);
+  });
 }
 
 }  // namespace partwell::cli

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   partwell::cli::AddCueCommand(app, exitCode);
   partwell::cli::AddSilencesCommand(app, exitCode);
   partwell::cli::AddOverviewCommand(app, exitCode);
+  partwell::cli::AddChaptersCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

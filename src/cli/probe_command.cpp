@@ -8,6 +8,8 @@
 #include "mpeg/source_probe.h"
 #include "mpeg/stream_scan.h"
 #include "split/track_time.h"
+#include "tags/chapters.h"
+#include "tags/id3v2_reader.h"
 
 namespace partwell::cli {
 namespace {
@@ -64,6 +66,10 @@ int Probe(const std::string& path) {
   std::printf("End Of Audio: %llu\n", static_cast<unsigned long long>(extent->endOfAudio));
   // A free-format stream has no frame whose length its header gives.
   if (scanned == StreamScanOutcome::kScanned) PrintStream(scan);
+  std::optional<SourceTags> tags = ReadSourceTags(file);
+  if (!tags) return Failed(path, file);
+  ChapterList chapters = ReadChapters(tags->id3v2);
+  if (!chapters.chapters.empty()) PrintChapters(chapters);
   return kExitDone;
 }
 
@@ -72,7 +78,8 @@ int Probe(const std::string& path) {
 void AddProbeCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand(
       "probe",
-      "Shows what a split would use of FILE: bit rate, first frame, trailer, frames, duration.");
+      "Shows what a split would use of FILE: bit rate, first frame, trailer, frames, duration, "
+      "chapters.");
   auto path = std::make_shared<std::string>();
   command->add_option("FILE", *path, "The MP3 file to look at")->required();
   command->footer("Example:\n  mp3partwell probe concert.mp3");

@@ -28,6 +28,7 @@ struct SplitOptions {
   std::string cue;
   bool atSilences = false;
   SilenceOptions silences;
+  bool chapters = false;
   bool equalSegments = false;
   bool exact = false;
   bool tags = false;
@@ -205,7 +206,12 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "Cuts at the times the silences command proposes, printing them first; the options "
       "below choose the pauses as they do for it");
   times->excludes(cue);
-  atSilences->excludes(times)->excludes(cue);
+  auto* chapters = command->add_flag(
+      "--chapters", options->chapters,
+      "The chapters of FILE's ID3v2 tag (CHAP frames) give the tracks: their starts (to the "
+      "sample with --exact) and titles (instead of --times or --cue)");
+  chapters->excludes(times)->excludes(cue);
+  atSilences->excludes(times)->excludes(cue)->excludes(chapters);
   for (CLI::Option* option : AddSilenceOptions(*command, options->silences)) {
     option->needs(atSilences);
   }
@@ -246,8 +252,9 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "  mp3partwell split album.mp3 --cue album.cue --exact\n"
       "  mp3partwell split album.mp3 --cue album.cue --tags --name \"%track% %title%\"\n"
       "  mp3partwell split rips/*.mp3 --cue auto --exact --folder tracks\n"
-      "  mp3partwell split book.mp3 --at-silences --speech --dry-run");
-  command->callback([options, times, cue, &exitCode] {
+      "  mp3partwell split book.mp3 --at-silences --speech --dry-run\n"
+      "  mp3partwell split book.mp3 --chapters --exact --tags --name \"%track% %title%\"");
+  command->callback([options, times, cue, chapters, &exitCode] {
     TrackListRule rule;
     if (options->atSilences) {
       rule.kind = TrackListKind::kSilences;
@@ -255,12 +262,14 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
     } else if (cue->count() > 0) {
       rule.kind = options->cue == kCueBeside ? TrackListKind::kCueBeside : TrackListKind::kCueSheet;
       rule.sheet = options->cue;
+    } else if (chapters->count() > 0) {
+      rule.kind = TrackListKind::kChapters;
     } else if (times->count() > 0) {
       TrackTimeList list;
       AddTimes(options->times, list);
       rule.times = list.Snapshot();
     } else {
-      throw CLI::RequiredError("--times, --cue or --at-silences");
+      throw CLI::RequiredError("--times, --cue, --chapters or --at-silences");
     }
     exitCode = SplitAll(*options, rule);
   });

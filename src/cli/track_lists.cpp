@@ -6,6 +6,7 @@
 #include "analysis/silence_search.h"
 #include "cli/progress.h"
 #include "cli/silence_arguments.h"
+#include "split/chapter_tracks.h"
 #include "split/cue_sheet.h"
 #include "split/cue_sheet_finder.h"
 #include "split/track_time.h"
@@ -28,6 +29,19 @@ TrackList FromCueSheetBeside(const std::string& source) {
     return Failure(found.refusal);
   }
   return TrackListOfCueSheet(found.path, source);
+}
+
+TrackList FromChapters(const std::string& source) {
+  TrackTimeList times;
+  std::string refusal = ReadChapterTracks(source, times);
+  if (!refusal.empty()) {
+    std::fprintf(stderr, "The chapters could not be used.\n%s: %s\n", source.c_str(),
+                 refusal.c_str());
+    return Failure(refusal);
+  }
+  TrackList list;
+  list.entries = times.Snapshot();
+  return list;
 }
 
 TrackList FromSilences(const SilenceOptions& options, const std::string& source, bool quiet) {
@@ -68,6 +82,7 @@ TrackList TrackListFor(const TrackListRule& rule, const std::string& source, boo
     }
     case TrackListKind::kCueSheet: return TrackListOfCueSheet(rule.sheet, source);
     case TrackListKind::kCueBeside: return FromCueSheetBeside(source);
+    case TrackListKind::kChapters: return FromChapters(source);
     case TrackListKind::kSilences: return FromSilences(rule.silences, source, quiet);
   }
   return Failure("no track list");

@@ -5,6 +5,7 @@
 
 #include "io/buffered_source.h"
 #include "io/file.h"
+#include "join/join_chapters.h"
 #include "join/join_source.h"
 #include "join/joined_stream.h"
 #include "mpeg/frame_header.h"
@@ -28,8 +29,9 @@ bool SameKind(uint32_t a, uint32_t b) {
 // trailer; all other bytes are copied as they are.
 class Joiner {
  public:
-  Joiner(const std::string& destination, const std::vector<std::string>& sources, JobHost& host)
-      : destination_(destination), sources_(sources), host_(host) {
+  Joiner(const std::string& destination, const std::vector<std::string>& sources, JobHost& host,
+         bool chapters)
+      : destination_(destination), sources_(sources), host_(host), chapters_(chapters) {
     result_.kind = JobKind::kJoin;
   }
 
@@ -50,6 +52,8 @@ class Joiner {
   const std::string& destination_;
   const std::vector<std::string>& sources_;
   JobHost& host_;
+  bool chapters_;
+  JoinChapterTag chapterTag_;  // with chapters: written in place of the first source's tag
   JobReport result_;
   File out_;
   uint64_t written_ = 0;
@@ -72,6 +76,12 @@ JobReport Joiner::Run() {
     if (WouldReplace(source, destination_, existing)) {
       result_.outcome = JobOutcome::kDestinationIsSource;
       return result_;
+    }
+  }
+  if (chapters_) {
+    chapterTag_ = MakeJoinChapterTag(sources_);
+    if (!chapterTag_.failedPath.empty()) {
+      return Fail(chapterTag_.failedPath, chapterTag_.failureReason);
     }
   }
   out_ = File::CreateAlways(destination_);
@@ -140,10 +150,18 @@ std::optional<bool> Joiner::AllOneBitRate(JoinSource& first) {
 
 CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
   BufferedSource& reader = source.reader();
+  uint64_t firstByte = 0;  // of the first source: where the bytes after a replaced tag begin
+  if (index == 0 && chapters_) {
+    if (!out_.Write(chapterTag_.tag.data(), chapterTag_.tag.size())) {
+      return CopyStatus::kWriteFailed;
+    }
+    written_ += chapterTag_.tag.size();
+    firstByte = std::min(chapterTag_.replacedBytes, reader.end());
+  }
   // A source without MPEG audio is copied whole, but for its trailer.
-  if (!source.firstFrame()) return Copy(reader, 0, source.endOfAudio());
+  if (!source.firstFrame()) return Copy(reader, firstByte, source.endOfAudio());
   const MpegFrame& first = *source.firstFrame();
-  const uint64_t start = index == 0 ? 0 : source.tagsEnd();
+  const uint64_t start = index == 0 ? std::min(firstByte, first.position) : source.tagsEnd();
   const bool firstAudio = !firstHeader_;
   if (firstAudio) {
     firstHeader_ = first.header;
@@ -263,8 +281,8 @@ JobReport Joiner::Fail(const std::string& path, const std::string& reason) {
 }  // namespace
 
 JobReport RunJoin(const std::string& destination, const std::vector<std::string>& sources,
-                  JobHost& host) {
-  return Joiner(destination, sources, host).Run();
+                  JobHost& host, bool chapters) {
+  return Joiner(destination, sources, host, chapters).Run();
 }
 
 }  // namespace partwell

@@ -24,11 +24,12 @@ namespace {
 
 constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
 
-// A timeline sample of a list entry: a CUE sheet's position exactly (75 to a second),
-// else the nearest sample to its hundredths.
+// A timeline sample of a list entry: a CUE sheet's position exactly (75 to a second), the
+// nearest sample to a chapter's millisecond, else the nearest sample to its hundredths.
 int64_t EntrySample(const TrackEntry& entry, int rate) {
-  int64_t sample = entry.cueFrames >= 0 ? int64_t{entry.cueFrames} * rate / 75
-                                        : (int64_t{entry.offset} * rate + 50) / 100;
+  int64_t sample = entry.cueFrames >= 0   ? int64_t{entry.cueFrames} * rate / 75
+                   : entry.chapterMs >= 0 ? (entry.chapterMs * rate + 500) / 1000
+                                          : (int64_t{entry.offset} * rate + 50) / 100;
   return std::max<int64_t>(sample, 0);
 }
 

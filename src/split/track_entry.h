@@ -16,6 +16,9 @@ struct TrackEntry {
   // The INDEX 01 position (75ths of a second) of an entry read from a CUE sheet, which the
   // exact split cuts at; -1 for an entry typed or grabbed as a time.
   int32_t cueFrames = -1;
+  // The start (milliseconds) of an entry taken from the source's chapters, which the exact
+  // split cuts at; -1 for any other entry.
+  int64_t chapterMs = -1;
 };
 
 // Copies `text` into an artist or title field, cut to 100 characters at a UTF-8

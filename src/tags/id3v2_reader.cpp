@@ -169,6 +169,14 @@ Id3v2Tag ParseId3v2Tag(std::string_view file) {
   return tag;
 }
 
+std::vector<Id3v2Frame> ParseId3v2Frames(int version, std::string_view bytes) {
+  Id3v2Tag tag;
+  Id3v2Header header;
+  header.version = version;
+  if (version == 3 || version == 4) ReadFrames(header, bytes, tag);
+  return std::move(tag.frames);
+}
+
 std::string FrameText(const Id3v2Tag& tag, std::string_view id) {
   for (const Id3v2Frame& frame : tag.frames) {
     if (frame.id != id || frame.sealed() || frame.content.empty()) continue;
@@ -207,6 +215,9 @@ std::optional<SourceTags> ReadSourceTags(File& file) {
   if (!file.Seek(0) || !file.Read(start, startBytes, got) || got < startBytes) return std::nullopt;
   std::optional<Id3v2Header> header = ReadTagHeader(std::string_view(start, got));
   if (!header) return tags;
+  // A footer is a version 4 tag's own; in older versions the flag means nothing.
+  tags.id3v2Bytes = std::min<uint64_t>(
+      header->version == 4 ? header->tagBytes() : kId3v2HeaderBytes + header->size, *fileSize);
   std::string bytes(static_cast<size_t>(std::min<uint64_t>(kId3v2HeaderBytes + header->size, *fileSize)),
                     '\0');
   if (!file.Seek(0) || !file.Read(bytes.data(), bytes.size(), got) || got < bytes.size()) {

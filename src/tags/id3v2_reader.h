@@ -48,6 +48,10 @@ struct Id3v2Tag {
 // `file` or past the tag's declared size.
 Id3v2Tag ParseId3v2Tag(std::string_view file);
 
+// The frames of `bytes`, a run of frames of a tag of `version` (3 or 4) without the tag's
+// header, read as ParseId3v2Tag reads a tag's frames: the sub-frames of a CHAP or CTOC frame.
+std::vector<Id3v2Frame> ParseId3v2Frames(int version, std::string_view bytes);
+
 // The text of the tag's first frame `id` (a text frame, such as "TPE1"), in UTF-8; empty
 // when there is none.
 std::string FrameText(const Id3v2Tag& tag, std::string_view id);
@@ -65,6 +69,9 @@ struct SourceTags {
   Id3v2Tag id3v2;
   Trailer trailer;
   Id3v1Fields id3v1;
+  // The bytes the leading ID3v2 tag takes in the file (header, frames, padding and a v2.4
+  // footer, as its header states them, at most the file's size); 0 without a tag that is read.
+  uint64_t id3v2Bytes = 0;
 };
 
 // Reads the leading ID3v2 tag and the ID3v1 trailer of an open file (a tag that cannot be

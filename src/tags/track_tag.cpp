@@ -33,14 +33,6 @@ void AppendFrame(Bytes& out, const Id3v2Frame& frame) {
   out.insert(out.end(), frame.content.begin(), frame.content.end());
 }
 
-Id3v2Frame TextFrame(const char* id, const std::string& text) {
-  Id3v2Frame frame;
-  frame.id = id;
-  frame.content.push_back(EncodingFor({text}));
-  AppendString(frame.content, frame.content[0], text, false);
-  return frame;
-}
-
 // The first of `candidates` that is not empty.
 std::string FirstGiven(std::initializer_list<std::string> candidates) {
   for (const std::string& text : candidates) {
@@ -72,7 +64,7 @@ std::vector<Id3v2Frame> TrackFrames(const SourceTags& source, const TrackTagFiel
   };
   std::vector<Id3v2Frame> frames;
   for (size_t i = 0; i < std::size(texts); ++i) {
-    if (!texts[i].empty()) frames.push_back(TextFrame(kTrackFrameIds[i], texts[i]));
+    if (!texts[i].empty()) frames.push_back(MakeTextFrame(kTrackFrameIds[i], texts[i]));
   }
   return frames;
 }
@@ -81,10 +73,10 @@ std::vector<Id3v2Frame> TrackFrames(const SourceTags& source, const TrackTagFiel
 std::vector<Id3v2Frame> TrailerFrames(const Id3v1Fields& id3v1) {
   std::vector<Id3v2Frame> frames;
   if (id3v1.year.size() == 4 && id3v1.year.find_first_not_of("0123456789") == std::string::npos) {
-    frames.push_back(TextFrame("TYER", id3v1.year));
+    frames.push_back(MakeTextFrame("TYER", id3v1.year));
   }
   if (id3v1.genre != kNoGenre) {
-    frames.push_back(TextFrame("TCON", "(" + std::to_string(id3v1.genre) + ")"));
+    frames.push_back(MakeTextFrame("TCON", "(" + std::to_string(id3v1.genre) + ")"));
   }
   return frames;
 }
@@ -107,25 +99,39 @@ bool DescribesWholeSource(const std::string& id) { return TableContains(kWholeSo
 
 }  // namespace
 
-std::vector<unsigned char> BuildTrackTag(const SourceTags& source, const TrackTagFields& fields) {
+Id3v2Frame MakeTextFrame(const char* id, const std::string& text) {
+  Id3v2Frame frame;
+  frame.id = id;
+  frame.content.push_back(EncodingFor({text}));
+  AppendString(frame.content, frame.content[0], text, false);
+  return frame;
+}
+
+std::vector<unsigned char> BuildV23Tag(const std::vector<Id3v2Frame>& frames) {
   Bytes tag(std::begin(kV23Header), std::end(kV23Header));
   tag.resize(kId3v2HeaderBytes);  // the size goes in at the end
-  std::set<std::string> written;
-  auto write = [&](const Id3v2Frame& frame) {
+  for (const Id3v2Frame& frame : frames) {
     size_t frameBytes = kFrameHeaderBytes + frame.extras.size() + frame.content.size();
     // Only absurd texts could outgrow a tag; what does not fit is left out.
-    if (tag.size() - kId3v2HeaderBytes + frameBytes > kLargestTagSize) return;
-    if (IsSingleFrame(frame.id) && !written.insert(frame.id).second) return;
-    AppendFrame(tag, frame);
-  };
-  for (const Id3v2Frame& frame : TrackFrames(source, fields)) write(frame);
-  for (const Id3v2Frame& frame : source.id3v2.frames) {
-    if (!TableContains(kTrackFrameIds, frame.id) && !DescribesWholeSource(frame.id)) write(frame);
+    if (tag.size() - kId3v2HeaderBytes + frameBytes <= kLargestTagSize) AppendFrame(tag, frame);
   }
-  for (const Id3v2Frame& frame : TrailerFrames(source.id3v1)) write(frame);
   uint32_t size = static_cast<uint32_t>(tag.size() - kId3v2HeaderBytes);
   WriteSyncSafe32(&tag[kId3v2SizeOffset], size);
   return tag;
+}
+
+std::vector<unsigned char> BuildTrackTag(const SourceTags& source, const TrackTagFields& fields) {
+  std::vector<Id3v2Frame> frames;
+  std::set<std::string> written;
+  auto take = [&](const Id3v2Frame& frame) {
+    if (!IsSingleFrame(frame.id) || written.insert(frame.id).second) frames.push_back(frame);
+  };
+  for (const Id3v2Frame& frame : TrackFrames(source, fields)) take(frame);
+  for (const Id3v2Frame& frame : source.id3v2.frames) {
+    if (!TableContains(kTrackFrameIds, frame.id) && !DescribesWholeSource(frame.id)) take(frame);
+  }
+  for (const Id3v2Frame& frame : TrailerFrames(source.id3v1)) take(frame);
+  return BuildV23Tag(frames);
 }
 
 Trailer MakeTrackTrailer(const SourceTags& source, const TrackTagFields& fields) {

@@ -31,6 +31,13 @@ struct TrackTagFields {
 // fits, else UTF-16.
 std::vector<unsigned char> BuildTrackTag(const SourceTags& source, const TrackTagFields& fields);
 
+// A text frame `id` holding `text` (UTF-8), in Latin-1 where every character fits, else UTF-16.
+Id3v2Frame MakeTextFrame(const char* id, const std::string& text);
+
+// The bytes of an ID3v2.3 tag (no unsynchronisation, no padding) of `frames` in order; a frame
+// that would take the tag past the largest size its header states is left out.
+std::vector<unsigned char> BuildV23Tag(const std::vector<Id3v2Frame>& frames);
+
 // The track's ID3v1 trailer: the source's with the track's title, artist (30 bytes each,
 // Latin-1, '?' for what it cannot hold) and ID3v1.1 track number (none above 255). Absent
 // when the source has none.

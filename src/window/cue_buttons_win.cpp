@@ -6,6 +6,7 @@
 
 #include "window/file_dialog_win.h"
 #include "window/message_box_win.h"
+#include "split/chapter_tracks.h"
 #include "split/cue_sheet.h"
 #include "window/track_list_box_win.h"
 
@@ -15,6 +16,8 @@ namespace {
 constexpr char kCueFilter[] = "CUE Sheets (*.cue)\0*.cue\0";
 constexpr char kImportTitle[] = "Import Track Times From A .CUE File";
 constexpr char kExportTitle[] = "Export Track Times To A .CUE File";
+constexpr char kNoSourceText[] =
+    "Please choose a source file first: its chapters become the track times.";
 constexpr char kEmptyListText[] =
     "The track time list is empty: there is nothing to export.  Please add track times "
     "first.";
@@ -62,6 +65,21 @@ void ImportCueSheet(HWND page, const std::string& sourcePath) {
     return;
   }
   ReplacePageTrackTimes(page, std::move(times), {sheet.discTitle, sheet.discPerformer});
+}
+
+void ImportChapters(HWND page, const std::string& sourcePath) {
+  if (sourcePath.empty()) {
+    ShowPageMessage(page, kNoSourceText, MB_ICONWARNING);
+    return;
+  }
+  TrackTimeList times;
+  std::string refusal = ReadChapterTracks(sourcePath, times);
+  if (!refusal.empty()) {
+    ShowSheetWarning(page, "The track times could not be taken from the chapters of this file:",
+                     sourcePath.c_str(), refusal);
+    return;
+  }
+  ReplacePageTrackTimes(page, std::move(times));
 }
 
 void ExportCueSheet(HWND page, const std::string& sourcePath) {

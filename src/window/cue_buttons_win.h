@@ -1,5 +1,5 @@
-// The Split page's CUE sheet buttons: importing the track time list from a sheet and
-// exporting it to one.
+// The Split page's buttons that fill the track time list from elsewhere or save it: CUE
+// sheets in and out, and the source's own chapters.
 #pragma once
 
 #include <windows.h>
@@ -20,5 +20,10 @@ void ImportCueSheet(HWND page, const std::string& sourcePath);
 // empty list is refused with a warning before any dialog; a failed write gives a warning
 // with the reason.
 void ExportCueSheet(HWND page, const std::string& sourcePath);
+
+// "Use Chapters": replaces the track time list by the chapters of the chosen source's ID3v2
+// tag, each chapter's title as its track's title. Without a source, or when the source has
+// no chapters that the list takes, a warning says why and the list stays as it was.
+void ImportChapters(HWND page, const std::string& sourcePath);
 
 }  // namespace partwell

@@ -97,12 +97,13 @@ struct JoinWorkerJob {
   HWND page;
   std::string destination;
   std::vector<std::string> sources;
+  bool chapters = false;  // "One chapter per file"
 };
 
 DWORD WINAPI JoinWorker(void* parameter) {
   std::unique_ptr<JoinWorkerJob> work(static_cast<JoinWorkerJob*>(parameter));
   PageJobHost host(work->page, kJoinJobTexts);
-  JobReport report = RunJoin(work->destination, work->sources, host);
+  JobReport report = RunJoin(work->destination, work->sources, host, work->chapters);
   EndJob(work->page, kJoinJobTexts, report);
   return report.completed() ? 1 : 0;
 }
@@ -115,6 +116,7 @@ std::unique_ptr<JoinWorkerJob> ReadJoinJob(HWND page) {
   char text[MAX_PATH] = "";
   GetDlgItemTextA(page, IDC_DESTINATION_NAME, text, sizeof text);
   work->destination = text;
+  work->chapters = IsDlgButtonChecked(page, IDC_ONE_CHAPTER_PER_FILE) == BST_CHECKED;
   HWND list = ListBox(page);
   LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {

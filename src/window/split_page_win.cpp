@@ -214,6 +214,7 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         case IDC_CUE_IMPORT: ImportCueSheet(page, SourcePath(page)); break;
         case IDC_CUE_EXPORT: ExportCueSheet(page, SourcePath(page)); break;
         case IDC_FIND_SILENCES: FindSilencesOfSource(page); break;
+        case IDC_CHAPTERS: ImportChapters(page, SourcePath(page)); break;
         case IDC_ACTION: StartSplitJob(page); break;
         case IDC_REMOVE: RemoveTrackTime(page); break;
         case IDC_CLEAR: ClearTrackList(page); break;

@@ -3,7 +3,9 @@
 // bytes, reading must not touch memory it does not own; the track's tag must read back as
 // an ID3v2.3 tag that carries the track's fields, and making it again from what it holds
 // must give the same bytes (so every frame it took survives a v2.3 reader unchanged). The
-// track's trailer keeps the source's album, year, comment and genre. A broken promise aborts.
+// track's trailer keeps the source's album, year, comment and genre. The tag's chapters, written
+// again as our own, read back as written: the same times and titles under one top-level
+// ordered table. A broken promise aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tags/chapters.h"
 #include "tags/id3v2_reader.h"
 #include "tags/track_tag.h"
 
@@ -48,6 +51,24 @@ void CheckTrailer(const SourceTags& source, const TrackTagFields& fields) {
   Require(track.track == (fields.number <= 255 ? fields.number : 0));
 }
 
+void CheckChapters(const partwell::Id3v2Tag& source) {
+  partwell::ChapterList chapters = partwell::ReadChapters(source);
+  std::vector<partwell::ChapterMark> marks;
+  for (const partwell::Chapter& chapter : chapters.chapters) {
+    if (marks.size() == partwell::kMaxWrittenChapters) break;
+    marks.push_back({chapter.title, chapter.startMs, chapter.endMs});
+  }
+  std::vector<unsigned char> tag = partwell::BuildTagWithChapters(source, marks);
+  partwell::ChapterList again = partwell::ReadChapters(partwell::ParseId3v2Tag(AsText(tag)));
+  Require(again.tables.size() == 1 && again.tables[0].topLevel && again.tables[0].ordered);
+  Require(again.tables[0].children.size() == marks.size() && again.chapters.size() == marks.size());
+  for (size_t i = 0; i < marks.size(); ++i) {
+    const partwell::Chapter& read = again.chapters[i];
+    Require(read.id == again.tables[0].children[i] && read.title == marks[i].title &&
+            read.startMs == marks[i].startMs && read.endMs == marks[i].endMs);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -73,5 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   track.id3v1 = source.id3v1;
   Require(partwell::BuildTrackTag(track, fields) == tag);
   CheckTrailer(source, fields);
+  CheckChapters(source.id3v2);
   return 0;
 }

@@ -148,13 +148,13 @@ TEST_F(ShellWindow, EveryPageFitsTheTabsAndKeepsItsControlsApartAndInsideTheirGr
       }
     }
   }
-  // The exact cuts and tag tracks boxes are Options.
+  // The exact cuts and tag tracks boxes and "Use Chapters" are Options.
   std::vector<Placed> split = Children(split_);
   auto options = std::find_if(split.begin(), split.end(), [](const Placed& p) {
     return p.group && wt::TextOf(p.window) == "Options";
   });
   ASSERT_TRUE(options != split.end());
-  for (int id : {IDC_EXACT_CUTS, IDC_TAG_TRACKS}) {
+  for (int id : {IDC_EXACT_CUTS, IDC_TAG_TRACKS, IDC_CHAPTERS}) {
     auto box = std::find_if(split.begin(), split.end(),
                             [&](const Placed& p) { return p.window == GetDlgItem(split_, id); });
     ASSERT_TRUE(box != split.end()) << id;
@@ -192,8 +192,9 @@ TEST_F(ShellWindow, HelpPageShowsTheWholeHelpTextUnderItsHeadings) {
       "--Destination Folder--", "--Track Timing List--", "--Grab Winamp Position--",
       "--Split All Into Equal Segments--", "--Exact Cuts (Gapless, VBR Too)--",
       "--Tag Tracks--", "--Import Track Times From Cue File--",
-      "--Export Track Times To Cue File--", "[ MERGING MP3 FILES ]", "--Destination File--",
-      "--Tracks To Join--", "--Add--", "--Remove--"};
+      "--Export Track Times To Cue File--", "--Use Chapters--", "[ MERGING MP3 FILES ]",
+      "--Destination File--", "--Tracks To Join--", "--Add--", "--One Chapter Per File--",
+      "--Remove--"};
   size_t at = 0;
   for (const char* heading : headings) {
     // A part's heading is followed by its sections, a section's by an indented paragraph.
