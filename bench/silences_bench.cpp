@@ -62,9 +62,10 @@ std::vector<unsigned char> ReadAll(const std::string& path) {
 // times after its Info frame, whose counts are set for the whole.
 bool MakeSource(const fs::path& dir, const std::string& hour) {
   std::string wav = (dir / "six.wav").string(), mp3 = (dir / "six.mp3").string();
-  std::string song = "\"|sox -R -m '|sox -R -n -r 44100 -c 2 -p synth 118 sine 220 sine 330 "
-                     "tremolo 5 40 vol 0.5' '|sox -R -n -r 44100 -c 2 -p synth 118 pinknoise "
-                     "tremolo 2 90 vol 0.4' -p\"";
+  std::string song =
+      "\"|sox -R -m '|sox -R -n -r 44100 -c 2 -p synth 118 sine 220 sine 330 "
+      "tremolo 5 40 vol 0.5' '|sox -R -n -r 44100 -c 2 -p synth 118 pinknoise "
+      "tremolo 2 90 vol 0.4' -p\"";
   std::string pause = "\"|sox -n -r 44100 -c 2 -p trim 0 2\"";
   if (!Shell("sox " + song + " " + pause + " " + song + " " + pause + " " + song + " " + pause +
              " '" + wav + "'") ||
@@ -83,7 +84,8 @@ bool MakeSource(const fs::path& dir, const std::string& hour) {
   for (size_t at = infoBytes; at + 4 <= end; ++frames) {
     at += static_cast<size_t>(Layer3FrameLength(ReadBigEndian32(&six[at])));
   }
-  std::vector<unsigned char> info(six.begin(), six.begin() + static_cast<std::ptrdiff_t>(infoBytes));
+  std::vector<unsigned char> info(six.begin(),
+                                  six.begin() + static_cast<std::ptrdiff_t>(infoBytes));
   VbrHeaderUpdate update;
   update.audioFrames = frames * kRepeats;
   update.bytes = static_cast<uint32_t>(infoBytes + uint64_t{end - infoBytes} * kRepeats);
@@ -99,8 +101,8 @@ bool MakeSource(const fs::path& dir, const std::string& hour) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  fs::path dir = fs::path(argc > 1 ? argv[1] : fs::temp_directory_path().string()) /
-                 "partwell-silences-bench";
+  fs::path dir =
+      fs::path(argc > 1 ? argv[1] : fs::temp_directory_path().string()) / "partwell-silences-bench";
   fs::create_directories(dir);
   const std::string hour = (dir / "hour.mp3").string();
   if (!fs::exists(hour) && !MakeSource(dir, hour)) {
@@ -133,8 +135,8 @@ int main(int argc, char** argv) {
   std::sort(searchSeconds.begin(), searchSeconds.end());
   double audio = static_cast<double>(levels.levels.size()) / kLevelsPerSecond;
   double took = levelSeconds[kRounds / 2];
-  std::printf("source: %s, %.1f minutes, %.1f MB; median of %d rounds\n", hour.c_str(),
-              audio / 60, static_cast<double>(fs::file_size(hour)) / 1e6, kRounds);
+  std::printf("source: %s, %.1f minutes, %.1f MB; median of %d rounds\n", hour.c_str(), audio / 60,
+              static_cast<double>(fs::file_size(hour)) / 1e6, kRounds);
   std::printf("levels   %6.2f s   %5.0fx real time\n", took, audio / took);
   std::printf("silences %6.3f s   %zu found\n", searchSeconds[kRounds / 2], silences.size());
 
@@ -152,8 +154,8 @@ int main(int argc, char** argv) {
       MeasureDecodedLevels(hour, host, decoded, LevelWorkers{workers, kStretchFrames});
     });
     if (workers == 1) oneWorker = took;
-    std::printf("decoded  %6.2f s   on %d worker%s, %.2fx one worker's speed, %s\n", took,
-                workers, workers > 1 ? "s" : "", oneWorker / took,
+    std::printf("decoded  %6.2f s   on %d worker%s, %.2fx one worker's speed, %s\n", took, workers,
+                workers > 1 ? "s" : "", oneWorker / took,
                 decoded == levels.levels ? "the single pass's levels" : "NOT the single pass's");
   }
   bench::PrintPeakMemory();

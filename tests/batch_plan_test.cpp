@@ -35,15 +35,35 @@ TEST(BatchPlan, TracksEndAtTheNextEntryOrAtTheEndOfTheAudio) {
     std::vector<std::string> names;            // of the first and the last track
   };
   const Case cases[] = {
-      {"a list", {0, 500, 1200}, false, 3000, {{0, 500}, {500, 1200}, {1200, 3000}},
+      {"a list",
+       {0, 500, 1200},
+       false,
+       3000,
+       {{0, 500}, {500, 1200}, {1200, 3000}},
        {"in/show 01 t0.mp3", "in/show 03 t1200.mp3"}},
-      {"entries at and past the end", {0, 500, 3000, 4000}, false, 3000, {{0, 500}, {500, 3000}},
+      {"entries at and past the end",
+       {0, 500, 3000, 4000},
+       false,
+       3000,
+       {{0, 500}, {500, 3000}},
        {"in/show 01 t0.mp3", "in/show 02 t500.mp3"}},
-      {"equal segments, the last cut short", {0, 1000}, true, 2500,
-       {{0, 1000}, {1000, 2000}, {2000, 2500}}, {"in/show 01 t0.mp3", "in/show 03 .mp3"}},
-      {"equal segments that tile the audio", {0, 1000}, true, 2000, {{0, 1000}, {1000, 2000}},
+      {"equal segments, the last cut short",
+       {0, 1000},
+       true,
+       2500,
+       {{0, 1000}, {1000, 2000}, {2000, 2500}},
+       {"in/show 01 t0.mp3", "in/show 03 .mp3"}},
+      {"equal segments that tile the audio",
+       {0, 1000},
+       true,
+       2000,
+       {{0, 1000}, {1000, 2000}},
        {"in/show 01 t0.mp3", "in/show 02 t1000.mp3"}},
-      {"no audio: the first track still", {0, 500}, false, 0, {{0, 0}},
+      {"no audio: the first track still",
+       {0, 500},
+       false,
+       0,
+       {{0, 0}},
        {"in/show 01 t0.mp3", "in/show 01 t0.mp3"}},
   };
   for (const Case& c : cases) {
@@ -61,8 +81,7 @@ TEST(BatchPlan, TracksEndAtTheNextEntryOrAtTheEndOfTheAudio) {
   SplitJob spelledAsSource = JobOf({0, 500}, false);
   spelledAsSource.nameTemplate = "show";  // in/show.mp3
   EXPECT_EQ(PlanSplit(spelledAsSource, 1000).report.outcome, JobOutcome::kFileError);
-  EXPECT_EQ(PlanSplit(JobOf({0}, true), 1000).report.outcome,
-            JobOutcome::kEqualSegmentsNeedOffset);
+  EXPECT_EQ(PlanSplit(JobOf({0}, true), 1000).report.outcome, JobOutcome::kEqualSegmentsNeedOffset);
 }
 
 TEST(BatchPlan, SummaryNamesEveryFileInOrder) {

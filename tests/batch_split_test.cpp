@@ -108,9 +108,9 @@ TEST(BatchSplit, EachFileByItsOwnSheetOrTheSameRuleAndASummaryOfAll) {
   struct Case {
     const char* what;
     std::vector<std::string> args;
-    std::vector<std::string> sources;  // empty: the whole batch
+    std::vector<std::string> sources;                    // empty: the whole batch
     std::map<std::string, std::vector<double>> lengths;  // of each good file's tracks, in s
-    std::map<std::string, std::string> failures;  // source -> what its summary line says
+    std::map<std::string, std::string> failures;         // source -> what its summary line says
     int exit;
   };
   const std::map<std::string, std::string> documentedFailures = {
@@ -124,13 +124,24 @@ TEST(BatchSplit, EachFileByItsOwnSheetOrTheSameRuleAndASummaryOfAll) {
   exactFailures.erase("in/vbr.mp3");
   exactFailures["in/locked.mp3"] = "failed: Is a directory";
   const Case cases[] = {
-      {"--cue auto", {"--cue", "auto"}, {},
-       {{"good", {3, 4, 3}}, {"named", {5, 5}}}, documentedFailures, 1},
-      {"--cue auto --exact: the VBR file too", {"--cue", "auto", "--exact"}, {},
-       {{"good", {3, 4, 3}}, {"named", {5, 5}}, {"vbr", {4, 6}}}, exactFailures, 1},
-      {"--times --equal for each file", {"--times", "0:04", "--equal"},
+      {"--cue auto",
+       {"--cue", "auto"},
+       {},
+       {{"good", {3, 4, 3}}, {"named", {5, 5}}},
+       documentedFailures,
+       1},
+      {"--cue auto --exact: the VBR file too",
+       {"--cue", "auto", "--exact"},
+       {},
+       {{"good", {3, 4, 3}}, {"named", {5, 5}}, {"vbr", {4, 6}}},
+       exactFailures,
+       1},
+      {"--times --equal for each file",
+       {"--times", "0:04", "--equal"},
        {"in/good.mp3", "in/named.mp3"},
-       {{"good", {4, 4, 2}}, {"named", {4, 4, 2}}}, {}, 0},
+       {{"good", {4, 4, 2}}, {"named", {4, 4, 2}}},
+       {},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -181,9 +192,9 @@ TEST(BatchSplit, EachFileByItsOwnSheetOrTheSameRuleAndASummaryOfAll) {
       EXPECT_TRUE(Contains(SummaryLine(planned.out, source), says)) << source << "\n" << planned;
     }
     const size_t done = c.lengths.size();
-    EXPECT_TRUE(Contains(o.out, std::to_string(sources.size()) + " files: " +
-                                    std::to_string(done) + " split, " +
-                                    std::to_string(sources.size() - done) + " failed.\n"))
+    EXPECT_TRUE(Contains(o.out, std::to_string(sources.size()) + " files: " + std::to_string(done) +
+                                    " split, " + std::to_string(sources.size() - done) +
+                                    " failed.\n"))
         << o;
     // Into a file, progress is a line per file and per track, and never a percentage.
     const std::string first = "File 1 of " + std::to_string(sources.size()) + ": " + sources[0];
@@ -213,9 +224,9 @@ TEST(BatchSplit, NoTrackReplacesAnotherSourceOfTheBatch) {
   fs::copy_file(Cbr(), folder / "a.mp3");
   fs::copy_file(Cbr(), folder / "a 01.mp3");  // what a.mp3's first track would be called
   const Bytes before = ReadBytes(folder / "a 01.mp3");
-  Outcome o = Cli(
-      {"split", "a.mp3", "a 01.mp3", "--times", "0:00,0:05", "--name", "%file% %track%"}, 60,
-      folder);
+  Outcome o =
+      Cli({"split", "a.mp3", "a 01.mp3", "--times", "0:00,0:05", "--name", "%file% %track%"}, 60,
+          folder);
   EXPECT_EQ(o.exit, 1) << o;
   EXPECT_TRUE(Contains(SummaryLine(o.out, "a.mp3"), "would replace another source file")) << o;
   EXPECT_TRUE(SameBytes(ReadBytes(folder / "a 01.mp3"), before));

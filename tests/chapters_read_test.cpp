@@ -28,8 +28,8 @@ Bytes Number(uint32_t value) {
 }
 
 Bytes Chap(int version, const std::string& id, uint32_t startMs, const std::string& title) {
-  Bytes sub = title.empty() ? Bytes{}
-                            : Id3v2FrameBytes(version, "TIT2", Concat({{0}, TextBytes(title)}));
+  Bytes sub =
+      title.empty() ? Bytes{} : Id3v2FrameBytes(version, "TIT2", Concat({{0}, TextBytes(title)}));
   return Id3v2FrameBytes(version, "CHAP",
                          Concat({Id(id), Number(startMs), Number(startMs + 500),
                                  Number(kNoChapterOffset), Number(kNoChapterOffset), sub}));
@@ -62,20 +62,26 @@ TEST(Chapters, PlayOrderAndRefusals) {
     std::string order;
   };
   const Case cases[] = {
-      {"no table: by start time", 3,
-       {Chap(3, "b", 2000, "Two"), Chap(3, "a", 0, "One")}, "a=One b=Two | tables 0"},
-      {"top-level ordered table", 4,
+      {"no table: by start time",
+       3,
+       {Chap(3, "b", 2000, "Two"), Chap(3, "a", 0, "One")},
+       "a=One b=Two | tables 0"},
+      {"top-level ordered table",
+       4,
        {Ctoc(4, "toc", 3, {"a", "b"}, 2), Chap(4, "b", 0, ""), Chap(4, "a", 900, "")},
        "a b | tables 1"},
-      {"ordered but not top-level", 3,
+      {"ordered but not top-level",
+       3,
        {Ctoc(3, "toc", 1, {"a", "b"}, 2), Chap(3, "b", 0, ""), Chap(3, "a", 900, "")},
        "b a | tables 1"},
-      {"nested tables, a cycle, a chapter no table lists", 4,
+      {"nested tables, a cycle, a chapter no table lists",
+       4,
        {Ctoc(4, "top", 3, {"sub", "c3", "gone"}, 3), Ctoc(4, "sub", 1, {"top", "c2", "c1"}, 3),
         Chap(4, "c0", 50, ""), Chap(4, "c1", 100, ""), Chap(4, "c2", 200, ""),
         Chap(4, "c3", 300, "")},
        "c2 c1 c3 c0 | tables 2"},
-      {"cut short: a CHAP without its times, a CTOC without its ids", 3,
+      {"cut short: a CHAP without its times, a CTOC without its ids",
+       3,
        {Id3v2FrameBytes(3, "CHAP", Concat({Id("x"), Number(1)})), Ctoc(3, "toc", 3, {"a"}, 4),
         Chap(3, "a", 0, "A")},
        "a=A | tables 0"},

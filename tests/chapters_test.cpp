@@ -113,8 +113,8 @@ fs::path MakeSource(const std::string& name, const std::vector<std::string>& lam
                     const char* sound) {
   return Made(name, [&](const fs::path& path) {
     fs::path wave = path.string() + ".wav";
-    MustRun({"sox", "-R", "-n", "-r", std::to_string(kRate), "-c", "2", wave, "synth", "3.3",
-             sound, "vol", "0.5"});
+    MustRun({"sox", "-R", "-n", "-r", std::to_string(kRate), "-c", "2", wave, "synth", "3.3", sound,
+             "vol", "0.5"});
     std::vector<std::string> argv = {"lame", "--quiet"};
     argv.insert(argv.end(), lame.begin(), lame.end());
     argv.insert(argv.end(), {wave.string(), path.string()});
@@ -203,8 +203,8 @@ TEST(Chapters, WrittenChaptersReadTheSameByMutagenFfprobeAndOurs) {
       // The audio bytes follow the new tag unchanged.
       Bytes before = ReadBytes(source), after = ReadBytes(written);
       ASSERT_GT(after.size(), before.size());
-      EXPECT_TRUE(SameBytes(Bytes(after.end() - static_cast<long>(before.size()), after.end()),
-                            before));
+      EXPECT_TRUE(
+          SameBytes(Bytes(after.end() - static_cast<long>(before.size()), after.end()), before));
     }
     Read mutagen = ReadWithMutagen(written);
     Read ours = ReadWithOurs(written);
@@ -266,8 +266,11 @@ TEST(Chapters, MutagenChaptersSplitWithTheirTitles) {
     const char* table;
     const char* unsync;
   };
-  const Case cases[] = {{"3", "ctoc", "plain"},  {"4", "ctoc", "plain"}, {"3", "none", "plain"},
-                        {"4", "none", "plain"},  {"3", "ctoc", "unsync"}};
+  const Case cases[] = {{"3", "ctoc", "plain"},
+                        {"4", "ctoc", "plain"},
+                        {"3", "none", "plain"},
+                        {"4", "none", "plain"},
+                        {"3", "ctoc", "unsync"}};
   const size_t sourceSamples = Decode(CbrSource(), Decoder::kFfmpeg).size() / 2;
   for (const Case& c : cases) {
     for (bool exact : {true, false}) {
@@ -277,13 +280,13 @@ TEST(Chapters, MutagenChaptersSplitWithTheirTitles) {
       fs::path folder = Workspace::NewFolder("mutagen");
       fs::path source = folder / "book.mp3";
       fs::copy_file(CbrSource(), source);
-      std::vector<std::string> argv = {kPython, kMutagenScript, "write", source.string(),
-                                       c.version, c.table, c.unsync};
+      std::vector<std::string> argv = {kPython,   kMutagenScript, "write", source.string(),
+                                       c.version, c.table,        c.unsync};
       argv.insert(argv.end(), marks.begin(), marks.end());
       MustRun(argv);
       ASSERT_EQ(ReadWithMutagen(source).marks.size(), 3u);
-      std::vector<std::string> split = {"split", source.string(), "--chapters", "--tags",
-                                        "--name", "%track% %title%"};
+      std::vector<std::string> split = {"split",  source.string(), "--chapters",
+                                        "--tags", "--name",        "%track% %title%"};
       if (exact) split.push_back("--exact");
       Outcome o = Cli(split);
       ASSERT_EQ(o.exit, 0) << o;

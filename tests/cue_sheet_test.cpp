@@ -61,11 +61,10 @@ TEST(CueSheetRead, TakesTimesArtistsAndTitlesFromTheUsualLayouts) {
   CueSheetResult result = ReadCueSheet(sheet, "live.mp3");
   EXPECT_EQ(result.discTitle, "Live Album");
   EXPECT_EQ(result.discPerformer, "The Band");
-  ExpectTracks(result,
-               {{"000:00.00", "The Band", "Opening TRACK 01 AUDIO"},
-                {"004:12.51", "Guest", "Unquoted Title"},
-                {"189:05.00", "The Band", "Missing quote"},
-                {"999:59.99", "The Band", "He said \"hi\" twice"}});
+  ExpectTracks(result, {{"000:00.00", "The Band", "Opening TRACK 01 AUDIO"},
+                        {"004:12.51", "Guest", "Unquoted Title"},
+                        {"189:05.00", "The Band", "Missing quote"},
+                        {"999:59.99", "The Band", "He said \"hi\" twice"}});
 }
 
 TEST(CueSheetRead, EveryFrameKeepsItsTimeThroughWriteAndReadAgain) {
@@ -229,8 +228,7 @@ TEST(CueSheetRead, SurvivesHostileSizes) {
     tracks += "TRACK 1 AUDIO\n";
     files += "FILE f" + std::to_string(i) + "\n";
   }
-  EXPECT_EQ(ReadCueSheet(tracks, "").refusal.value_or(""),
-            "line 20001: more than 20000 tracks");
+  EXPECT_EQ(ReadCueSheet(tracks, "").refusal.value_or(""), "line 20001: more than 20000 tracks");
   EXPECT_EQ(ReadCueSheet(files, "").refusal.value_or(""),
             "line 20001: more than 20000 FILE entries");
   EXPECT_EQ(ReadCueSheet(std::string(kMaxCueSheetBytes + 1, '\n'), "").refusal.value_or(""),

@@ -108,8 +108,7 @@ Outcome MustRun(const std::vector<std::string>& argv) {
   Outcome outcome = Run(argv);
   if (outcome.exit != 0) {
     std::ostringstream what;
-    what << argv[0] << " failed (is it installed? scripts/deps.sh native installs it): "
-         << outcome;
+    what << argv[0] << " failed (is it installed? scripts/deps.sh native installs it): " << outcome;
     throw std::runtime_error(what.str());
   }
   return outcome;

@@ -52,10 +52,9 @@ TEST(ExactLayout, MadeUpFramesTakeTheSmallestBitRateThatHoldsThem) {
     int infoKbps;              // holds a Xing header with a LAME extension
   };
   const Case cases[] = {
-      {3, 0, false, 192, 64}, {3, 1, false, 192, 64}, {3, 2, false, 128, 48},
-      {3, 0, true, 192, 56},  {3, 2, true, 128, 40},  {2, 0, false, 96, 56},
-      {2, 1, false, 96, 64},  {2, 2, false, 64, 40},  {2, 2, true, 64, 40},
-      {0, 0, false, 48, 32},  {0, 1, false, 48, 32},  {0, 2, false, 32, 24},
+      {3, 0, false, 192, 64}, {3, 1, false, 192, 64}, {3, 2, false, 128, 48}, {3, 0, true, 192, 56},
+      {3, 2, true, 128, 40},  {2, 0, false, 96, 56},  {2, 1, false, 96, 64},  {2, 2, false, 64, 40},
+      {2, 2, true, 64, 40},   {0, 0, false, 48, 32},  {0, 1, false, 48, 32},  {0, 2, false, 32, 24},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "version " << c.version << ", rate " << c.rateIndex
@@ -96,16 +95,17 @@ TEST(ExactLayout, DelayAndPaddingStayWithinWhatTagReadersAccept) {
         ASSERT_GE(layout.delay, 0);
         // The cut lies `delay` samples into the track's decoded frames, after the decoder's 529.
         int64_t before = layout.cutFrame - layout.firstFrame + (layout.reservoir ? 1 : 0);
-        ASSERT_EQ(layout.delay + kDecoderDelay,
-                  before * source.samplesPerFrame +
-                      RawSample(source, start) % source.samplesPerFrame);
+        ASSERT_EQ(
+            layout.delay + kDecoderDelay,
+            before * source.samplesPerFrame + RawSample(source, start) % source.samplesPerFrame);
         if (layout.reservoir) {
           // Enough warm-up: one frame for MPEG-1, two for MPEG-2 and 2.5; the frames decoded
           // before the cut frame keep the source's parity where the delay allows.
           ASSERT_GE(layout.cutFrame - layout.firstFrame, mpeg1 ? 1 : 2);
           int64_t n = layout.cutFrame - layout.firstFrame + 1;
           bool canAddOne = RawSample(source, start) % source.samplesPerFrame +
-                               (n + 1) * source.samplesPerFrame - kDecoderDelay <= 3000;
+                               (n + 1) * source.samplesPerFrame - kDecoderDelay <=
+                           3000;
           ASSERT_TRUE((layout.cutFrame - n) % 2 == 0 || !canAddOne);
         }
         for (int64_t length : {int64_t{1}, int64_t{441}, int64_t{5000}}) {

@@ -192,8 +192,8 @@ SourceInfo ReadSource(const fs::path& path) {
   // Cut short: the frames that held the padding, or some of it, are gone; decoders play to
   // the end of what is left, short of the padding still there.
   int64_t missing = tag.trusted && tag.frames > frames ? tag.frames - frames : 0;
-  padding = static_cast<int>(
-      std::max<int64_t>(kDecoderDelay, padding - missing * info.first.samples));
+  padding =
+      static_cast<int>(std::max<int64_t>(kDecoderDelay, padding - missing * info.first.samples));
   info.rawStart = delay + kDecoderDelay;
   info.length = frames * info.first.samples - delay - padding;
   return info;
@@ -355,8 +355,8 @@ struct SplitTracks {
 // Splits `source` at `times` (or into equal segments; with an ID3v2 tag before each track's
 // Info frame when `tags`) and reads each track where the timeline says it lies.
 SplitTracks RunExactSplit(const fs::path& source, const SourceInfo& info,
-                          const std::vector<std::string>& times, bool equal,
-                          const std::string& cue, bool tags) {
+                          const std::vector<std::string>& times, bool equal, const std::string& cue,
+                          bool tags) {
   fs::path folder = Workspace::NewFolder("exact");
   std::vector<std::string> args = {"split", source, "--exact", "--folder", folder};
   if (cue.empty()) {

@@ -84,7 +84,7 @@ TEST(InfoHeader, ReadsEachKindOfHeader) {
   struct Case {
     const char* name;
     Bytes frame;
-    size_t length;  // of the frame that is read
+    size_t length;                      // of the frame that is read
     std::optional<VbrHeaderKind> kind;  // nothing: no header is found
     std::optional<size_t> framesField, bytesField, tocField;
     std::optional<uint32_t> frames, bytes;
@@ -98,8 +98,16 @@ TEST(InfoHeader, ReadsEachKindOfHeader) {
        417000, Lame{156, 576, 1404, true, true}},
       {"Xing whose LAME CRC fails", xing, xing.size(), VbrHeaderKind::kXing, 44, 48, 52, 1, 1,
        Lame{156, 0, 0, false, true}},
-      {"MPEG-2 mono, frame count alone", mono, mono.size(), VbrHeaderKind::kInfo, 21, {}, {}, 0,
-       {}, Lame{25, 0, 0, false, false}},
+      {"MPEG-2 mono, frame count alone",
+       mono,
+       mono.size(),
+       VbrHeaderKind::kInfo,
+       21,
+       {},
+       {},
+       0,
+       {},
+       Lame{25, 0, 0, false, false}},
       {"VBRI", vbri, vbri.size(), VbrHeaderKind::kVbri, 50, 46, {}, 321, 54321, {}},
       {"too short for its fields", info, 60, {}, {}, {}, {}, {}, {}, {}},
       {"no header", plain, plain.size(), {}, {}, {}, {}, {}, {}, {}},
@@ -189,7 +197,8 @@ TEST(InfoHeader, TrackOneOfASplitStatesItsOwnLength) {
   // Every byte but the counts and the CRC is the source's.
   Bytes expected(source.begin(), source.begin() + 39 * 417);
   for (size_t at : {44, 48, 156 + 28, 156 + 34}) {
-    std::copy(track1.begin() + at, track1.begin() + at + (at == 156 + 34 ? 2 : 4), expected.begin() + at);
+    std::copy(track1.begin() + at, track1.begin() + at + (at == 156 + 34 ? 2 : 4),
+              expected.begin() + at);
   }
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), track1.begin()));
   EXPECT_TRUE(std::equal(track2.begin(), track2.end() - 128, source.begin() + 39 * 417));

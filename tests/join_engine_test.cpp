@@ -41,8 +41,8 @@ TEST(JoinEngine, EachSourceGivesItsBytesLessItsTrailer) {
     test::WriteBytes(dir.File("a.mp3"), c.source);
     test::WriteBytes(dir.File("b.mp3"), test::Concat({Filled(5, 9), test::Id3v1Trailer()}));
     RecordingHost host;
-    JobReport result =
-        RunJoin(dir.File("joined.mp3"), {dir.File("a.mp3"), dir.File("b.mp3"), dir.File("a.mp3")}, host);
+    JobReport result = RunJoin(dir.File("joined.mp3"),
+                               {dir.File("a.mp3"), dir.File("b.mp3"), dir.File("a.mp3")}, host);
     ASSERT_EQ(result.outcome, JobOutcome::kCompleted) << result.failureReason;
     EXPECT_EQ(test::ReadBytes(dir.File("joined.mp3")),
               test::Concat({c.contributes, Filled(5, 9), c.contributes}));
@@ -91,7 +91,8 @@ TEST(JoinEngine, HaltsAndFailures) {
   {
     SCOPED_TRACE("a source that cannot be opened");
     RecordingHost host;
-    JobReport result = RunJoin(dir.File("out.mp3"), {dir.File("a.mp3"), dir.File("gone.mp3")}, host);
+    JobReport result =
+        RunJoin(dir.File("out.mp3"), {dir.File("a.mp3"), dir.File("gone.mp3")}, host);
     EXPECT_EQ(result.outcome, JobOutcome::kFileError);
     EXPECT_EQ(result.failedPath, dir.File("gone.mp3"));
     EXPECT_EQ(test::ReadBytes(dir.File("out.mp3")), Filled(1000, 1));
@@ -128,9 +129,15 @@ Bytes Frames(uint32_t word, size_t count) {
 
 // An ID3v2 tag whose body holds frame headers, as cover art may.
 Bytes Id3v2Tag(size_t body, bool footer) {
-  Bytes tag = {'I', 'D', '3', static_cast<unsigned char>(footer ? 4 : 3), 0,
-               static_cast<unsigned char>(footer ? 0x10 : 0), static_cast<unsigned char>(body >> 21 & 127),
-               static_cast<unsigned char>(body >> 14 & 127), static_cast<unsigned char>(body >> 7 & 127),
+  Bytes tag = {'I',
+               'D',
+               '3',
+               static_cast<unsigned char>(footer ? 4 : 3),
+               0,
+               static_cast<unsigned char>(footer ? 0x10 : 0),
+               static_cast<unsigned char>(body >> 21 & 127),
+               static_cast<unsigned char>(body >> 14 & 127),
+               static_cast<unsigned char>(body >> 7 & 127),
                static_cast<unsigned char>(body & 127)};
   const Bytes art = {0xFF, 0xFB, 0x90, 0x64, 'c', 'o', 'v', 'e', 'r'};
   for (size_t i = 0; i < body; ++i) tag.push_back(art[i % art.size()]);
@@ -185,40 +192,80 @@ TEST(JoinEngine, JoinedFileIsTheKeptBytesUnderOneHeader) {
   const Bytes frame = Frames(k128, 1);
   const Case cases[] = {
       {"LAME Info headers after ID3v2 tags with false syncs, of two bit rates",
-       {{{Id3v2Tag(3000, false), true}, {HeaderFrame("Info", 576, 1000), true}, {Frames(k128, 40), true},
+       {{{Id3v2Tag(3000, false), true},
+         {HeaderFrame("Info", 576, 1000), true},
+         {Frames(k128, 40), true},
          {test::Id3v1Trailer(), false}},
-        {{Id3v2Tag(2000, true), false}, {Id3v2Tag(50, false), false}, {HeaderFrame("Info", 576, 1234), false},
-         {Frames(k160, 30), true}, {test::Id3v1Trailer(), false}}},
-       "Xing", false, 576, 1234, {}},
+        {{Id3v2Tag(2000, true), false},
+         {Id3v2Tag(50, false), false},
+         {HeaderFrame("Info", 576, 1234), false},
+         {Frames(k160, 30), true},
+         {test::Id3v1Trailer(), false}}},
+       "Xing",
+       false,
+       576,
+       1234,
+       {}},
       {"one bit rate keeps Info; a last source without a LAME tag plays to its end",
        {{{HeaderFrame("Info", 576, 1000), true}, {Frames(k128, 10), true}},
         {{Frames(k128, 12), true}}},
-       "Info", false, 576, 529, {}},
+       "Info",
+       false,
+       576,
+       529,
+       {}},
       {"a frame cut between two sources counts whole; a later VBRI frame goes",
        {{{HeaderFrame("Xing"), true}, {Frames(k128, 20), true}, {Slice(frame, 0, 100), true}},
         {{Slice(frame, 100, k128Bytes), true}, {Frames(k128, 10), true}},
         {{HeaderFrame("VBRI"), false}, {Frames(k128, 5), true}}},
-       "Xing", false, 0, 0, {}},
+       "Xing",
+       false,
+       0,
+       0,
+       {}},
       {"a VBRI header counts for all",
-       {{{HeaderFrame("VBRI"), true}, {Frames(k128, 10), true}}, {{Id3v2Tag(700, false), false}, {Frames(k160, 10), true}}},
-       "VBRI", false, 0, 0, {}},
+       {{{HeaderFrame("VBRI"), true}, {Frames(k128, 10), true}},
+        {{Id3v2Tag(700, false), false}, {Frames(k160, 10), true}}},
+       "VBRI",
+       false,
+       0,
+       0,
+       {}},
       {"one bit rate and no header: nothing added",
        {{{Id3v2Tag(300, false), true}, {Frames(k128, 10), true}, {test::Id3v1Trailer(), false}},
         {{Id3v2Tag(300, false), false}, {Frames(k128, 10), true}}},
-       "", false, 0, 0, {}},
+       "",
+       false,
+       0,
+       0,
+       {}},
       {"bit rates that vary and no header: a Xing frame of our own after the first tag",
-       {{{Id3v2Tag(300, false), true}, {Frames(k128, 10), true}}, {{Frames(k160, 10), true}},
+       {{{Id3v2Tag(300, false), true}, {Frames(k128, 10), true}},
+        {{Frames(k160, 10), true}},
         {{Frames(kMpeg2, 10), true}}},
-       "Xing", true, 0, 0, {3}},
+       "Xing",
+       true,
+       0,
+       0,
+       {3}},
       {"a Layer II stream first: no Xing frame of our own, at its start or after it",
-       {{{test::FrameStream(kLayer2, k128Bytes, 10), true}}, {{Frames(k128, 10), true}},
+       {{{test::FrameStream(kLayer2, k128Bytes, 10), true}},
+        {{Frames(k128, 10), true}},
         {{Frames(k160, 10), true}}},
-       "", false, 0, 0, {2, 3}},
+       "",
+       false,
+       0,
+       0,
+       {2, 3}},
       {"a source without MPEG audio keeps its tag",
        {{{HeaderFrame("Info", 576, 1000), true}, {Frames(k128, 10), true}},
         {{Id3v2Tag(100, false), true}, {Bytes(700, 'x'), true}, {test::Id3v1Trailer(), false}},
         {{Frames(k128, 10), true}}},
-       "Info", false, 576, 529, {}},
+       "Info",
+       false,
+       576,
+       529,
+       {}},
   };
   test::TempDir dir;
   for (const Case& c : cases) {
@@ -253,8 +300,9 @@ TEST(JoinEngine, JoinedFileIsTheKeptBytesUnderOneHeader) {
     const size_t end = at + walked.firstFrameBytes;
     // Outside its header frame the file is the kept bytes, which hold that frame unless it is
     // the join's own.
-    EXPECT_EQ(test::Concat({Slice(joined, 0, at), Slice(joined, end, joined.size())}),
-              c.ownHeader ? kept : test::Concat({Slice(kept, 0, at), Slice(kept, end, kept.size())}));
+    EXPECT_EQ(
+        test::Concat({Slice(joined, 0, at), Slice(joined, end, joined.size())}),
+        c.ownHeader ? kept : test::Concat({Slice(kept, 0, at), Slice(kept, end, kept.size())}));
     EXPECT_EQ(walked.header->lame, c.delay > 0);
     if (walked.header->lame) {
       EXPECT_EQ(walked.header->delay, c.delay);
@@ -273,12 +321,21 @@ TEST(JoinEngine, AFileCutShortByAHaltOrAFailureStatesWhatItHolds) {
     bool header;
   };
   const Case cases[] = {
-      {"a halt after a source with an Info header", {"info.mp3", "cbr.mp3"}, 1,
-       JobOutcome::kCancelled, true},
-      {"a failure after a source with an Info header", {"info.mp3", "gone.mp3"}, -1,
-       JobOutcome::kFileError, true},
+      {"a halt after a source with an Info header",
+       {"info.mp3", "cbr.mp3"},
+       1,
+       JobOutcome::kCancelled,
+       true},
+      {"a failure after a source with an Info header",
+       {"info.mp3", "gone.mp3"},
+       -1,
+       JobOutcome::kFileError,
+       true},
       {"a failure after a source of one bit rate: no header of our own",
-       {"cbr.mp3", "gone.mp3", "vbr.mp3"}, -1, JobOutcome::kFileError, false},
+       {"cbr.mp3", "gone.mp3", "vbr.mp3"},
+       -1,
+       JobOutcome::kFileError,
+       false},
   };
   test::TempDir dir;
   test::WriteBytes(dir.File("info.mp3"),
@@ -319,7 +376,8 @@ TEST(JoinEngine, TocOfSampledFramesIsWithinAStepOfTheExactOne) {
     }
     const std::array<uint8_t, kXingTocBytes> toc = sampler.Toc(offset);
     for (size_t i = 0; i < kXingTocBytes; ++i) {
-      int exact = static_cast<int>(std::min<uint64_t>(255, offsets[i * frames / 100] * 256 / offset));
+      int exact =
+          static_cast<int>(std::min<uint64_t>(255, offsets[i * frames / 100] * 256 / offset));
       if (frames <= XingTocSampler::kMaxSamples) {
         EXPECT_EQ(toc[i], exact) << "entry " << i;
       } else {

@@ -42,15 +42,36 @@ std::vector<SourceRecipe> Recipes() {
 
 fs::path MakeSource(const SourceRecipe& recipe) {
   return Made(std::string("levels ") + recipe.name + ".mp3", [&](const fs::path& path) {
-    fs::path wave = Made("levels " + std::to_string(recipe.rate) + "-" +
-                             std::to_string(recipe.channels) + ".wav",
-                         [&](const fs::path& wav) {
-                           MustRun({"sox", "-R", "-n", "-r", std::to_string(recipe.rate), "-c",
-                                    std::to_string(recipe.channels), wav.string(), "synth", "5",
-                                    "pinknoise", "synth", "5", "sine", "mix", "200-2000",
-                                    "tremolo", "0.5", "90", "fade", "0.5", "5", "1", "pad",
-                                    "0", "1"});
-                         });
+    fs::path wave = Made(
+        "levels " + std::to_string(recipe.rate) + "-" + std::to_string(recipe.channels) + ".wav",
+        [&](const fs::path& wav) {
+          MustRun({"sox",
+                   "-R",
+                   "-n",
+                   "-r",
+                   std::to_string(recipe.rate),
+                   "-c",
+                   std::to_string(recipe.channels),
+                   wav.string(),
+                   "synth",
+                   "5",
+                   "pinknoise",
+                   "synth",
+                   "5",
+                   "sine",
+                   "mix",
+                   "200-2000",
+                   "tremolo",
+                   "0.5",
+                   "90",
+                   "fade",
+                   "0.5",
+                   "5",
+                   "1",
+                   "pad",
+                   "0",
+                   "1"});
+        });
     std::vector<std::string> argv = {"lame", "--quiet"};
     argv.insert(argv.end(), recipe.lame.begin(), recipe.lame.end());
     argv.insert(argv.end(), {wave.string(), path.string()});
@@ -116,8 +137,8 @@ TEST(Levels, QuickLevelsFollowTheDecodedLevels) {
                 distances[distances.size() / 2], distances[distances.size() / 20],
                 distances[distances.size() * 19 / 20]);
     EXPECT_LT(std::fabs(distances[distances.size() / 2]), 8.0);
-    size_t near = static_cast<size_t>(std::count_if(
-        distances.begin(), distances.end(), [](double d) { return std::fabs(d) <= 12; }));
+    size_t near = static_cast<size_t>(std::count_if(distances.begin(), distances.end(),
+                                                    [](double d) { return std::fabs(d) <= 12; }));
     EXPECT_GE(near * 10, distances.size() * 9) << near << " of " << distances.size();
     if (recipe.keptPercent == 100) {
       EXPECT_GT(silent, 0u);
@@ -179,9 +200,10 @@ TEST(Levels, OverviewMarksSitAtTheirTimes) {
   fs::path folder = Workspace::NewFolder("overview");
   fs::path cue = folder / "album.cue";
   WriteBytes(cue, [] {
-    std::string text = "TITLE \"Album\"\nFILE \"x.mp3\" MP3\n"
-                       "  TRACK 01 AUDIO\n    TITLE \"Intro & <Theme>\"\n    INDEX 01 00:00:00\n"
-                       "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:02:30\n";
+    std::string text =
+        "TITLE \"Album\"\nFILE \"x.mp3\" MP3\n"
+        "  TRACK 01 AUDIO\n    TITLE \"Intro & <Theme>\"\n    INDEX 01 00:00:00\n"
+        "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:02:30\n";
     return Bytes(text.begin(), text.end());
   }());
   struct Case {

@@ -25,8 +25,8 @@ size_t Id3v2TagBytes(const unsigned char* h) {
 
 void Mismatch(std::string& lines, const char* what, uint64_t stated, uint64_t actual) {
   if (stated == actual) return;
-  lines += std::string(what) + " " + std::to_string(stated) + ", not " +
-           std::to_string(actual) + "\n";
+  lines +=
+      std::string(what) + " " + std::to_string(stated) + ", not " + std::to_string(actual) + "\n";
 }
 
 std::optional<WalkedHeader> ReadVbriHeader(const unsigned char* frame, size_t length) {
@@ -61,16 +61,15 @@ size_t Layer3Bytes(const unsigned char* p) {
     return 0;
   }
   const bool mpeg1 = version == 3;
-  return static_cast<size_t>((mpeg1 ? 144000 : 72000) * kKbps[mpeg1][kbpsIndex] /
-                                 Layer3SampleRate(p) +
-                             ((p[2] >> 1) & 1));
+  return static_cast<size_t>(
+      (mpeg1 ? 144000 : 72000) * kKbps[mpeg1][kbpsIndex] / Layer3SampleRate(p) + ((p[2] >> 1) & 1));
 }
 
 std::optional<WalkedHeader> ReadHeaderFrame(const unsigned char* frame, size_t length) {
   WalkedHeader h;
   size_t at = 4 + SideInfoBytes(frame);
-  if (at + 8 <= length && (std::memcmp(frame + at, "Xing", 4) == 0 ||
-                           std::memcmp(frame + at, "Info", 4) == 0)) {
+  if (at + 8 <= length &&
+      (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0)) {
     h.marker.assign(reinterpret_cast<const char*>(frame + at), 4);
     h.markerField = at;
     const uint32_t flags = BigEndian(frame + at + 4, 4);
@@ -78,7 +77,8 @@ std::optional<WalkedHeader> ReadHeaderFrame(const unsigned char* frame, size_t l
     // The fields the flags announce must fit in the frame; a header whose fields do not is
     // none, and a VBRI header may yet be there.
     if (at + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) +
-            (flags & 8 ? 4 : 0) > length) {
+            (flags & 8 ? 4 : 0) >
+        length) {
       return ReadVbriHeader(frame, length);
     }
     if (flags & 1) h.framesField = at, at += 4;

@@ -26,8 +26,7 @@ int64_t Mark(const std::vector<int32_t>& offsets, int x, int tolerance) {
   return mark ? static_cast<int64_t>(*mark) : -1;
 }
 
-int64_t Dragged(const std::vector<int32_t>& offsets, size_t index, int64_t wanted,
-                int64_t length) {
+int64_t Dragged(const std::vector<int32_t>& offsets, size_t index, int64_t wanted, int64_t length) {
   return DraggedOffset(offsets, index, wanted, length).value_or(-1);
 }
 
@@ -64,30 +63,34 @@ TEST(OverviewView, MapsZoomsStepsAndDragsAsWorkedByHand) {
        kLength - kLength / 4},
       {"all the way in: one frame", [] { return Zoomed(100, 300).span(); }, kFrame},
       {"one frame at the anchor", [] { return Zoomed(100, 0).start(); }, 0},
-      {"in and out again: the whole", [] {
+      {"in and out again: the whole",
+       [] {
          TimelineView view = Zoomed(100, 700);
          view.Zoom(-100, 10);
          return view.span() + view.start();
-       }, kLength},
-      {"revealing a sample past the view", [] {
+       },
+       kLength},
+      {"revealing a sample past the view",
+       [] {
          TimelineView view = Zoomed(3, 0);  // 1.25 s from 0
          view.Reveal(4 * kRate);
          return view.start();
-       }, 4 * kRate - kLength / 8 + 1},
-      {"ruler ticks every second on 1000 px", [] {
-         return static_cast<int64_t>(RulerTicks(WholeView(), 80).size());
-       }, 11},
+       },
+       4 * kRate - kLength / 8 + 1},
+      {"ruler ticks every second on 1000 px",
+       [] { return static_cast<int64_t>(RulerTicks(WholeView(), 80).size()); }, 11},
       {"zoomed: the first tick after the start", [] { return RulerTicks(Zoomed(1, 500), 80)[0]; },
        250},
-      {"zoomed: 0.5 s apart", [] {
+      {"zoomed: 0.5 s apart",
+       [] {
          std::vector<int64_t> ticks = RulerTicks(Zoomed(1, 500), 80);
          return ticks[1] - ticks[0];
-       }, 50},
+       },
+       50},
       {"a frame on", [] { return StepCursor(WholeView(), 0, kFrame, 1, 0); }, kFrame},
       {"a frame back from 0", [] { return StepCursor(WholeView(), 0, kFrame, -1, 0); }, 0},
-      {"10 s on from 5 s clamps", [] {
-         return StepCursor(WholeView(), 5 * kRate, kFrame, 0, 10);
-       }, kLength},
+      {"10 s on from 5 s clamps", [] { return StepCursor(WholeView(), 5 * kRate, kFrame, 0, 10); },
+       kLength},
       {"a column inside digital silence", [&] { return Level(levels, 0, 441); }, 0},
       {"a column over two levels: the loudest", [&] { return Level(levels, 441, 1323); }, 100},
       {"a column inside one level", [&] { return Level(levels, 500, 600); }, 50},
@@ -108,9 +111,16 @@ TEST(OverviewView, MapsZoomsStepsAndDragsAsWorkedByHand) {
       {"a mark moves freely between them", [&] { return Dragged(marks, 1, 612, 1000); }, 612},
       {"the last mark stops at the end", [&] { return Dragged(marks, 2, 5000, 1000); }, 1000},
       {"the zero marker stays", [&] { return Dragged(marks, 0, 40, 1000); }, -1},
-      {"a mark with no room stays", [] { return Dragged({0, 1, 2}, 1, 200, 1000); }, 1},
+      {"a mark with no room stays",
+       [] {
+         return Dragged({0, 1, 2}, 1, 200, 1000);
+       },
+       1},
       {"the list's last time bounds a long source",
-       [] { return Dragged({0, 300}, 1, 9000000, 9000000); }, 5999999},
+       [] {
+         return Dragged({0, 300}, 1, 9000000, 9000000);
+       },
+       5999999},
   };
   for (const Case& c : cases) EXPECT_EQ(c.actual(), c.expected) << c.what;
   EXPECT_EQ(PositionText(61 * kRate + kRate / 2, kRate), "001:01.50");

@@ -117,7 +117,8 @@ struct FrameHeader {
 };
 
 std::optional<FrameHeader> ReadHeader(const unsigned char* p) {
-  static const int kMpeg1Kbps[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static const int kMpeg1Kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                     112, 128, 160, 192, 224, 256, 320};
   static const int kMpeg2Kbps[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
   static const int kRates[3] = {44100, 48000, 32000};
   int version = (p[1] >> 3) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
@@ -188,7 +189,8 @@ Stream LoadStream(const fs::path& path) {
   for (;;) {
     Bytes tag = ReadRange(path, s.firstFrame, 10);
     if (tag.size() < 10 || std::memcmp(tag.data(), "ID3", 3) != 0) break;
-    uint64_t size = (uint64_t{tag[6]} << 21) | (uint64_t{tag[7]} << 14) | (uint64_t{tag[8]} << 7) | tag[9];
+    uint64_t size =
+        (uint64_t{tag[6]} << 21) | (uint64_t{tag[7]} << 14) | (uint64_t{tag[8]} << 7) | tag[9];
     s.firstFrame += 10 + size + ((tag[5] & 0x10) ? 10 : 0);
   }
   s.audio = ReadRange(path, s.firstFrame, static_cast<size_t>(s.size - s.firstFrame));
@@ -228,7 +230,8 @@ std::vector<Span> ExpectedTracks(const Stream& s, const std::vector<int>& offset
       spans.push_back({start, block > 0 ? end : start});
       return spans;
     }
-    size_t target = start + block * static_cast<size_t>(equal ? offsets[1] : offsets[i + 1] - offsets[i]);
+    size_t target =
+        start + block * static_cast<size_t>(equal ? offsets[1] : offsets[i + 1] - offsets[i]);
     if (block == 0 || target >= end) {  // the blocks reach the end of audio
       spans.push_back({start, std::min(target, end)});
       return spans;
@@ -277,8 +280,8 @@ void CheckTrackOne(const Stream& s, const Bytes& body, const Span& span) {
       break;
     }
   }
-  size_t frames = static_cast<size_t>(
-      std::lower_bound(s.frames.begin(), s.frames.end(), span.end) - s.frames.begin());
+  size_t frames = static_cast<size_t>(std::lower_bound(s.frames.begin(), s.frames.end(), span.end) -
+                                      s.frames.begin());
   EXPECT_EQ(BigEndian32(&body[info->frames]), frames - 1) << "frames after the Info frame";
   EXPECT_EQ(BigEndian32(&body[info->bytes]), span.end) << "Info byte count";
   EXPECT_EQ(BigEndian32(&body[info->musicLength]), span.end) << "LAME music length";
@@ -291,7 +294,8 @@ void CheckTrackOne(const Stream& s, const Bytes& body, const Span& span) {
 std::vector<Bytes> CheckTracks(const Stream& s, const fs::path& folder,
                                const std::vector<Span>& spans) {
   std::vector<std::string> expectedNames;
-  for (size_t i = 1; i <= spans.size(); ++i) expectedNames.push_back(TrackName(BaseName(s.path), i));
+  for (size_t i = 1; i <= spans.size(); ++i)
+    expectedNames.push_back(TrackName(BaseName(s.path), i));
   EXPECT_EQ(FileNames(folder), expectedNames);
   std::vector<Bytes> bodies;
   for (size_t i = 0; i < spans.size(); ++i) {
@@ -365,7 +369,8 @@ std::vector<int> FramesBorrowingFromBeforeTheCut(const Bytes& body) {
     std::optional<FrameHeader> h = ReadHeader(&body[at]);
     if (!h || h->bytes == 0) break;
     size_t sideInfo = at + 4 + ((body[at + 1] & 1) ? 0 : 2);  // after the CRC, when there is one
-    size_t mainDataBegin = h->mpeg1 ? (body[sideInfo] << 1 | body[sideInfo + 1] >> 7) : body[sideInfo];
+    size_t mainDataBegin =
+        h->mpeg1 ? (body[sideInfo] << 1 | body[sideInfo + 1] >> 7) : body[sideInfo];
     if (mainDataBegin > mainData) borrowing.push_back(k);
     mainData += static_cast<size_t>(h->bytes) - (sideInfo - at) -
                 (h->mpeg1 ? (h->mono ? 17 : 32) : (h->mono ? 9 : 17));
@@ -429,8 +434,8 @@ void CheckProbe(const Stream& s) {
 std::vector<Bytes> SplitAndCheck(const Stream& s, const std::string& times,
                                  const std::vector<int>& offsets, bool equal,
                                  const fs::path& folder) {
-  Outcome o = Split(s.path, times, folder, equal ? std::vector<std::string>{"--equal"}
-                                                 : std::vector<std::string>{});
+  Outcome o = Split(s.path, times, folder,
+                    equal ? std::vector<std::string>{"--equal"} : std::vector<std::string>{});
   EXPECT_EQ(o.exit, 0) << o;
   EXPECT_TRUE(Contains(o.out, kSplitDone)) << o;
   std::vector<Span> spans = ExpectedTracks(s, offsets, equal);
@@ -467,27 +472,35 @@ const std::vector<int> kFourTrackOffsets = {0, 350, 725, 1000};
 
 std::string TagsName(Tags tags) {
   switch (tags) {
-    case Tags::kNone: return "untagged";
-    case Tags::kId3v1: return "id3v1";
-    case Tags::kId3v2Utf16: return "id3v2-utf16";
-    case Tags::kBoth: return "id3v1-id3v2";
+    case Tags::kNone:
+      return "untagged";
+    case Tags::kId3v1:
+      return "id3v1";
+    case Tags::kId3v2Utf16:
+      return "id3v2-utf16";
+    case Tags::kBoth:
+      return "id3v1-id3v2";
   }
   return "";
 }
 
 std::vector<std::string> TagArguments(Tags tags) {
   switch (tags) {
-    case Tags::kNone: return {};
-    case Tags::kId3v1: return {"--id3v1-only", "--tt", "Morning Take", "--ta", "Partwell Trio"};
+    case Tags::kNone:
+      return {};
+    case Tags::kId3v1:
+      return {"--id3v1-only", "--tt", "Morning Take", "--ta", "Partwell Trio"};
     case Tags::kId3v2Utf16:
       return {"--id3v2-only", "--id3v2-utf16", "--tt", "Ünïcödé Mörgen", "--ta", "Ärtist"};
-    case Tags::kBoth: return {"--add-id3v2", "--tt", "Evening Take", "--ta", "Partwell Trio"};
+    case Tags::kBoth:
+      return {"--add-id3v2", "--tt", "Evening Take", "--ta", "Partwell Trio"};
   }
   return {};
 }
 
 fs::path Wave(int sampleRate, int channels) {
-  std::string name = "sweep-" + std::to_string(sampleRate) + "-" + std::to_string(channels) + ".wav";
+  std::string name =
+      "sweep-" + std::to_string(sampleRate) + "-" + std::to_string(channels) + ".wav";
   return Made(name, [&](const fs::path& path) {
     MustRun({"sox", "-R", "-n", "-r", std::to_string(sampleRate), "-c", std::to_string(channels),
              path, "synth", std::to_string(kSeconds), "sine", "220-1760", "sine", "330-2640"});
@@ -531,8 +544,9 @@ std::vector<Accepted> AcceptedSources() {
   std::vector<Accepted> sources;
   for (const Encoding& e : kEncodings) {
     for (Tags tags : kAllTags) {
-      sources.push_back({std::string(e.name) + " " + TagsName(tags), [e, tags] { return CbrSource(e, tags); },
-                         e.kbps, e.index, tags == Tags::kId3v2Utf16 || tags == Tags::kBoth,
+      sources.push_back({std::string(e.name) + " " + TagsName(tags),
+                         [e, tags] { return CbrSource(e, tags); }, e.kbps, e.index,
+                         tags == Tags::kId3v2Utf16 || tags == Tags::kBoth,
                          tags == Tags::kId3v1 || tags == Tags::kBoth, e.info});
     }
   }
@@ -547,8 +561,9 @@ std::vector<Accepted> AcceptedSources() {
   sources.push_back({"ffmpeg mpeg1-128 id3v2.4",
                      [] {
                        return Made("ffmpeg-128.mp3", [](const fs::path& path) {
-                         MustRun({"ffmpeg", "-v", "error", "-i", Wave(44100, 2), "-c:a", "libmp3lame", "-b:a",
-                                  "128k", "-metadata", "title=Ünïcödé", "-metadata", "artist=Ärtist", path});
+                         MustRun({"ffmpeg", "-v", "error", "-i", Wave(44100, 2), "-c:a",
+                                  "libmp3lame", "-b:a", "128k", "-metadata", "title=Ünïcödé",
+                                  "-metadata", "artist=Ärtist", path});
                        });
                      },
                      128, 9, true, false, true});
@@ -596,11 +611,14 @@ TEST(RealMp3, TimeListsAndEqualSegmentsCutWhereTheFramesSay) {
     const char* times;
     bool equal;
     std::vector<int> offsets;  // the list the program makes of the times
-    size_t tracks;  // 0: as many as the source's frames make
+    size_t tracks;             // 0: as many as the source's frames make
   };
   const Case cases[] = {
-      {"zero marker added, duplicate dropped, order kept by time", "0:07.25,0:03.50,0:03.50", false,
-       {0, 350, 725}, 3},
+      {"zero marker added, duplicate dropped, order kept by time",
+       "0:07.25,0:03.50,0:03.50",
+       false,
+       {0, 350, 725},
+       3},
       {"a single time gives the whole audio", "0:00", false, {0}, 1},
       {"times past the end make no tracks", "0:05,0:30,1:00", false, {0, 500, 3000, 6000}, 2},
       {"equal segments of 5 seconds", "0:00,0:05", true, {0, 500}, 3},
@@ -630,7 +648,8 @@ TEST(RealMp3, TimeListsAndEqualSegmentsCutWhereTheFramesSay) {
 TEST(RealMp3, TrackOneInfoHeaderGivesTrackOnesDuration) {
   auto reported = [](const fs::path& file) {
     return std::stod(MustRun({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
-                              "csv=p=0", file}).out);
+                              "csv=p=0", file})
+                         .out);
   };
   auto decoded = [](const fs::path& file, int sampleRate) {
     fs::path raw = Workspace::Root() / "decoded.raw";
@@ -682,9 +701,16 @@ TEST(RealMp3, RefusedSourcesNameTheReasonAndWriteNothing) {
     const char* message;
   };
   const Case cases[] = {
-      {"VBR (Xing header)", [] { return Lame("vbr.mp3", kMpeg1At128, {"-V", "4"}); }, kVbrRefusal},
+      {"VBR (Xing header)",
+       [] {
+         return Lame("vbr.mp3", kMpeg1At128, {"-V", "4"});
+       },
+       kVbrRefusal},
       {"VBR after a UTF-16 ID3v2 tag",
-       [] { return Lame("vbr-id3v2-utf16.mp3", kMpeg1At128, {"-V", "4", "--id3v2-only", "--id3v2-utf16", "--tt", "Ünïcödé"}); },
+       [] {
+         return Lame("vbr-id3v2-utf16.mp3", kMpeg1At128,
+                     {"-V", "4", "--id3v2-only", "--id3v2-utf16", "--tt", "Ünïcödé"});
+       },
        kVbrRefusal},
       {"VBRI header",
        [] {
@@ -703,7 +729,8 @@ TEST(RealMp3, RefusedSourcesNameTheReasonAndWriteNothing) {
          });
        },
        kLayer3Refusal},
-      {"empty file", [] { return Made("empty.mp3", [](const fs::path& path) { WriteBytes(path, {}); }); },
+      {"empty file",
+       [] { return Made("empty.mp3", [](const fs::path& path) { WriteBytes(path, {}); }); },
        kInvalidFile},
   };
   for (const Case& c : cases) {
@@ -757,7 +784,8 @@ TEST(RealMp3, SplitChecksRefuseTheJobBeforeWriting) {
 }
 
 // A copy of a real source in a folder of its own, for tests that might harm it.
-fs::path CopyOfSource(const Encoding& e, Tags tags, const fs::path& folder, const std::string& name) {
+fs::path CopyOfSource(const Encoding& e, Tags tags, const fs::path& folder,
+                      const std::string& name) {
   fs::path copy = folder / name;
   fs::copy_file(CbrSource(e, tags), copy);
   return copy;
@@ -772,7 +800,9 @@ TEST(RealMp3, JoinRefusesADestinationThatIsOneOfItsSources) {
   const Case cases[] = {
       {"the first source", [](const fs::path& f) { return f / "a.mp3"; }, {"a.mp3", "b.mp3"}},
       {"the last source", [](const fs::path& f) { return f / "b.mp3"; }, {"a.mp3", "b.mp3"}},
-      {"another spelling of a source", [](const fs::path& f) { return f / "." / "b.mp3"; }, {"a.mp3", "b.mp3"}},
+      {"another spelling of a source",
+       [](const fs::path& f) { return f / "." / "b.mp3"; },
+       {"a.mp3", "b.mp3"}},
       {"a hard link to a source",
        [](const fs::path& f) {
          fs::create_hard_link(f / "a.mp3", f / "hard.mp3");
@@ -822,11 +852,15 @@ TEST(RealMp3, SplitNeverWritesOverItsSource) {
       {"template %file% in the source's folder", {"--name", "%file%"}, nullptr, {}},
       {"track 1 is a symbolic link to the source",
        {"--name", "t%track%", "--folder", "other"},
-       [](const fs::path& source, const fs::path& other) { fs::create_symlink(source, other / "t01.mp3"); },
+       [](const fs::path& source, const fs::path& other) {
+         fs::create_symlink(source, other / "t01.mp3");
+       },
        {"t01.mp3"}},
       {"track 2 is a hard link to the source",
        {"--name", "t%track%", "--folder", "other"},
-       [](const fs::path& source, const fs::path& other) { fs::create_hard_link(source, other / "t02.mp3"); },
+       [](const fs::path& source, const fs::path& other) {
+         fs::create_hard_link(source, other / "t02.mp3");
+       },
        {"t01.mp3", "t02.mp3"}},
   };
   for (const Case& c : cases) {
@@ -838,7 +872,8 @@ TEST(RealMp3, SplitNeverWritesOverItsSource) {
     const Bytes before = ReadBytes(source);
     if (c.prepare) c.prepare(source, other);
     std::vector<std::string> args = {"split", source, "--times", "0:00,0:05"};
-    for (const std::string& option : c.options) args.push_back(option == "other" ? other.string() : option);
+    for (const std::string& option : c.options)
+      args.push_back(option == "other" ? other.string() : option);
     Outcome o = Cli(args);
     EXPECT_EQ(o.exit, 1) << o;
     EXPECT_TRUE(Contains(o.err, kSplitFileError)) << o;
@@ -902,16 +937,29 @@ TEST(RealMp3, TrackNamesFollowTheTemplate) {
     std::vector<std::string> tree;  // the source's folder afterwards, the source left out
   };
   const Case cases[] = {
-      {"the default, beside the source; the base name ends at the first dot", "live.at.club.mp3", {},
+      {"the default, beside the source; the base name ends at the first dot",
+       "live.at.club.mp3",
+       {},
        {"live - 01.mp3", "live - 02.mp3", "live - 03.mp3"}},
-      {"a relative folder", "show.mp3", {"--folder", "out"},
+      {"a relative folder",
+       "show.mp3",
+       {"--folder", "out"},
        {"out", "out/show - 01.mp3", "out/show - 02.mp3", "out/show - 03.mp3"}},
-      {"the number first", "show.mp3", {"--name", "%track% %file%"}, {"01 show.mp3", "02 show.mp3", "03 show.mp3"}},
-      {"a second %track% stays as it is", "show.mp3", {"--name", "%track%-%track%"},
+      {"the number first",
+       "show.mp3",
+       {"--name", "%track% %file%"},
+       {"01 show.mp3", "02 show.mp3", "03 show.mp3"}},
+      {"a second %track% stays as it is",
+       "show.mp3",
+       {"--name", "%track%-%track%"},
        {"01-%track%.mp3", "02-%track%.mp3", "03-%track%.mp3"}},
-      {"no artist or title without a CUE sheet", "show.mp3", {"--name", "%artist%%file%%title% %track%"},
+      {"no artist or title without a CUE sheet",
+       "show.mp3",
+       {"--name", "%artist%%file%%title% %track%"},
        {"show 01.mp3", "show 02.mp3", "show 03.mp3"}},
-      {"without %track% each track replaces the one before", "show.mp3", {"--name", "%file%.mp3"},
+      {"without %track% each track replaces the one before",
+       "show.mp3",
+       {"--name", "%file%.mp3"},
        {"show.mp3.mp3"}},
   };
   for (const Case& c : cases) {
@@ -965,50 +1013,65 @@ TEST(RealMp3, FailedWritesAndReadsAreFileErrors) {
   auto splitWithFullTrack = [](const fs::path& source, const char* full) {
     return [source, full](const fs::path& folder) {
       fs::create_symlink("/dev/full", folder / full);
-      return std::vector<std::string>{"split", source, "--times", "0:00,0:05", "--folder", folder,
-                                      "--name", "t%track%"};
+      return std::vector<std::string>{"split",    source, "--times", "0:00,0:05",
+                                      "--folder", folder, "--name",  "t%track%"};
     };
   };
   const Case cases[] = {
-      {"split, track 1 on a full device", splitWithFullTrack(CbrSource(kMpeg1At128, Tags::kNone), "t01.mp3"),
-       kSplitFileError, {"t01.mp3"}},
-      {"split, track 2 on a full device", splitWithFullTrack(CbrSource(kMpeg1At128, Tags::kNone), "t02.mp3"),
-       kSplitFileError, {"t01.mp3", "t02.mp3"}},
+      {"split, track 1 on a full device",
+       splitWithFullTrack(CbrSource(kMpeg1At128, Tags::kNone), "t01.mp3"),
+       kSplitFileError,
+       {"t01.mp3"}},
+      {"split, track 2 on a full device",
+       splitWithFullTrack(CbrSource(kMpeg1At128, Tags::kNone), "t02.mp3"),
+       kSplitFileError,
+       {"t01.mp3", "t02.mp3"}},
       {"split, a track of only the trailer on a full device",
        splitWithFullTrack(FreeFormatSource(Tags::kId3v1), "t01.mp3"),
-       kSplitFileError, {"t01.mp3"}},
+       kSplitFileError,
+       {"t01.mp3"}},
       {"join onto a full device",
        [](const fs::path& folder) {
          fs::create_symlink("/dev/full", folder / "joined.mp3");
-         return std::vector<std::string>{"join", folder / "joined.mp3", CbrSource(kMpeg25At8, Tags::kNone),
+         return std::vector<std::string>{"join", folder / "joined.mp3",
+                                         CbrSource(kMpeg25At8, Tags::kNone),
                                          CbrSource(kMpeg25At8, Tags::kId3v1)};
        },
-       kJoinFileError, {"joined.mp3"}},
+       kJoinFileError,
+       {"joined.mp3"}},
       {"split into a folder that does not exist",
        [](const fs::path& folder) {
-         return std::vector<std::string>{"split", CbrSource(kMpeg25At8, Tags::kNone), "--times", "0:00,0:05",
+         return std::vector<std::string>{"split",    CbrSource(kMpeg25At8, Tags::kNone),
+                                         "--times",  "0:00,0:05",
                                          "--folder", folder / "missing"};
        },
-       kSplitFileError, {}},
+       kSplitFileError,
+       {}},
       {"join into a folder that does not exist",
        [](const fs::path& folder) {
          return std::vector<std::string>{"join", folder / "missing" / "joined.mp3",
-                                         CbrSource(kMpeg25At8, Tags::kNone), CbrSource(kMpeg25At8, Tags::kId3v1)};
+                                         CbrSource(kMpeg25At8, Tags::kNone),
+                                         CbrSource(kMpeg25At8, Tags::kId3v1)};
        },
-       kJoinFileError, {}},
+       kJoinFileError,
+       {}},
       {"join of a source that does not exist",
        [](const fs::path& folder) {
-         return std::vector<std::string>{"join", folder / "joined.mp3", CbrSource(kMpeg25At8, Tags::kNone),
+         return std::vector<std::string>{"join", folder / "joined.mp3",
+                                         CbrSource(kMpeg25At8, Tags::kNone),
                                          folder / "missing.mp3"};
        },
-       kJoinFileError, {"joined.mp3"}},
+       kJoinFileError,
+       {"joined.mp3"}},
       {"join of a source that cannot be read",
        [](const fs::path& folder) {
          fs::create_directory(folder / "a folder.mp3");
-         return std::vector<std::string>{"join", folder / "joined.mp3", CbrSource(kMpeg25At8, Tags::kNone),
+         return std::vector<std::string>{"join", folder / "joined.mp3",
+                                         CbrSource(kMpeg25At8, Tags::kNone),
                                          folder / "a folder.mp3"};
        },
-       kJoinFileError, {"a folder.mp3", "joined.mp3"}},
+       kJoinFileError,
+       {"a folder.mp3", "joined.mp3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -1027,14 +1090,17 @@ TEST(RealMp3, FailedWritesAndReadsAreFileErrors) {
 constexpr uint32_t kLargestTag = 0x0FFFFFFF;  // the largest syncsafe size
 
 // Writes `tags` (their sizes) at the start of `path` and the bytes of `audio` after them.
-fs::path SparseSource(const fs::path& path, const std::vector<uint32_t>& tags, const fs::path& audio) {
+fs::path SparseSource(const fs::path& path, const std::vector<uint32_t>& tags,
+                      const fs::path& audio) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw std::runtime_error("cannot create " + path.string());
   uint64_t at = 0;
   for (uint32_t size : tags) {
-    WriteAt(fd, at, {'I', 'D', '3', 3, 0, 0, static_cast<unsigned char>(size >> 21 & 0x7F),
-                     static_cast<unsigned char>(size >> 14 & 0x7F),
-                     static_cast<unsigned char>(size >> 7 & 0x7F), static_cast<unsigned char>(size & 0x7F)});
+    WriteAt(
+        fd, at,
+        {'I', 'D', '3', 3, 0, 0, static_cast<unsigned char>(size >> 21 & 0x7F),
+         static_cast<unsigned char>(size >> 14 & 0x7F),
+         static_cast<unsigned char>(size >> 7 & 0x7F), static_cast<unsigned char>(size & 0x7F)});
     at += 10 + uint64_t{size};
   }
   WriteAt(fd, at, ReadBytes(audio));
@@ -1079,12 +1145,14 @@ TEST(RealMp3, JoinOfASourcePast4GiBWritesItWhole) {
   constexpr uint64_t kNeeded = uint64_t{20} << 30;
   struct statvfs space {};
   fs::path folder = Workspace::NewFolder("large join");
-  if (::statvfs(folder.c_str(), &space) != 0 || uint64_t{space.f_bavail} * space.f_frsize < kNeeded) {
+  if (::statvfs(folder.c_str(), &space) != 0 ||
+      uint64_t{space.f_bavail} * space.f_frsize < kNeeded) {
     GTEST_SKIP() << "less than 20 GiB free in " << folder << " for a join past 4 GiB";
   }
   const LargeCase c = LargeCases()[0];
   fs::path second = CbrSource(kMpeg25At8, Tags::kNone);
-  Stream s = LoadStream(SparseSource(folder / "large.mp3", c.tags, CbrSource(kMpeg1At128, Tags::kId3v1)));
+  Stream s =
+      LoadStream(SparseSource(folder / "large.mp3", c.tags, CbrSource(kMpeg1At128, Tags::kId3v1)));
   fs::path joined = folder / "joined.mp3";
   Outcome o = Join(joined, {s.path, second}, 280);  // a slow disk writes 4.3 GB slowly
   EXPECT_EQ(o.exit, 0) << o;

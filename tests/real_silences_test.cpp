@@ -68,13 +68,16 @@ class Maker {
  public:
   explicit Maker(fs::path folder) : folder_(std::move(folder)) {}
 
-  std::string NewPiece() { return (folder_ / ("piece" + std::to_string(++pieces_) + ".wav")).string(); }
+  std::string NewPiece() {
+    return (folder_ / ("piece" + std::to_string(++pieces_) + ".wav")).string();
+  }
 
   // A piece of `hundredths` made by sox from nothing with `effects`.
   std::string Synth(int hundredths, const std::string& effects) {
     std::string path = NewPiece();
-    MustRun(Command({"sox", "-R", "-n", "-r", "44100", "-c", "2", path, "synth", Seconds(hundredths)},
-                    effects));
+    MustRun(
+        Command({"sox", "-R", "-n", "-r", "44100", "-c", "2", path, "synth", Seconds(hundredths)},
+                effects));
     return path;
   }
   std::string Zeros(int hundredths) {
@@ -84,7 +87,8 @@ class Maker {
   }
   // White noise at `db` dBFS RMS (uniform noise of amplitude a has an RMS of a / sqrt 3).
   std::string Noise(int hundredths, double db) {
-    return Synth(hundredths, "whitenoise vol " + std::to_string(std::pow(10.0, db / 20) * std::sqrt(3.0)));
+    return Synth(hundredths,
+                 "whitenoise vol " + std::to_string(std::pow(10.0, db / 20) * std::sqrt(3.0)));
   }
   // A soft tone at `db` dBFS RMS, the same in both channels so that a mono downmix keeps its
   // level (a sine of amplitude a has an RMS of a / sqrt 2).
@@ -147,8 +151,8 @@ Recording MakeAlbum(Maker& make, const std::string& name, int songs, int songHun
     // Fades stay in the music, away from the quiet passage they would push under -48 dBFS.
     int fadeIn = Draw(random, 1, std::min(100, first - 50));
     int fadeOut = Draw(random, 5, std::min(400, music - first - 50));
-    pieces.push_back(make.Join(parts, "fade t " + Seconds(fadeIn) + " " + Seconds(length) + " " +
-                                          Seconds(fadeOut)));
+    pieces.push_back(make.Join(
+        parts, "fade t " + Seconds(fadeIn) + " " + Seconds(length) + " " + Seconds(fadeOut)));
     at += length;
     if (song + 1 == songs) break;
     int pause = Draw(random, shortestPause, 250);
@@ -193,7 +197,8 @@ Recording MakeSpeech(Maker& make, int chapters, std::mt19937& random) {
       if (samples <= 0) throw std::runtime_error("soxi could not read " + trimmed);
       int hundredths = static_cast<int>((samples + 440) / 441);
       std::string padded = make.NewPiece();
-      MustRun({"sox", trimmed, padded, "pad", "0", std::to_string(hundredths * 441 - samples) + "s"});
+      MustRun(
+          {"sox", trimmed, padded, "pad", "0", std::to_string(hundredths * 441 - samples) + "s"});
       pieces.push_back(padded);
       at += hundredths;
       bool chapterEnds = i + 1 == texts.size();
@@ -333,7 +338,8 @@ std::vector<float> ReferenceLevels(const Source& source) {
   size_t frames = samples.size() / static_cast<size_t>(channels) - skip;
   std::vector<float> levels;
   for (size_t k = 0;; ++k) {
-    size_t from = k * static_cast<size_t>(rate) / 100, to = (k + 1) * static_cast<size_t>(rate) / 100;
+    size_t from = k * static_cast<size_t>(rate) / 100,
+           to = (k + 1) * static_cast<size_t>(rate) / 100;
     if (from >= frames) break;
     to = std::min(to, frames);
     double sum = 0;
@@ -341,7 +347,8 @@ std::vector<float> ReferenceLevels(const Source& source) {
       sum += double{samples[i]} * samples[i];
     }
     double mean = sum / static_cast<double>((to - from) * channels);
-    levels.push_back(mean > 0 ? static_cast<float>(std::max(10 * std::log10(mean), -120.0)) : -120.0f);
+    levels.push_back(mean > 0 ? static_cast<float>(std::max(10 * std::log10(mean), -120.0))
+                              : -120.0f);
   }
   return levels;
 }
@@ -481,7 +488,8 @@ TEST_F(RealSilences, EveryPauseAndNoFalseCut) {
     for (const Source& source : sources_) {
       if (IsSpeech(source) != c.speech) continue;
       std::string options = c.options;
-      if (options == "--tracks") options += " " + std::to_string(source.recording->pauses.size() + 1);
+      if (options == "--tracks")
+        options += " " + std::to_string(source.recording->pauses.size() + 1);
       SCOPED_TRACE(source.mp3 + " " + options);
       Outcome o = Silences(source.mp3, options);
       ASSERT_EQ(o.exit, 0) << o.err;

@@ -54,8 +54,8 @@ std::vector<Bytes> ReferenceSplit(const Bytes& file, const SplitJob& job) {
     };
     bool toEnd = !job.equalSegments && index + 1 >= job.entries.size();
     int64_t count = job.equalSegments ? job.entries[1].offset
-                    : toEnd          ? 0
-                                     : job.entries[index + 1].offset - job.entries[index].offset;
+                    : toEnd           ? 0
+                                      : job.entries[index + 1].offset - job.entries[index].offset;
     bool last = false;
     for (int64_t copied = 0; toEnd || copied < count; ++copied) {
       uint64_t n = std::min(block, end - pos);
@@ -91,8 +91,8 @@ std::vector<Bytes> ReferenceSplit(const Bytes& file, const SplitJob& job) {
 
 class SplitEngineTest : public testing::Test {
  protected:
-  SplitJob Job(const Bytes& file, std::vector<TrackEntry> entries, int kbps = 128,
-               int index = 9, uint64_t firstFrame = 0) {
+  SplitJob Job(const Bytes& file, std::vector<TrackEntry> entries, int kbps = 128, int index = 9,
+               uint64_t firstFrame = 0) {
     test::WriteBytes(dir.File("source.mp3"), file);
     SplitJob job;
     job.sourcePath = dir.File("source.mp3");
@@ -124,10 +124,9 @@ class SplitEngineTest : public testing::Test {
 TEST_F(SplitEngineTest, TracksMatchTheBlockByBlockAlgorithm) {
   const Bytes frames = test::FrameStream(k128, 417, 5000);  // about 2 MB, over the buffer
   // Long runs without a header, and headers of another bit rate, between the frames.
-  const Bytes rough = test::Concat({test::FrameStream(k128, 417, 700), Bytes(9000, 0x55),
-                                    test::FrameStream(k160, 522, 300),
-                                    test::FrameStream(k128, 417, 900), Bytes(5003, 0x11),
-                                    test::FrameStream(k128, 417, 2000)});
+  const Bytes rough = test::Concat(
+      {test::FrameStream(k128, 417, 700), Bytes(9000, 0x55), test::FrameStream(k160, 522, 300),
+       test::FrameStream(k128, 417, 900), Bytes(5003, 0x11), test::FrameStream(k128, 417, 2000)});
   const Bytes lead(300, 0x20);
   struct Case {
     const char* name;
@@ -162,10 +161,10 @@ TEST_F(SplitEngineTest, TracksMatchTheBlockByBlockAlgorithm) {
   // must go on into the next read.
   for (size_t header = 16000 + 65530; header <= 16000 + 65537; ++header) {
     const Bytes head = test::FrameStream(k128, 417, 38);
-    cases.push_back({"a header across two reads",
-                     test::Concat({head, Bytes(header - head.size(), 0x55),
-                                   test::FrameStream(k128, 417, 50)}),
-                     Entries({"0:00", "0:01"}), false, 128, 0});
+    cases.push_back(
+        {"a header across two reads",
+         test::Concat({head, Bytes(header - head.size(), 0x55), test::FrameStream(k128, 417, 50)}),
+         Entries({"0:00", "0:01"}), false, 128, 0});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -239,8 +238,8 @@ TEST_F(SplitEngineTest, HaltTakesEffectBeforeTheNextTrack) {
     for (int haltAt : {0, 3}) {
       SCOPED_TRACE(testing::Message() << (exact ? "exact, " : "") << "halt at " << haltAt);
       std::filesystem::remove_all(dir.File("out"));
-      SplitJob job = Job(test::FrameStream(k128, 417, 500),
-                         Entries({"0:00", "0:01", "0:02", "0:03", "0:04"}));
+      SplitJob job =
+          Job(test::FrameStream(k128, 417, 500), Entries({"0:00", "0:01", "0:02", "0:03", "0:04"}));
       job.exact = exact;
       RecordingHost host;
       host.haltAtPoll = haltAt;

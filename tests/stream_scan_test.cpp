@@ -55,8 +55,8 @@ TEST(StreamScan, TimelineTrimsTheTagsDelayAndThePaddingStillInTheStream) {
       {"trusted tag", true, 576, 1000, 100, 576 + 529, 115200 - 576 - 1000},
       {"padding under the decoder delay", true, 576, 100, 100, 576 + 529, 115200 - 576 - 529},
       {"no frame count stated", true, 576, 1000, std::nullopt, 576 + 529, 115200 - 576 - 1000},
-      {"cut short by a frame: the padding's part in it is gone", true, 576, 2000, 101,
-       576 + 529, 115200 - 576 - (2000 - 1152)},
+      {"cut short by a frame: the padding's part in it is gone", true, 576, 2000, 101, 576 + 529,
+       115200 - 576 - (2000 - 1152)},
       {"cut short by more than the padding", true, 576, 1500, 103, 576 + 529, 115200 - 576 - 529},
   };
   for (const Case& c : cases) {
@@ -82,8 +82,9 @@ TEST(StreamScan, FramesAndTimelineAreWhatDecodersPlay) {
   };
   const Case cases[] = {
       {"cbr128", Encoded("cbr128.mp3", 44100, 2, {"-b", "128"}), true, true},
-      {"cbr320 crc tagged", Encoded("cbr320.mp3", 48000, 2, {"-b", "320", "-p", "--add-id3v2", "--tt", "T"}),
-       true, true},
+      {"cbr320 crc tagged",
+       Encoded("cbr320.mp3", 48000, 2, {"-b", "320", "-p", "--add-id3v2", "--tt", "T"}), true,
+       true},
       {"vbr v2", Encoded("v2.mp3", 44100, 2, {"-V", "2"}), true, false},
       {"no tag", Encoded("notag.mp3", 44100, 2, {"-b", "128", "-t"}), false, true},
       {"mpeg2 mono", Encoded("m2.mp3", 22050, 1, {"-b", "64", "-m", "m"}), true, true},

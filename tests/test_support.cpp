@@ -28,7 +28,9 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+std::string TempDir::File(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
 
 Bytes HeaderBytes(uint32_t word) {
   return {static_cast<unsigned char>(word >> 24), static_cast<unsigned char>(word >> 16),

@@ -31,7 +31,8 @@ TEST(TrackNaming, ExpansionOfThePattern) {
       {"/out/%title%", "", "%track%", 4, "/out/05.mp3"},
       {"/out/%artist%", "%title%", "T", 0, "/out/T.mp3"},
       // values cannot lead out of the folder
-      {"/out/%artist% - %title%", "AC/DC", "..\\..\\x:y*?\"<>|", 0, "/out/AC_DC - .._.._x_y______.mp3"},
+      {"/out/%artist% - %title%", "AC/DC", "..\\..\\x:y*?\"<>|", 0,
+       "/out/AC_DC - .._.._x_y______.mp3"},
       {"/out/%FILE%", "", "", 0, "/out/%FILE%.mp3"},
   };
   for (const Case& c : cases) {
@@ -41,8 +42,7 @@ TEST(TrackNaming, ExpansionOfThePattern) {
     SetTrackText(entry.title, c.title);
     EXPECT_EQ(MakeTrackFileName(c.pattern, source, &entry, c.index), c.expected);
   }
-  EXPECT_EQ(MakeTrackFileName("/out/%artist%%title%%track%", source, nullptr, 150),
-            "/out/151.mp3");
+  EXPECT_EQ(MakeTrackFileName("/out/%artist%%title%%track%", source, nullptr, 150), "/out/151.mp3");
 }
 
 TEST(TrackNaming, NamesLongerThanAPathAreRefusedNotCut) {

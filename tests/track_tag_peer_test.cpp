@@ -132,7 +132,10 @@ Bytes V24Tag() {
   Bytes frames = Concat({
       Id3v2FrameBytes(4, "TIT2", Utf8("Whole show")),
       Id3v2FrameBytes(4, "TPE1", Utf16(u"\u6771\u4EAC Orchestra", true)),
-      Id3v2FrameBytes(4, "TALB", Utf8("\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9")),
+      Id3v2FrameBytes(4, "TALB",
+                      Utf8("\xC3\x9Cn\xC3\xAF"
+                           "c\xC3\xB8"
+                           "d\xC3\xA9")),
       Id3v2FrameBytes(4, "TDRC", Utf8("2004-05-06T20:00")),
       Id3v2FrameBytes(4, "TCON", Utf8("17")),
       Id3v2FrameBytes(4, "TCOM", Concat({Utf8("Ann"), {0}, TextBytes("Bob")})),
@@ -229,9 +232,9 @@ class TrackTagPeerTest : public ::testing::Test {
                            bool tags = true) {
     static int serial = 0;
     std::string folder = Path("split" + std::to_string(++serial));
-    Shell("mkdir " + ShellQuoted(folder) + " && " + PARTWELL_CLI + " split " +
-          ShellQuoted(source) + " " + arguments + (tags ? " --tags" : "") +
-          (exact ? " --exact" : "") + " --name %track% --folder " + ShellQuoted(folder));
+    Shell("mkdir " + ShellQuoted(folder) + " && " + PARTWELL_CLI + " split " + ShellQuoted(source) +
+          " " + arguments + (tags ? " --tags" : "") + (exact ? " --exact" : "") +
+          " --name %track% --folder " + ShellQuoted(folder));
     return folder;
   }
 
@@ -285,10 +288,10 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
     const char* name;
     std::function<void(const std::string& source)> makeSource;
     TrackTagFields fields;
-    Shown tag;                            // what every reader shows of the track's ID3v2 tag
+    Shown tag;                              // what every reader shows of the track's ID3v2 tag
     std::vector<std::string> mutagenShows;  // more mid3v2 lines of the track
-    Bytes picture;                        // the source's picture; empty: none
-    Shown trailer;                        // eyeD3 of the track's trailer; empty: none
+    Bytes picture;                          // the source's picture; empty: none
+    Shown trailer;                          // eyeD3 of the track's trailer; empty: none
     std::vector<std::string> sourceShows;   // mid3v2 lines of a hand-made source
   };
   auto handMade = [plain](const Bytes& tag) {
@@ -300,8 +303,8 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
       {"ID3v2.3 and ID3v1 by mutagen, 2 MB cover",
        [plain](const std::string& source) {
          test::WriteBytes(Path("cover.jpg"), kLargeJpeg);
-         Shell("cp " + ShellQuoted(plain) + " " + ShellQuoted(source) + " && " + kPython +
-               " -c " + ShellQuoted(kMutagenV23) + " " + ShellQuoted(source) + " " +
+         Shell("cp " + ShellQuoted(plain) + " " + ShellQuoted(source) + " && " + kPython + " -c " +
+               ShellQuoted(kMutagenV23) + " " + ShellQuoted(source) + " " +
                ShellQuoted(Path("cover.jpg")));
        },
        {"Caf\xC3\xA9", "\xE6\x9D\xB1\xE4\xBA\xAC", 1, 3, "Live at Home", "The Band"},
@@ -314,32 +317,52 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
        handMade(V24Tag()),
        {"\xE6\x9D\xB1\xE4\xBA\xAC", "", 2, 3, "", ""},
        {"\xE6\x9D\xB1\xE4\xBA\xAC", "\xE6\x9D\xB1\xE4\xBA\xAC Orchestra",
-        "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "2/3", "2004", "Rock"},
-       {"TPE2=\xE6\x9D\xB1\xE4\xBA\xAC Orchestra", "COMM==eng=Caf\xC3\xA9 notes",
-        "TCOM=Ann/Bob"},
+        "\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9",
+        "2/3", "2004", "Rock"},
+       {"TPE2=\xE6\x9D\xB1\xE4\xBA\xAC Orchestra", "COMM==eng=Caf\xC3\xA9 notes", "TCOM=Ann/Bob"},
        kJpeg,
        {},
        {"TPE1=\xE6\x9D\xB1\xE4\xBA\xAC Orchestra", "TDRC=2004-05-06 20:00", "TCON=Rock",
-        "TCOM=Ann / Bob",
-        "COMM==eng=Caf\xC3\xA9 notes", "APIC=cover front, Front (image/jpeg, 3000 bytes)"}},
+        "TCOM=Ann / Bob", "COMM==eng=Caf\xC3\xA9 notes",
+        "APIC=cover front, Front (image/jpeg, 3000 bytes)"}},
       {"ID3v2.2 unsynchronised",
        handMade(V22Tag()),
-       {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "", 3, 3, "Live", ""},
-       {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "Caf\xC3\xA9", "Live", "3/3", "1999", "Pop"},
+       {"\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9",
+        "", 3, 3, "Live", ""},
+       {"\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9",
+        "Caf\xC3\xA9", "Live", "3/3", "1999", "Pop"},
        {"TPE2=Caf\xC3\xA9", "APIC=cover front, Cover (image/png, 1500 bytes)"},
        kPng,
        {},
-       {"TALB=\xE6\x9D\xB1\xE4\xBA\xAC", "TPE1=Caf\xC3\xA9", "APIC=cover front, Cover (PNG, 1500 bytes)"}},
+       {"TALB=\xE6\x9D\xB1\xE4\xBA\xAC", "TPE1=Caf\xC3\xA9",
+        "APIC=cover front, Cover (PNG, 1500 bytes)"}},
       {"ID3v1 alone, by lame, twelve tracks",
        [](const std::string& source) {
-         Shell("lame --quiet -b 128 --id3v1-only --tt Old --ta Band --tl Record --ty 1987 "
-               "--tg Pop --tn 5 " + ShellQuoted(Path("plain.wav")) + " " + ShellQuoted(source));
+         Shell(
+             "lame --quiet -b 128 --id3v1-only --tt Old --ta Band --tl Record --ty 1987 "
+             "--tg Pop --tn 5 " +
+             ShellQuoted(Path("plain.wav")) + " " + ShellQuoted(source));
        },
-       {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "", 12, 12, "", ""},
-       {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "Band", "Record", "12/12", "1987", "Pop"},
+       {"\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9",
+        "", 12, 12, "", ""},
+       {"\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9",
+        "Band", "Record", "12/12", "1987", "Pop"},
        {"TPE2=Band"},
        {},
-       {"\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", "Band", "Record", "12", "1987", "Pop"},
+       {"\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB8"
+        "d\xC3\xA9",
+        "Band", "Record", "12", "1987", "Pop"},
        {}},
   };
   // What every reader shows of one track of the case.
@@ -348,7 +371,8 @@ TEST_F(TrackTagPeerTest, ReadersShowEachTracksTagsAndTheSourcesCover) {
     std::string output, mutagen;
     for (const Reader& reader : kTagReaders) {
       EXPECT_EQ(Describe(ShownBy(reader, track, output)), Describe(c.tag))
-          << reader.command << ":\n" << output;
+          << reader.command << ":\n"
+          << output;
       if (reader.command == kMid3v2.command) mutagen = output;
     }
     for (const std::string& line : c.mutagenShows) {
@@ -435,12 +459,12 @@ TEST_F(TrackTagPeerTest, TrackNumbersCountTheTracksWrittenAndTheTagIsAllThatIsAd
             << name;
       }
       int status = 0;
-      std::string numbers = RunShell(
-          kPython + " -c " +
-              ShellQuoted("import sys, mutagen.id3 as m; "
-                          "print(*(m.ID3(p)['TRCK'] for p in sys.argv[1:]))") +
-              paths,
-          status);
+      std::string numbers =
+          RunShell(kPython + " -c " +
+                       ShellQuoted("import sys, mutagen.id3 as m; "
+                                   "print(*(m.ID3(p)['TRCK'] for p in sys.argv[1:]))") +
+                       paths,
+                   status);
       EXPECT_EQ(numbers, std::string(c.numbers) + "\n");
     }
   }

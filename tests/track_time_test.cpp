@@ -32,8 +32,8 @@ TEST(TrackTime, ReadFormAsTyped) {
       {"1234:00", nullptr, 0},  // three digits read, then no colon
       {"999:59.99", "999:59.99", 999 * 6000 + 59 * 100 + 99},
       {"0:00", "000:00.00", 0},
-      {"0:0012345", "000:00.00", 0},      // two second digits, then no point
-      {"000:00.123", "000:00.12", 12},    // the 10th character is never read
+      {"0:0012345", "000:00.00", 0},    // two second digits, then no point
+      {"000:00.123", "000:00.12", 12},  // the 10th character is never read
       {"1:5.123", "001:05.12", 6512},
       {"-1:00", nullptr, 0},
       {"+1:00", nullptr, 0},
@@ -56,9 +56,9 @@ TEST(PlayerPositionText, FollowsTheDoublePrecisionConversion) {
   const struct {
     int32_t ms;
     const char* text;
-  } cases[] = {{0, "000:00.00"},       {1000, "000:01.00"}, {1040, "000:01.03"},
-               {59999, "000:59.99"},   {60000, "001:00.00"}, {61230, "001:01.22"},
-               {-1, "000:00.00"},      {-9, "000:00.00"},   {59999990, "999:59.99"},
+  } cases[] = {{0, "000:00.00"},        {1000, "000:01.00"},  {1040, "000:01.03"},
+               {59999, "000:59.99"},    {60000, "001:00.00"}, {61230, "001:01.22"},
+               {-1, "000:00.00"},       {-9, "000:00.00"},    {59999990, "999:59.99"},
                {60000000, "1000:00.00"}};
   for (const auto& c : cases) EXPECT_EQ(PlayerPositionText(c.ms), c.text) << c.ms;
 }

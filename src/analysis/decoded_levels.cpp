@@ -57,7 +57,10 @@ class Stretches {
  public:
   Stretches(const std::string& path, const StreamScan& scan, uint64_t frames,
             std::vector<uint64_t> starts)
-      : path_(path), scan_(scan), frames_(frames), starts_(std::move(starts)),
+      : path_(path),
+        scan_(scan),
+        frames_(frames),
+        starts_(std::move(starts)),
         samplesPerFrame_(static_cast<uint64_t>(SamplesPerFrame(scan.first.header))) {}
 
   size_t count() const { return starts_.size() + 1; }
@@ -220,8 +223,8 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
       break;
     }
     if (sharedWindow.values > 0 || levels.head.values > 0) {
-      float joined = DecibelsOf(sharedWindow.sum + levels.head.sum,
-                                sharedWindow.values + levels.head.values);
+      float joined =
+          DecibelsOf(sharedWindow.sum + levels.head.sum, sharedWindow.values + levels.head.values);
       sink.Take(&joined, 1);
     }
     sink.Take(levels.levels.data(), levels.levels.size());

@@ -42,8 +42,7 @@ Decoder NewDecoder(std::string& failure) {
             mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK &&
             mpg123_format_none(mh) == MPG123_OK;
   for (size_t i = 0; ok && i < rateCount; ++i) {
-    ok = mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32) ==
-         MPG123_OK;
+    ok = mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32) == MPG123_OK;
   }
   if (!ok || mpg123_open_feed(mh) != MPG123_OK) {
     failure = mpg123_strerror(mh);

@@ -21,9 +21,9 @@ float DecibelsOf(double sumOfSquares, uint64_t values) {
 
 LevelMeter::LevelMeter(const SourceTimeline& timeline, long sampleRate, const RawStretch& stretch)
     : rawStart_(timeline.rawStart),
-      timelineEnd_(timeline.rawStart +
-                   std::min(timeline.length,
-                            std::numeric_limits<uint64_t>::max() - timeline.rawStart)),
+      timelineEnd_(
+          timeline.rawStart +
+          std::min(timeline.length, std::numeric_limits<uint64_t>::max() - timeline.rawStart)),
       rawEnd_(std::min(timelineEnd_, stretch.to)),
       countFrom_(std::max(stretch.from, rawStart_)),
       rate_(std::max(sampleRate, 1L)),

@@ -73,7 +73,7 @@ class LevelMeter {
 
   uint64_t rawStart_;
   uint64_t timelineEnd_;
-  uint64_t rawEnd_;           // the timeline's end or the stretch's, the earlier
+  uint64_t rawEnd_;  // the timeline's end or the stretch's, the earlier
   uint64_t countFrom_;
   long rate_;
   uint64_t rawPosition_;      // of the next sample of raw output

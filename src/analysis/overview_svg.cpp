@@ -9,11 +9,11 @@
 namespace partwell {
 namespace {
 
-constexpr double kMargin = 40;       // left and right of the axis
-constexpr double kTop = 40;          // the heading above the levels
+constexpr double kMargin = 40;  // left and right of the axis
+constexpr double kTop = 40;     // the heading above the levels
 constexpr double kLevelsHeight = 160;
-constexpr double kMarkLabels = 18;   // the marks' numbers above the levels
-constexpr double kAxisHeight = 30;   // ticks and their times
+constexpr double kMarkLabels = 18;  // the marks' numbers above the levels
+constexpr double kAxisHeight = 30;  // ticks and their times
 constexpr double kLegendHeight = 30;
 // The levels drawn: from this far below full scale up to it.
 constexpr double kLowestDrawnDb = -60;
@@ -30,11 +30,21 @@ std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
       default:
         // Control characters have no place in XML 1.0.
         if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
@@ -58,7 +68,7 @@ std::string AxisTime(int64_t seconds) {
 
 // The shortest step of ticks that keeps them kTickSpacing apart.
 int64_t TickStep(const OverviewScale& scale) {
-  static const int64_t kSteps[] = {1,   2,   5,    10,   15,   30,   60,    120,  300,
+  static const int64_t kSteps[] = {1,   2,   5,    10,   15,   30,    60,    120,  300,
                                    600, 900, 1800, 3600, 7200, 10800, 21600, 43200};
   for (int64_t step : kSteps) {
     if (scale.X(static_cast<double>(step)) - scale.left() >= kTickSpacing) return step;
@@ -79,8 +89,8 @@ std::string LevelsPath(const QuickLevels& levels, const OverviewScale& scale, do
   for (size_t i = 0; i < levels.levelsDb.size(); ++i) {
     double seconds = static_cast<double>(levels.SampleOf(i)) / rate;
     if (seconds < 0 || seconds >= scale.seconds()) continue;
-    size_t column = std::min(loudest.size() - 1,
-                             static_cast<size_t>(scale.X(seconds) - scale.left()));
+    size_t column =
+        std::min(loudest.size() - 1, static_cast<size_t>(scale.X(seconds) - scale.left()));
     loudest[column] = std::max(loudest[column], levels.levelsDb[i]);
   }
   std::string path;
@@ -110,8 +120,8 @@ std::string OverviewSvg(const QuickLevels& levels, const OverviewPicture& pictur
          Number(height) + "\" viewBox=\"0 0 " + Number(width) + " " + Number(height) +
          "\" font-family=\"sans-serif\" font-size=\"11\">\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  svg += "<text x=\"" + Number(kMargin) + "\" y=\"22\" font-size=\"14\">" +
-         Escaped(picture.name) + " (" + AxisTime(static_cast<int64_t>(seconds)) + ")</text>\n";
+  svg += "<text x=\"" + Number(kMargin) + "\" y=\"22\" font-size=\"14\">" + Escaped(picture.name) +
+         " (" + AxisTime(static_cast<int64_t>(seconds)) + ")</text>\n";
 
   for (const OverviewPause& pause : picture.pauses) {
     double from = scale.X(static_cast<double>(pause.start) / 100);
@@ -139,8 +149,8 @@ std::string OverviewSvg(const QuickLevels& levels, const OverviewPicture& pictur
     const OverviewMark& mark = picture.marks[i];
     double x = scale.X(static_cast<double>(mark.hundredths) / 100);
     std::string number = std::to_string(i + 1);
-    svg += "<line class=\"mark\" x1=\"" + Number(x) + "\" y1=\"" + Number(levelsTop) +
-           "\" x2=\"" + Number(x) + "\" y2=\"" + Number(baseline) +
+    svg += "<line class=\"mark\" x1=\"" + Number(x) + "\" y1=\"" + Number(levelsTop) + "\" x2=\"" +
+           Number(x) + "\" y2=\"" + Number(baseline) +
            "\" stroke=\"#cc0000\" stroke-width=\"1.5\"/>";
     svg += "<text x=\"" + Number(x + 3) + "\" y=\"" + Number(levelsTop - 5) +
            "\" fill=\"#cc0000\" font-weight=\"bold\">" + number;

@@ -101,7 +101,8 @@ std::vector<Silence> SilenceFinder::Finish() {
   return silences;
 }
 
-std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings) {
+std::vector<Silence> FindSilences(const std::vector<float>& levels,
+                                  const SilenceSettings& settings) {
   SilenceFinder finder(settings);
   finder.Add(levels.data(), levels.size());
   return finder.Finish();

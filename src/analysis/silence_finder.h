@@ -43,7 +43,8 @@ struct Silence {
 // The silences, in order: runs of smoothed levels below the threshold, at least minPause
 // long, that neither begin within kEndMargin of the start nor end within kEndMargin of the
 // end. Each proposes max(end - kLeadIn, floor((start + end) / 2)).
-std::vector<Silence> FindSilences(const std::vector<float>& levels, const SilenceSettings& settings);
+std::vector<Silence> FindSilences(const std::vector<float>& levels,
+                                  const SilenceSettings& settings);
 
 // FindSilences on levels that arrive a few at a time: the running median and the runs are
 // worked out as they come, so that only the levels of the run in progress are kept (the

@@ -21,7 +21,7 @@ struct SilenceOptions {
   double thresholdDb = kDefaultThresholdDb;
   double minPauseSeconds = 0;  // 0: the preset's (speech, tracks or music)
   bool speech = false;
-  int tracks = 0;              // 0: every pause
+  int tracks = 0;  // 0: every pause
 };
 
 // The settings of the options: a minimum pause given is taken (to the nearest hundredth),

@@ -30,8 +30,8 @@ struct TimelinePcm::Decoder {
 };
 
 template <typename PickStretch>
-std::unique_ptr<TimelinePcm> TimelinePcm::OpenStretch(const std::string& path,
-                                                      PickStretch stretch, std::string& failure) {
+std::unique_ptr<TimelinePcm> TimelinePcm::OpenStretch(const std::string& path, PickStretch stretch,
+                                                      std::string& failure) {
   std::unique_ptr<TimelinePcm> pcm(new TimelinePcm);
   pcm->file_ = File::OpenForReading(path);
   if (!pcm->file_.IsOpen()) {
@@ -70,9 +70,10 @@ std::unique_ptr<TimelinePcm> TimelinePcm::OpenStretch(const std::string& path,
   return pcm;
 }
 
-std::unique_ptr<TimelinePcm> TimelinePcm::Open(const std::string& path, uint64_t from,
-                                               uint64_t to, std::string& failure) {
-  return OpenStretch(path, [&](uint64_t) { return std::pair(from, to); }, failure);
+std::unique_ptr<TimelinePcm> TimelinePcm::Open(const std::string& path, uint64_t from, uint64_t to,
+                                               std::string& failure) {
+  return OpenStretch(
+      path, [&](uint64_t) { return std::pair(from, to); }, failure);
 }
 
 std::unique_ptr<TimelinePcm> TimelinePcm::OpenLast(const std::string& path, uint64_t samples,
@@ -138,8 +139,7 @@ size_t TimelinePcm::Read(int16_t* out, size_t frames) {
       position_ += dropped;
       continue;
     }
-    size_t take = std::min({pendingFrames_, frames - given,
-                            static_cast<size_t>(end_ - position_)});
+    size_t take = std::min({pendingFrames_, frames - given, static_cast<size_t>(end_ - position_)});
     std::memcpy(out + given * channels_, pending_, take * channels_ * sizeof(int16_t));
     pending_ += take * channels_;
     pendingFrames_ -= take;

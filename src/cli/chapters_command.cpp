@@ -53,9 +53,9 @@ bool ReadTrackList(const ChaptersOptions& options, std::vector<TrackEntry>& entr
   } else {
     CueSheetResult sheet = ReadCueSheetFile(options.cue, options.source);
     if (!sheet.ok() || !ReplaceTrackTimes(sheet.entries, times)) {
-      std::fprintf(stderr, "The CUE sheet could not be used.\n%s: %s\n", options.cue.c_str(),
-                   sheet.ok() ? "the track list refused a time of the sheet"
-                              : sheet.refusal->c_str());
+      std::fprintf(
+          stderr, "The CUE sheet could not be used.\n%s: %s\n", options.cue.c_str(),
+          sheet.ok() ? "the track list refused a time of the sheet" : sheet.refusal->c_str());
       return false;
     }
   }
@@ -73,8 +73,7 @@ int WriteChapters(const ChaptersOptions& options) {
   }
   std::optional<uint32_t> played = PlayedMilliseconds(options.source);
   if (!played) {
-    std::fprintf(stderr, "%s: no MPEG audio whose length could be read\n",
-                 options.source.c_str());
+    std::fprintf(stderr, "%s: no MPEG audio whose length could be read\n", options.source.c_str());
     return kExitFailed;
   }
   std::string failure = WriteCopyWithChapters(options.source, options.output,
@@ -112,14 +111,14 @@ void AddChaptersCommand(CLI::App& app, int& exitCode) {
       "chapters in its leading tag and the audio bytes unchanged.");
   auto options = std::make_shared<ChaptersOptions>();
   command->add_option("FILE", options->source, "The MP3 file")->required();
-  auto* cue = command->add_option(
-      "--cue", options->cue, "A CUE sheet whose INDEX 01 times and titles give the chapters");
+  auto* cue = command->add_option("--cue", options->cue,
+                                  "A CUE sheet whose INDEX 01 times and titles give the chapters");
   auto* times = command->add_option(
       "--times", options->times,
       "Comma-separated chapter start times, mmm:ss.pp; 0:00 is added before the first when "
       "missing");
-  auto* output = command->add_option(
-      "--output", options->output, "The copy to write (replaced when it exists; never FILE)");
+  auto* output = command->add_option("--output", options->output,
+                                     "The copy to write (replaced when it exists; never FILE)");
   cue->excludes(times);
   command->footer(
       "Examples:\n"

@@ -9,7 +9,7 @@ namespace partwell {
 class TrackTimeList;
 struct CueSheetResult;
 struct ChapterList;
-}
+}  // namespace partwell
 
 namespace partwell::cli {
 

@@ -10,8 +10,7 @@
 namespace partwell::cli {
 namespace {
 
-int Join(const std::string& destination, const std::vector<std::string>& sources,
-         bool chapters) {
+int Join(const std::string& destination, const std::vector<std::string>& sources, bool chapters) {
   ConsoleJobHost host({"Joining... [%03d]", "Joining... [%03d]"});
   JobReport report = RunJoin(destination, sources, host, chapters);
   host.Done();

@@ -101,14 +101,13 @@ void AddOverviewCommand(CLI::App& app, int& exitCode) {
   auto* times = command->add_option(
       "--times", options->times,
       "Comma-separated track start times to mark, mmm:ss.pp (as split --times takes them)");
-  auto* cue = command->add_option(
-      "--cue", options->cue, "A CUE sheet whose tracks are marked, numbered and titled");
+  auto* cue = command->add_option("--cue", options->cue,
+                                  "A CUE sheet whose tracks are marked, numbered and titled");
   times->excludes(cue);
   command->add_flag("--silences", options->silences,
                     "Shades the pauses the silences command finds with its defaults");
   command->add_option("--svg", options->svg, "The SVG file to write")->required();
-  command
-      ->add_option("--width", options->width, "The picture's width in pixels")
+  command->add_option("--width", options->width, "The picture's width in pixels")
       ->capture_default_str()
       ->check(CLI::Range(kNarrowestOverview, kWidestOverview));
   command->footer(

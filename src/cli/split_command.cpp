@@ -230,9 +230,10 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
                    "%title% are filled in")
       ->capture_default_str()
       ->check([](const std::string& text) {
-        return text.size() > kMaxTemplateChars ? "the template is longer than " +
-                                                     std::to_string(kMaxTemplateChars) + " characters"
-                                               : std::string();
+        return text.size() > kMaxTemplateChars
+                   ? "the template is longer than " + std::to_string(kMaxTemplateChars) +
+                         " characters"
+                   : std::string();
       });
   command->add_option("--folder", options->folder,
                       "Folder for the tracks (default: each source file's folder)");

@@ -21,7 +21,6 @@ TrackList Failure(const std::string& why) {
   return list;
 }
 
-
 TrackList FromCueSheetBeside(const std::string& source) {
   FoundCueSheet found = FindCueSheetBeside(source);
   if (found.path.empty()) {
@@ -80,10 +79,14 @@ TrackList TrackListFor(const TrackListRule& rule, const std::string& source, boo
       list.entries = rule.times;
       return list;
     }
-    case TrackListKind::kCueSheet: return TrackListOfCueSheet(rule.sheet, source);
-    case TrackListKind::kCueBeside: return FromCueSheetBeside(source);
-    case TrackListKind::kChapters: return FromChapters(source);
-    case TrackListKind::kSilences: return FromSilences(rule.silences, source, quiet);
+    case TrackListKind::kCueSheet:
+      return TrackListOfCueSheet(rule.sheet, source);
+    case TrackListKind::kCueBeside:
+      return FromCueSheetBeside(source);
+    case TrackListKind::kChapters:
+      return FromChapters(source);
+    case TrackListKind::kSilences:
+      return FromSilences(rule.silences, source, quiet);
   }
   return Failure("no track list");
 }

@@ -1,7 +1,8 @@
 // The rule that gives each file of a split its track list: the same times for every file
 // (--times, with --equal its segments), a CUE sheet (--cue SHEET, or each file's own beside it
-// with --cue auto), the chapters of its ID3v2 tag (--chapters), or the pauses the silence search proposes (--at-silences). A new source of
-// track lists is one more kind here and one more case in TrackListFor.
+// with --cue auto), the chapters of its ID3v2 tag (--chapters), or the pauses the silence search
+// proposes (--at-silences). A new source of track lists is one more kind here and one more case in
+// TrackListFor.
 #pragma once
 
 #include <string>

@@ -48,8 +48,8 @@ class BufferedSource {
   File& file_;
   uint64_t end_;
   std::vector<unsigned char> buffer_;
-  uint64_t start_ = 0;   // file position of buffer_[0]
-  size_t length_ = 0;    // bytes held
+  uint64_t start_ = 0;  // file position of buffer_[0]
+  size_t length_ = 0;   // bytes held
 };
 
 }  // namespace partwell

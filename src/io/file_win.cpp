@@ -110,8 +110,8 @@ bool File::Close() {
 std::optional<FileIdentity> IdentifyPath(const std::string& path) {
   // No access rights are asked for, so a file that a job holds open can still be identified.
   File probe(FromHandle(CreateFileA(path.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
              0);
   if (!probe.IsOpen()) return std::nullopt;
   return probe.Identity();

@@ -28,13 +28,13 @@ using PropertyList = PropertyEntry;
 
 // Keys in use.
 enum PropertyKey : int32_t {
-  kBitRateKey = 1,        // "Bit Rate": kbit/s
-  kBitRateBinaryKey = 2,  // "Bit Rate Binary": bit rate index 0 to 14
-  kFirstFrameKey = 3,     // "First Frame": byte position of the first frame header
-  kSplitWindowKey = 4,    // "Split Window"
-  kMergeWindowKey = 5,    // "Merge Window"
-  kHelpWindowKey = 6,     // "Help Window"
-  kAboutWindowKey = 7,    // "About Window"
+  kBitRateKey = 1,          // "Bit Rate": kbit/s
+  kBitRateBinaryKey = 2,    // "Bit Rate Binary": bit rate index 0 to 14
+  kFirstFrameKey = 3,       // "First Frame": byte position of the first frame header
+  kSplitWindowKey = 4,      // "Split Window"
+  kMergeWindowKey = 5,      // "Merge Window"
+  kHelpWindowKey = 6,       // "Help Window"
+  kAboutWindowKey = 7,      // "About Window"
   kVariableBitRateKey = 8,  // "Variable Bit Rate": 1 for a source only exact cuts take
 };
 

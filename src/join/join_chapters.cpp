@@ -62,8 +62,8 @@ std::vector<ChapterMark> JoinChapterMarks(const std::vector<ChapterSource>& sour
     if (!source.hasAudio) continue;
     if (!first) first = &source;
     // The rate of the first source counts for all: players take the stream as one.
-    const int64_t start = static_cast<int64_t>(before + source.rawStart) -
-                          static_cast<int64_t>(first->rawStart);
+    const int64_t start =
+        static_cast<int64_t>(before + source.rawStart) - static_cast<int64_t>(first->rawStart);
     if (!marks.empty()) marks.back().endMs = Milliseconds(start, first->rate);
     marks.push_back({source.title, Milliseconds(start, first->rate),
                      Milliseconds(start + static_cast<int64_t>(source.length), first->rate)});

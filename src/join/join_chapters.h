@@ -16,8 +16,8 @@ namespace partwell {
 
 // What the timeline needs of one source.
 struct ChapterSource {
-  std::string title;       // its TIT2, else its file name without its extension
-  bool hasAudio = false;   // sources without MPEG audio get no chapter
+  std::string title;        // its TIT2, else its file name without its extension
+  bool hasAudio = false;    // sources without MPEG audio get no chapter
   uint64_t rawSamples = 0;  // of its audio frames, decoded whole
   uint64_t rawStart = 0;    // where a player of it alone starts
   uint64_t length = 0;      // the samples a player of it alone plays

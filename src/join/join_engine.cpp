@@ -100,9 +100,12 @@ JobReport Joiner::Run() {
     if (i == 0) ChooseHeader(source);
     if (scanFailure_ && scanFailure_->index == i) return Fail(sources_[i], scanFailure_->reason);
     switch (JoinOne(i, source)) {
-      case CopyStatus::kReadFailed: return Fail(sources_[i], ReadFailureText(source.file()));
-      case CopyStatus::kWriteFailed: return Fail(destination_, SystemErrorText(out_.LastError()));
-      case CopyStatus::kDone: break;
+      case CopyStatus::kReadFailed:
+        return Fail(sources_[i], ReadFailureText(source.file()));
+      case CopyStatus::kWriteFailed:
+        return Fail(destination_, SystemErrorText(out_.LastError()));
+      case CopyStatus::kDone:
+        break;
     }
     ++result_.unitsDone;
   }

@@ -83,8 +83,8 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Load(const unsigned char* 
 }
 
 // For `length` of 64 or more.
-__attribute__((target("pclmul,sse2"))) uint16_t FoldingCrc(const unsigned char* data,
-                                                            size_t length, uint16_t crc) {
+__attribute__((target("pclmul,sse2"))) uint16_t FoldingCrc(const unsigned char* data, size_t length,
+                                                           uint16_t crc) {
   const __m128i by512 = _mm_set_epi64x(FoldConstant(511), FoldConstant(575));
   const __m128i by128 = _mm_set_epi64x(FoldConstant(127), FoldConstant(191));
   __m128i x[4] = {_mm_xor_si128(Load(data), _mm_cvtsi32_si128(crc)), Load(data + 16),
@@ -136,8 +136,8 @@ PARTWELL_WIDE uint16_t WideFoldingCrc(const unsigned char* data, size_t length, 
 }
 
 bool CanFoldWide() {
-  static const bool can = CanFold() && __builtin_cpu_supports("avx2") &&
-                          __builtin_cpu_supports("vpclmulqdq");
+  static const bool can =
+      CanFold() && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("vpclmulqdq");
   return can;
 }
 #endif

@@ -3,31 +3,36 @@
 namespace partwell {
 namespace {
 
-constexpr int kMpeg1Layer3Kbps[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr int kMpeg1Layer3Kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                      112, 128, 160, 192, 224, 256, 320};
 constexpr int kMpeg2Layer3Kbps[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 constexpr int kMpeg1SampleRates[3] = {44100, 48000, 32000};
-constexpr int kMpeg1Layer1Kbps[15] = {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448};
-constexpr int kMpeg1Layer2Kbps[15] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
-constexpr int kMpeg2Layer1Kbps[15] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256};
+constexpr int kMpeg1Layer1Kbps[15] = {0,   32,  64,  96,  128, 160, 192, 224,
+                                      256, 288, 320, 352, 384, 416, 448};
+constexpr int kMpeg1Layer2Kbps[15] = {0,   32,  48,  56,  64,  80,  96, 112,
+                                      128, 160, 192, 224, 256, 320, 384};
+constexpr int kMpeg2Layer1Kbps[15] = {0,   32,  48,  56,  64,  80,  96, 112,
+                                      128, 144, 160, 176, 192, 224, 256};
 
 }  // namespace
 
 MpegVersion HeaderVersion(uint32_t word) {
   switch (HeaderVersionBits(word)) {
-    case 3: return MpegVersion::kMpeg1;
-    case 2: return MpegVersion::kMpeg2;
-    case 0: return MpegVersion::kMpeg25;
-    default: return MpegVersion::kReserved;
+    case 3:
+      return MpegVersion::kMpeg1;
+    case 2:
+      return MpegVersion::kMpeg2;
+    case 0:
+      return MpegVersion::kMpeg25;
+    default:
+      return MpegVersion::kReserved;
   }
 }
 
 bool IsFrameHeader(uint32_t word) {
-  return (word & kSyncBits) == kSyncBits
-         && HeaderBitRateIndex(word) != 15
-         && HeaderSampleRateIndex(word) != 3
-         && HeaderVersionBits(word) != 1
-         && HeaderLayerBits(word) != 0
-         && (word & kEmphasisBits) != 2;
+  return (word & kSyncBits) == kSyncBits && HeaderBitRateIndex(word) != 15 &&
+         HeaderSampleRateIndex(word) != 3 && HeaderVersionBits(word) != 1 &&
+         HeaderLayerBits(word) != 0 && (word & kEmphasisBits) != 2;
 }
 
 int Layer3BitRate(uint32_t word) {
@@ -41,10 +46,14 @@ int SampleRate(uint32_t word) {
   uint32_t index = HeaderSampleRateIndex(word);
   if (index > 2) return 0;
   switch (HeaderVersion(word)) {
-    case MpegVersion::kMpeg1: return kMpeg1SampleRates[index];
-    case MpegVersion::kMpeg2: return kMpeg1SampleRates[index] / 2;
-    case MpegVersion::kMpeg25: return kMpeg1SampleRates[index] / 4;
-    default: return 0;
+    case MpegVersion::kMpeg1:
+      return kMpeg1SampleRates[index];
+    case MpegVersion::kMpeg2:
+      return kMpeg1SampleRates[index] / 2;
+    case MpegVersion::kMpeg25:
+      return kMpeg1SampleRates[index] / 4;
+    default:
+      return 0;
   }
 }
 
@@ -82,9 +91,12 @@ int FrameLength(uint32_t word) {
 
 int SamplesPerFrame(uint32_t word) {
   switch (HeaderLayerBits(word)) {
-    case 3: return 384;
-    case 2: return 1152;
-    default: return Layer3SamplesPerFrame(word);
+    case 3:
+      return 384;
+    case 2:
+      return 1152;
+    default:
+      return Layer3SamplesPerFrame(word);
   }
 }
 

@@ -73,7 +73,6 @@ constexpr bool SameBitRate(uint32_t a, uint32_t b) {
   return SameStream(a, b) && HeaderBitRateIndex(a) == HeaderBitRateIndex(b);
 }
 
-
 // Within one stream, a frame's length depends only on the bit rate index, the padding bit
 // and the emphasis (a free-format or reserved one aside): the 7-bit key of a length table ...
 constexpr uint32_t kLengthKeys = 128;

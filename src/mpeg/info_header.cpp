@@ -68,8 +68,7 @@ std::optional<VbrHeader> ReadXingHeader(const unsigned char* frame, size_t lengt
 }
 
 std::optional<VbrHeader> ReadVbriHeader(const unsigned char* frame, size_t length) {
-  if (kVbriOffset + kVbriFixedBytes > length ||
-      std::memcmp(frame + kVbriOffset, "VBRI", 4) != 0) {
+  if (kVbriOffset + kVbriFixedBytes > length || std::memcmp(frame + kVbriOffset, "VBRI", 4) != 0) {
     return std::nullopt;
   }
   VbrHeader header;

@@ -55,10 +55,10 @@ constexpr void WriteDelayPadding(unsigned char* p, int delay, int padding) {
 }
 
 struct LameExtension {
-  size_t offset = 0;        // of the extension in the frame
-  char encoder[9] = {};     // e.g. "LAME3.100", not terminated
-  int delay = 0;            // encoder delay, samples
-  int padding = 0;          // padding at the end, samples
+  size_t offset = 0;     // of the extension in the frame
+  char encoder[9] = {};  // e.g. "LAME3.100", not terminated
+  int delay = 0;         // encoder delay, samples
+  int padding = 0;       // padding at the end, samples
   uint32_t musicLength = 0;
   uint16_t musicCrc = 0;
   bool tagCrcHolds = false;
@@ -77,7 +77,7 @@ struct VbrHeader {
   std::optional<size_t> qualityField;  // Xing: the encoder's quality, 0 to 100
   std::optional<uint32_t> frames;      // the values stated
   std::optional<uint32_t> bytes;
-  std::optional<LameExtension> lame;   // Xing and Info only
+  std::optional<LameExtension> lame;  // Xing and Info only
 };
 
 // Reads the header in `frame` (its first `length` bytes, from the frame header on) where
@@ -90,7 +90,7 @@ struct VbrHeaderUpdate {
   uint32_t audioFrames = 0;  // frames after the header frame
   uint32_t bytes = 0;        // from the header frame's first byte to the end of the audio
   const std::array<uint8_t, kXingTocBytes>* toc = nullptr;  // new TOC, when the header has one
-  std::optional<int> delay;          // LAME encoder delay and padding, when they change
+  std::optional<int> delay;  // LAME encoder delay and padding, when they change
   std::optional<int> padding;
   std::optional<uint16_t> musicCrc;  // LAME music CRC, when it is known
 };

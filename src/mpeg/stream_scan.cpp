@@ -71,8 +71,8 @@ StreamScanOutcome ScanStream(File& file, StreamScan& scan, FrameVisitor* visitor
   scan.truncatedLastFrame = step == FrameScanner::Step::kTruncated;
   if (first) return StreamScanOutcome::kNoFrames;
   scan.skippedBytes = scanner.skippedBytes();
-  scan.timeline = MakeSourceTimeline(scan.vbrHeader, scan.audioFrames,
-                                     SamplesPerFrame(scan.first.header));
+  scan.timeline =
+      MakeSourceTimeline(scan.vbrHeader, scan.audioFrames, SamplesPerFrame(scan.first.header));
   return StreamScanOutcome::kScanned;
 }
 

@@ -21,14 +21,17 @@ std::string Tracks(int count) {
 
 std::string Result(const BatchFile& file) {
   switch (file.outcome) {
-    case BatchFileOutcome::kSplit: return Tracks(file.tracks);
-    case BatchFileOutcome::kPlanned: return Tracks(file.tracks) + " (dry run)";
+    case BatchFileOutcome::kSplit:
+      return Tracks(file.tracks);
+    case BatchFileOutcome::kPlanned:
+      return Tracks(file.tracks) + " (dry run)";
     case BatchFileOutcome::kFailed:
       return "failed: " + file.reason +
              (file.tracks > 0 ? " (after " + Tracks(file.tracks) + ")" : std::string());
     case BatchFileOutcome::kHalted:
       return file.tracks > 0 ? "halted after " + Tracks(file.tracks) : "halted";
-    case BatchFileOutcome::kNotStarted: return "not started";
+    case BatchFileOutcome::kNotStarted:
+      return "not started";
   }
   return {};
 }

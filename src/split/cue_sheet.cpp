@@ -214,8 +214,8 @@ std::optional<std::string> SheetReader::ReadTrack(std::string_view rest) {
 
 std::optional<std::string> SheetReader::ReadIndex(std::string_view rest, std::string_view line) {
   auto malformed = [&](const char* more) -> std::optional<std::string> {
-    return Refuse("malformed INDEX " + Quoted(TrimBlanks(line)) +
-                  ": expected INDEX nn mm:ss:ff" + more);
+    return Refuse("malformed INDEX " + Quoted(TrimBlanks(line)) + ": expected INDEX nn mm:ss:ff" +
+                  more);
   };
   std::string_view numberText = TakeWord(rest);
   int64_t number = 0;

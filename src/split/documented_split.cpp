@@ -61,8 +61,7 @@ class Splitter {
   bool CountFrames(uint64_t from, uint64_t to, uint32_t& frames);
   // Writes the track's bytes [start, end) after the `written` bytes `out` holds (its ID3v2
   // tag); track 1 gets its own Info header counts.
-  CopyStatus WriteTrackData(File& out, uint64_t written, int index, uint64_t start,
-                            uint64_t end);
+  CopyStatus WriteTrackData(File& out, uint64_t written, int index, uint64_t start, uint64_t end);
   // Writes the begun track's audio and ends it; a failure goes into result_.
   bool WriteTrack(int index, uint64_t start, uint64_t end);
 

@@ -26,8 +26,8 @@ TrackLayout LayOutTrack(const CutSource& source, int64_t start) {
   const int64_t warmUp = layout.cutFrame - n + 1;
   layout.reservoir = warmUp > 0;
   layout.firstFrame = layout.reservoir ? warmUp : 0;
-  layout.delay = static_cast<int>(layout.reservoir ? x + n * spf - kDecoderDelay
-                                                   : raw - kDecoderDelay);
+  layout.delay =
+      static_cast<int>(layout.reservoir ? x + n * spf - kDecoderDelay : raw - kDecoderDelay);
   return layout;
 }
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-
-
 namespace partwell {
 namespace {
 

@@ -118,8 +118,8 @@ bool ExactSplitter::PrepareTags() {
 }
 
 bool ExactSplitter::KeepBuffer() {
-  switch (source_.KeepBuffer(committed_,
-                             [this] { return !current_ || current_->writer->Flush(); })) {
+  switch (
+      source_.KeepBuffer(committed_, [this] { return !current_ || current_->writer->Flush(); })) {
     case ExactSource::BufferMove::kFlushFailed:
       return WriterFailed(*current_);
     case ExactSource::BufferMove::kReadFailed:
@@ -241,11 +241,12 @@ bool ExactSplitter::RescanToc(const Track& track, std::optional<TocRecorder>& to
   if (frame == frames) return true;
   FrameScanner scanner = source_.ScannerFrom(track.firstPosition);
   MpegFrame next;
-  return ForEachFrame(scanner, next, [&](const MpegFrame& found) {
-           toc->Frame(frame, offset);
-           offset += found.length;
-           return ++frame < frames;
-         }) != FrameScanner::Step::kReadFailed ||
+  return ForEachFrame(scanner, next,
+                      [&](const MpegFrame& found) {
+                        toc->Frame(frame, offset);
+                        offset += found.length;
+                        return ++frame < frames;
+                      }) != FrameScanner::Step::kReadFailed ||
          SourceReadError();
 }
 

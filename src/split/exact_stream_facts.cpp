@@ -69,16 +69,15 @@ std::optional<JobOutcome> ExactStreamFacts::Examine(BufferedSource& reader, uint
   }
   cut.samplesPerFrame = spf;
   cut.mpeg1 = HeaderVersion(frame.header) == MpegVersion::kMpeg1;
-  cut.delay =
-      MakeSourceTimeline(vbrHeader, 0, spf).delay + (headerFrame || !vbrHeader ? 0 : spf);
+  cut.delay = MakeSourceTimeline(vbrHeader, 0, spf).delay + (headerFrame || !vbrHeader ? 0 : spf);
 
   // Enough frames that the timeline holds a sample, or all there are.
   int64_t frames = headerFrame ? 0 : 1;
   auto wantsMore = [&] { return frames <= kExactLookAhead && TimelineLength(frames) <= 0; };
   if (wantsMore() && ForEachFrame(scanner, frame, [&](const MpegFrame&) {
-        ++frames;
-        return wantsMore();
-      }) == FrameScanner::Step::kReadFailed) {
+                       ++frames;
+                       return wantsMore();
+                     }) == FrameScanner::Step::kReadFailed) {
     return JobOutcome::kFileError;
   }
   if (TimelineLength(frames) <= 0) return JobOutcome::kNoAudio;

@@ -15,15 +15,15 @@
 namespace partwell {
 
 struct ExactStreamFacts {
-  uint64_t audioStart = 0;    // after the leading ID3v2 tags
-  uint32_t stream = 0;        // the first frame's header
+  uint64_t audioStart = 0;  // after the leading ID3v2 tags
+  uint32_t stream = 0;      // the first frame's header
   int sampleRate = 0;
-  bool headerFrame = false;   // the first frame is an Info/Xing frame, not audio
+  bool headerFrame = false;  // the first frame is an Info/Xing frame, not audio
   std::optional<VbrHeader> vbrHeader;
   CutSource cut;
-  std::optional<int> headerIndex;     // the bit rate index of its Info/Xing/VBRI frame
+  std::optional<int> headerIndex;        // the bit rate index of its Info/Xing/VBRI frame
   std::optional<uint64_t> statedFrames;  // the audio frames its header frame states
-  InfoFrameFields tag;        // from a tag that decoders trust, else "LAME"
+  InfoFrameFields tag;                   // from a tag that decoders trust, else "LAME"
   bool trustedTag = false;
 
   // Reads the first frames of the stream that `reader` holds from `start` on. The refusal

@@ -29,8 +29,8 @@ std::array<uint8_t, kXingTocBytes> TocRecorder::Toc(uint64_t lead, uint64_t byte
 }
 
 ExactTrackWriter::ExactTrackWriter(File& out, uint64_t infoPosition, BufferedSource& source,
-                                   const InfoFrameFields& tag,
-                                   std::optional<int> sourceHeaderIndex, uint64_t expectedFrames)
+                                   const InfoFrameFields& tag, std::optional<int> sourceHeaderIndex,
+                                   uint64_t expectedFrames)
     : out_(out),
       infoPosition_(infoPosition),
       source_(source),

@@ -60,8 +60,8 @@ std::string BuildTrackNamePattern(const std::string& folder, const std::string& 
 }
 
 std::optional<std::string> MakeTrackFileName(const std::string& pattern,
-                                             const std::string& sourcePath,
-                                             const TrackEntry* entry, int index) {
+                                             const std::string& sourcePath, const TrackEntry* entry,
+                                             int index) {
   std::string name = pattern;
   ReplaceFirst(name, "%file%", SourceBaseName(sourcePath));
   ReplaceFirst(name, "%artist%", SanitizeNameValue(entry ? entry->artist : nullptr));

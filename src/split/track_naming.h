@@ -22,7 +22,6 @@ std::string SourceBaseName(const std::string& sourcePath);
 // The folder part of a path, up to and including its last separator; empty when none.
 std::string FolderOfPath(const std::string& path);
 
-
 // The destination folder (or, when it is empty, the source's folder) followed by the template.
 std::string BuildTrackNamePattern(const std::string& folder, const std::string& sourcePath,
                                   const std::string& nameTemplate);
@@ -34,7 +33,7 @@ std::string BuildTrackNamePattern(const std::string& folder, const std::string& 
 // becomes "_". `entry` is null for a track beyond the list; its artist and title are empty.
 // Nothing when the name would be longer than 259 characters.
 std::optional<std::string> MakeTrackFileName(const std::string& pattern,
-                                             const std::string& sourcePath,
-                                             const TrackEntry* entry, int index);
+                                             const std::string& sourcePath, const TrackEntry* entry,
+                                             int index);
 
 }  // namespace partwell

@@ -43,8 +43,7 @@ std::optional<TimeParts> ParseTimeText(const char* text) {
   if (head.size() > kTimeTextReadLength) head.resize(kTimeTextReadLength);
   TimeParts parts;
   size_t at = 0;
-  if (ReadNumber(head, at, 3, parts.minutes) != Conversion::kRead ||
-      !ReadLiteral(head, at, ':') ||
+  if (ReadNumber(head, at, 3, parts.minutes) != Conversion::kRead || !ReadLiteral(head, at, ':') ||
       ReadNumber(head, at, 2, parts.seconds) != Conversion::kRead) {
     return std::nullopt;
   }

@@ -19,10 +19,9 @@ bool TrackTimeList::AddTrackTime(std::unique_ptr<TrackEntry> entry) {
     SetTimeText(*marker, "000:00.00");
     entries_.push_back(std::move(marker));
   }
-  auto at = std::upper_bound(entries_.begin(), entries_.end(), entry->offset,
-                             [](int32_t offset, const std::unique_ptr<TrackEntry>& e) {
-                               return offset < e->offset;
-                             });
+  auto at = std::upper_bound(
+      entries_.begin(), entries_.end(), entry->offset,
+      [](int32_t offset, const std::unique_ptr<TrackEntry>& e) { return offset < e->offset; });
   entries_.insert(at, std::move(entry));
   return true;
 }

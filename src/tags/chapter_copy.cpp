@@ -43,9 +43,12 @@ std::string WriteCopyWithChapters(const std::string& source, const std::string& 
   }
   BufferedSource reader(in, *size, kSourceBufferBytes);
   switch (reader.CopyTo(out, tags->id3v2Bytes, *size)) {
-    case CopyStatus::kDone: break;
-    case CopyStatus::kReadFailed: return Concerning(source, ReadFailureText(in));
-    case CopyStatus::kWriteFailed: return Concerning(destination, SystemErrorText(out.LastError()));
+    case CopyStatus::kDone:
+      break;
+    case CopyStatus::kReadFailed:
+      return Concerning(source, ReadFailureText(in));
+    case CopyStatus::kWriteFailed:
+      return Concerning(destination, SystemErrorText(out.LastError()));
   }
   if (!out.Close()) return Concerning(destination, SystemErrorText(out.LastError()));
   return {};

@@ -22,8 +22,8 @@ struct Chapter {
   uint32_t endMs = 0;
   uint32_t startOffset = kNoChapterOffset;  // bytes from the start of the file, when given
   uint32_t endOffset = kNoChapterOffset;
-  std::string title;                   // of its TIT2 sub-frame, UTF-8; empty when it has none
-  std::vector<Id3v2Frame> subFrames;   // all of them, TIT2 included
+  std::string title;                  // of its TIT2 sub-frame, UTF-8; empty when it has none
+  std::vector<Id3v2Frame> subFrames;  // all of them, TIT2 included
 };
 
 struct ChapterTable {

@@ -85,7 +85,7 @@ bool IsFrameId(std::string_view id) {
 bool ReadFrame(const Id3v2Header& header, std::string_view id, uint16_t flags,
                std::string_view data, Id3v2Frame& frame) {
   std::string resynchronised;
-  size_t extras = 0;  // the bytes after the header that precede the content
+  size_t extras = 0;   // the bytes after the header that precede the content
   size_t skipped = 0;  // the bytes after the extras that v2.3 does not have
   if (header.version == 2) {
     id = V23IdOfV22Id(id);
@@ -218,8 +218,8 @@ std::optional<SourceTags> ReadSourceTags(File& file) {
   // A footer is a version 4 tag's own; in older versions the flag means nothing.
   tags.id3v2Bytes = std::min<uint64_t>(
       header->version == 4 ? header->tagBytes() : kId3v2HeaderBytes + header->size, *fileSize);
-  std::string bytes(static_cast<size_t>(std::min<uint64_t>(kId3v2HeaderBytes + header->size, *fileSize)),
-                    '\0');
+  std::string bytes(
+      static_cast<size_t>(std::min<uint64_t>(kId3v2HeaderBytes + header->size, *fileSize)), '\0');
   if (!file.Seek(0) || !file.Read(bytes.data(), bytes.size(), got) || got < bytes.size()) {
     return std::nullopt;
   }

@@ -12,9 +12,9 @@ namespace partwell {
 
 // The encoding byte of a frame that holds text.
 constexpr unsigned char kLatin1 = 0;
-constexpr unsigned char kUtf16 = 1;             // with a byte-order mark
-constexpr unsigned char kUtf16BigEndian = 2;    // without one (ID3v2.4 only)
-constexpr unsigned char kUtf8 = 3;              // (ID3v2.4 only)
+constexpr unsigned char kUtf16 = 1;           // with a byte-order mark
+constexpr unsigned char kUtf16BigEndian = 2;  // without one (ID3v2.4 only)
+constexpr unsigned char kUtf8 = 3;            // (ID3v2.4 only)
 
 inline bool IsTextEncoding(unsigned char encoding) { return encoding <= kUtf8; }
 

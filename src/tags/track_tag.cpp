@@ -82,9 +82,7 @@ std::vector<Id3v2Frame> TrailerFrames(const Id3v1Fields& id3v1) {
 }
 
 // A v2.3 tag holds one frame of each text id (TXXX apart, told apart by their descriptions).
-bool IsSingleFrame(const std::string& id) {
-  return (id[0] == 'T' && id != "TXXX") || id == "IPLS";
-}
+bool IsSingleFrame(const std::string& id) { return (id[0] == 'T' && id != "TXXX") || id == "IPLS"; }
 
 void SetLatin1Field(unsigned char* field, size_t length, const std::string& text) {
   Bytes latin1;

@@ -14,15 +14,14 @@ namespace partwell {
 // What the track list and a CUE sheet say of one track, in UTF-8. An empty text means
 // "not given", and the source's own value stands in where one applies.
 struct TrackTagFields {
-  std::string title;        // the track's title (TIT2)
-  std::string artist;       // the track's artist (TPE1), else the source's artist
-  int number = 0;           // the track's number from 1, and the number of tracks (TRCK "n/N")
+  std::string title;   // the track's title (TIT2)
+  std::string artist;  // the track's artist (TPE1), else the source's artist
+  int number = 0;      // the track's number from 1, and the number of tracks (TRCK "n/N")
   int count = 0;
   std::string album;        // a CUE sheet's disc TITLE (TALB), else the source's album
   std::string albumArtist;  // a CUE sheet's disc PERFORMER (TPE2), else the source's album
                             // artist, else the source's artist
 };
-
 
 // The bytes of the track's ID3v2.3 tag (no unsynchronisation, no padding): TIT2, TPE1, TALB,
 // TPE2 and TRCK from `fields`, then every frame of the source's ID3v2 tag that a track

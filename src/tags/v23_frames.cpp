@@ -43,7 +43,7 @@ struct Layout {
   const char* fields;
 };
 constexpr Layout kLayouts[] = {
-    {"TXXX", "s*"}, {"WXXX", "sb"},   {"COMM", "3s*"}, {"USLT", "3s*"},     {"APIC", "l1sb"},
+    {"TXXX", "s*"},   {"WXXX", "sb"}, {"COMM", "3s*"}, {"USLT", "3s*"},     {"APIC", "l1sb"},
     {"GEOB", "lssb"}, {"USER", "3*"}, {"OWNE", "l8*"}, {"COMR", "l8l1ssb"}, {"IPLS", "*"},
 };
 
@@ -150,7 +150,8 @@ bool WriteAgain(const char* layout, std::string_view id, Bytes& content) {
   std::vector<Field> fields;
   if (!ReadFields(layout, content[0], ByteView(content).substr(1), fields)) return false;
   std::vector<std::string> texts;
-  for (const Field& field : fields) texts.insert(texts.end(), field.strings.begin(), field.strings.end());
+  for (const Field& field : fields)
+    texts.insert(texts.end(), field.strings.begin(), field.strings.end());
   unsigned char encoding = EncodingFor(texts);
   Bytes out{encoding};
   for (const Field& field : fields) {

@@ -12,9 +12,9 @@ namespace {
 constexpr float kFloorDb = -60.0f;
 // The track time list's last time, 999:59.99.
 constexpr int64_t kLastListOffset = 999 * 6000 + 5999;
-constexpr int64_t kRulerSteps[] = {1,    2,    5,     10,    20,    50,     100,    200,
-                                   500,  1000, 2000,  3000,  6000,  12000,  30000,  60000,
-                                   90000, 180000, 360000};
+constexpr int64_t kRulerSteps[] = {1,     2,     5,     10,     20,    50,   100,
+                                   200,   500,   1000,  2000,   3000,  6000, 12000,
+                                   30000, 60000, 90000, 180000, 360000};
 
 }  // namespace
 
@@ -118,8 +118,8 @@ std::vector<float> LevelsOnHundredths(const QuickLevels& quick) {
   return levels;
 }
 
-std::optional<size_t> MarkAt(const TimelineView& view, const std::vector<int32_t>& offsets,
-                             int x, int tolerance) {
+std::optional<size_t> MarkAt(const TimelineView& view, const std::vector<int32_t>& offsets, int x,
+                             int tolerance) {
   std::optional<size_t> nearest;
   int best = tolerance + 1;
   for (size_t i = 0; i < offsets.size(); ++i) {
@@ -136,8 +136,8 @@ std::optional<int32_t> DraggedOffset(const std::vector<int32_t>& offsets, size_t
                                      int64_t wanted, int64_t lengthOffset) {
   if (index >= offsets.size() || offsets[index] == 0) return std::nullopt;
   int64_t low = index > 0 ? offsets[index - 1] + 1 : 1;
-  int64_t high = index + 1 < offsets.size() ? offsets[index + 1] - 1
-                                              : std::min(lengthOffset, kLastListOffset);
+  int64_t high =
+      index + 1 < offsets.size() ? offsets[index + 1] - 1 : std::min(lengthOffset, kLastListOffset);
   if (low > high) return std::nullopt;
   return static_cast<int32_t>(std::clamp(wanted, low, high));
 }

@@ -77,8 +77,8 @@ std::optional<float> ColumnLevel(const std::vector<float>& levels, int64_t from,
 std::vector<float> LevelsOnHundredths(const QuickLevels& quick);
 
 // The mark (index into `offsets`) nearest to column x within `tolerance` pixels, if any.
-std::optional<size_t> MarkAt(const TimelineView& view, const std::vector<int32_t>& offsets,
-                             int x, int tolerance);
+std::optional<size_t> MarkAt(const TimelineView& view, const std::vector<int32_t>& offsets, int x,
+                             int tolerance);
 
 // Where mark `index` of the ascending `offsets` may be dragged to when the pointer is at
 // `wanted` hundredths: strictly between its neighbours (no two marks alike, the order

@@ -18,8 +18,7 @@ DWORD FileDialogRecordSize() {
   return version.dwMajorVersion == 5 ? sizeof(OPENFILENAMEA) : OPENFILENAME_SIZE_VERSION_400A;
 }
 
-OPENFILENAMEA Mp3FileDialog(HWND owner, char* buffer, DWORD size, const char* title,
-                            DWORD flags) {
+OPENFILENAMEA Mp3FileDialog(HWND owner, char* buffer, DWORD size, const char* title, DWORD flags) {
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = FileDialogRecordSize();
   dialog.hwndOwner = owner;

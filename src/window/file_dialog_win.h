@@ -14,8 +14,7 @@ DWORD FileDialogRecordSize();
 
 // An open or save dialog record for MP3 files, owned by `owner`, that returns its choice
 // in `buffer`.
-OPENFILENAMEA Mp3FileDialog(HWND owner, char* buffer, DWORD size, const char* title,
-                            DWORD flags);
+OPENFILENAMEA Mp3FileDialog(HWND owner, char* buffer, DWORD size, const char* title, DWORD flags);
 
 // True when the dialog failed because the chosen path does not fit its buffer: the
 // caller refuses the choice with kPathTooLongText rather than cut it.

@@ -62,9 +62,7 @@ void ShowProgress(HWND page, const PageJobTexts& texts, int number) {
 
 bool IsStarting(HWND page) { return GetPropA(page, kStartingProperty) != nullptr; }
 
-void BeginStarting(HWND page) {
-  SetPropA(page, kStartingProperty, reinterpret_cast<HANDLE>(1));
-}
+void BeginStarting(HWND page) { SetPropA(page, kStartingProperty, reinterpret_cast<HANDLE>(1)); }
 
 void EndStarting(HWND page) { RemovePropA(page, kStartingProperty); }
 

@@ -15,8 +15,8 @@ namespace partwell {
 
 // The captions and texts of one page's jobs.
 struct PageJobTexts {
-  const char* idleCaption;    // "Create Tracks" / "Merge Tracks"
-  const char* progressFormat; // "Status: Creating... [%03d]" / "Status: Joining... [%03d]"
+  const char* idleCaption;     // "Create Tracks" / "Merge Tracks"
+  const char* progressFormat;  // "Status: Creating... [%03d]" / "Status: Joining... [%03d]"
 };
 
 extern const PageJobTexts kSplitJobTexts;

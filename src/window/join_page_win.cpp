@@ -25,10 +25,9 @@ HWND ListBox(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
 void AddJoinSources(HWND page) {
   std::vector<char> names(64000, '\0');
-  OPENFILENAMEA dialog =
-      Mp3FileDialog(page, names.data(), static_cast<DWORD>(names.size()),
-                    "Select MP3 Source File(s)",
-                    OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST);
+  OPENFILENAMEA dialog = Mp3FileDialog(page, names.data(), static_cast<DWORD>(names.size()),
+                                       "Select MP3 Source File(s)",
+                                       OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST);
   if (!GetOpenFileNameA(&dialog)) return;
   std::vector<std::string> paths;
   if (!ComposeSourcePaths(names.data(), names.size(), dialog.nFileOffset, paths)) {
@@ -44,9 +43,8 @@ void AddJoinSources(HWND page) {
 // only when "Add..." could be clicked (not during a join).
 void DropJoinSources(HWND page, HDROP drop) {
   bool tooLong = false;
-  UINT count = IsWindowEnabled(GetDlgItem(page, IDC_ADD))
-                   ? DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0)
-                   : 0;
+  UINT count =
+      IsWindowEnabled(GetDlgItem(page, IDC_ADD)) ? DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) : 0;
   for (UINT i = 0; i < count; ++i) {
     char path[MAX_PATH] = "";
     UINT length = DragQueryFileA(drop, i, nullptr, 0);
@@ -135,7 +133,8 @@ void StartJoinJob(HWND page) {
     return;
   }
   if (!StartOrHaltJob(page, kJoinJobTexts, ReadJoinJob, JoinWorker)) {
-    ShowPageMessage(page, JobOutcomeText(JobKind::kJoin, JobOutcome::kFileError), MB_OK | MB_ICONWARNING);
+    ShowPageMessage(page, JobOutcomeText(JobKind::kJoin, JobOutcome::kFileError),
+                    MB_OK | MB_ICONWARNING);
   }
 }
 
@@ -153,11 +152,21 @@ INT_PTR CALLBACK JoinPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDC_CHOOSE_DESTINATION: ChooseJoinDestination(page); break;
-        case IDC_ADD: AddJoinSources(page); break;
-        case IDC_ACTION: StartJoinJob(page); break;
-        case IDC_REMOVE: RemoveJoinItem(page); break;
-        case IDC_CLEAR: SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0); break;
+        case IDC_CHOOSE_DESTINATION:
+          ChooseJoinDestination(page);
+          break;
+        case IDC_ADD:
+          AddJoinSources(page);
+          break;
+        case IDC_ACTION:
+          StartJoinJob(page);
+          break;
+        case IDC_REMOVE:
+          RemoveJoinItem(page);
+          break;
+        case IDC_CLEAR:
+          SendMessageA(ListBox(page), LB_RESETCONTENT, 0, 0);
+          break;
       }
       return FALSE;
     case WM_NOTIFY:

@@ -71,8 +71,8 @@ void InitWindowControls() {
 }
 
 HWND CreateMainWindow(PropertyList* list) {
-  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
-                                   nullptr, MainDialogProc, reinterpret_cast<LPARAM>(list));
+  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                   MainDialogProc, reinterpret_cast<LPARAM>(list));
   if (window) SetWindowPropertyList(window, list);
   return window;
 }

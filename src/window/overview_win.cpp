@@ -89,7 +89,7 @@ struct Overview {
   int64_t cursor = 0;
   std::optional<size_t> dragged;  // the mark being dragged, and where it would go
   int32_t draggedTo = 0;
-  bool zoomKeyDown = false;       // a zoom key seen as a key: its character is not a second step
+  bool zoomKeyDown = false;  // a zoom key seen as a key: its character is not a second step
   Playback playback;
   bool playingFromCursor = false;
   std::vector<int32_t> shownMarks;
@@ -178,8 +178,7 @@ void DrawLevels(HDC dc, const Overview& o, const TimelineView& view, const RECT&
   }
 }
 
-void DrawMarks(HDC dc, const Overview& o, const TimelineView& view, const RECT& area,
-               bool labels) {
+void DrawMarks(HDC dc, const Overview& o, const TimelineView& view, const RECT& area, bool labels) {
   const TrackTimeList& times = PageTrackTimes(o.page);
   LRESULT selected = SelectedMark(o);
   SetBkMode(dc, TRANSPARENT);
@@ -286,15 +285,24 @@ void Scroll(Overview& o, WPARAM request) {
   GetScrollInfo(GetDlgItem(o.window, IDC_OVERVIEW_SCROLL), SB_CTL, &info);
   int64_t step = o.view.span() / 10, page = o.view.span();
   switch (LOWORD(request)) {
-    case SB_LINELEFT: o.view.ScrollTo(o.view.start() - step); break;
-    case SB_LINERIGHT: o.view.ScrollTo(o.view.start() + step); break;
-    case SB_PAGELEFT: o.view.ScrollTo(o.view.start() - page); break;
-    case SB_PAGERIGHT: o.view.ScrollTo(o.view.start() + page); break;
+    case SB_LINELEFT:
+      o.view.ScrollTo(o.view.start() - step);
+      break;
+    case SB_LINERIGHT:
+      o.view.ScrollTo(o.view.start() + step);
+      break;
+    case SB_PAGELEFT:
+      o.view.ScrollTo(o.view.start() - page);
+      break;
+    case SB_PAGERIGHT:
+      o.view.ScrollTo(o.view.start() + page);
+      break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION:
       o.view.ScrollTo(int64_t{info.nTrackPos} * o.view.length() / (info.nMax + 1));
       break;
-    default: return;
+    default:
+      return;
   }
   Redraw(o);
 }
@@ -365,8 +373,8 @@ void PlayCut(Overview& o) {
   if (ExactCutsChosen(o.page)) {
     reader = TimelineReader(o.path, first, cut + around);
   } else {
-    reader = DocumentedCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels,
-                                 failure);
+    reader =
+        DocumentedCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, failure);
     if (!reader) {
       ShowPageMessage(o.window, failure.c_str(), MB_ICONWARNING);
       return;
@@ -431,17 +439,29 @@ void KeyDown(Overview& o, WPARAM key) {
   bool control = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
   int direction = key == VK_LEFT ? -1 : 1;
   switch (key) {
-    case VK_SPACE: PlayOrPause(o); break;
-    case 'P': PlayCut(o); break;
+    case VK_SPACE:
+      PlayOrPause(o);
+      break;
+    case 'P':
+      PlayCut(o);
+      break;
     case VK_LEFT:
     case VK_RIGHT:
-      MoveCursor(o, StepCursor(o.view, o.cursor, o.samplesPerFrame,
-                               control || shift ? 0 : direction,
-                               shift ? 10 * direction : control ? direction : 0));
+      MoveCursor(o,
+                 StepCursor(o.view, o.cursor, o.samplesPerFrame, control || shift ? 0 : direction,
+                            shift     ? 10 * direction
+                            : control ? direction
+                                      : 0));
       break;
-    case VK_HOME: MoveCursor(o, 0); break;
-    case VK_END: MoveCursor(o, o.view.length()); break;
-    case VK_INSERT: AddCursorTime(o); break;
+    case VK_HOME:
+      MoveCursor(o, 0);
+      break;
+    case VK_END:
+      MoveCursor(o, o.view.length());
+      break;
+    case VK_INSERT:
+      AddCursorTime(o);
+      break;
     case VK_DELETE:
       RemoveTrackTime(o.page);
       Redraw(o);
@@ -536,8 +556,10 @@ void LayOutControls(Overview& o) {
     int id;
     int width;
   };
-  const Control row[] = {{IDC_OVERVIEW_ADD_TIME, 80}, {IDC_OVERVIEW_PLAY, 64},
-                         {IDC_OVERVIEW_PLAY_CUT, 72}, {IDC_OVERVIEW_POSITION, 90}};
+  const Control row[] = {{IDC_OVERVIEW_ADD_TIME, 80},
+                         {IDC_OVERVIEW_PLAY, 64},
+                         {IDC_OVERVIEW_PLAY_CUT, 72},
+                         {IDC_OVERVIEW_POSITION, 90}};
   int x = l.row.left;
   for (const Control& control : row) {
     MoveWindow(GetDlgItem(o.window, control.id), x, l.row.top, o.Scaled(control.width),
@@ -563,18 +585,24 @@ void CreateControls(Overview& o) {
       {"SCROLLBAR", "", SBS_HORZ, IDC_OVERVIEW_SCROLL},
   };
   for (const Control& c : controls) {
-    CreateWindowExA(0, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
-                    o.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
-                    nullptr);
+    CreateWindowExA(0, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, o.window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
   }
 }
 
 void Command(Overview& o, int id) {
   switch (id) {
-    case IDC_OVERVIEW_ADD_TIME: AddCursorTime(o); break;
-    case IDC_OVERVIEW_PLAY: PlayOrPause(o); break;
-    case IDC_OVERVIEW_PLAY_CUT: PlayCut(o); break;
-    default: return;
+    case IDC_OVERVIEW_ADD_TIME:
+      AddCursorTime(o);
+      break;
+    case IDC_OVERVIEW_PLAY:
+      PlayOrPause(o);
+      break;
+    case IDC_OVERVIEW_PLAY_CUT:
+      PlayCut(o);
+      break;
+    default:
+      return;
   }
   SetFocus(o.window);  // the keys stay the Overview's
 }
@@ -597,7 +625,9 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       StartLevels(*o);
       return 0;
     }
-    case WM_SIZE: LayOutControls(*o); return 0;
+    case WM_SIZE:
+      LayOutControls(*o);
+      return 0;
     case WM_DPICHANGED: {
       ApplyDpi(*o, HIWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
@@ -608,15 +638,26 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_GETMINMAXINFO:
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {o->Scaled(420), o->Scaled(240)};
       return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_PAINT: Paint(*o); return 0;
-    case WM_COMMAND: Command(*o, LOWORD(wParam)); return 0;
-    case WM_HSCROLL: Scroll(*o, wParam); return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint(*o);
+      return 0;
+    case WM_COMMAND:
+      Command(*o, LOWORD(wParam));
+      return 0;
+    case WM_HSCROLL:
+      Scroll(*o, wParam);
+      return 0;
     case WM_LBUTTONDOWN:
       PointerDown(*o, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
       return 0;
-    case WM_MOUSEMOVE: PointerMoved(*o, static_cast<short>(LOWORD(lParam))); return 0;
-    case WM_LBUTTONUP: PointerUp(*o); return 0;
+    case WM_MOUSEMOVE:
+      PointerMoved(*o, static_cast<short>(LOWORD(lParam)));
+      return 0;
+    case WM_LBUTTONUP:
+      PointerUp(*o);
+      return 0;
     case WM_CAPTURECHANGED:
       if (o->dragged) {
         o->dragged.reset();
@@ -629,10 +670,18 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       ZoomAt(*o, GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA, at.x - LayoutOf(*o).zoomed.left);
       return 0;
     }
-    case WM_KEYDOWN: KeyDown(*o, wParam); return 0;
-    case WM_CHAR: Character(*o, wParam); return 0;
-    case WM_TIMER: Tick(*o); return 0;
-    case kLevelsReadyMessage: LevelsReady(*o); return 0;
+    case WM_KEYDOWN:
+      KeyDown(*o, wParam);
+      return 0;
+    case WM_CHAR:
+      Character(*o, wParam);
+      return 0;
+    case WM_TIMER:
+      Tick(*o);
+      return 0;
+    case kLevelsReadyMessage:
+      LevelsReady(*o);
+      return 0;
     case WM_DESTROY:
       KillTimer(window, kTickTimer);
       o->playback.Stop();
@@ -693,18 +742,18 @@ void OpenOverview(HWND page, const std::string& sourcePath) {
   o->rate = SampleRate(scan.first.header);
   o->channels = ChannelCount(scan.first.header);
   o->samplesPerFrame = SamplesPerFrame(scan.first.header);
-  o->view = TimelineView(static_cast<int64_t>(scan.timeline.length), o->rate,
-                         o->samplesPerFrame, 1);
+  o->view =
+      TimelineView(static_cast<int64_t>(scan.timeline.length), o->rate, o->samplesPerFrame, 1);
   std::string caption = "Overview - " + FileNameOf(sourcePath);
   HDC dc = GetDC(page);
   int dpi = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(page, dc);
   HWND owner = GetAncestor(page, GA_ROOT);
   Overview* created = o.release();
-  gOverview = CreateWindowExA(0, kOverviewClass, caption.c_str(), WS_OVERLAPPEDWINDOW,
-                              CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(760, dpi, 96),
-                              MulDiv(330, dpi, 96), owner, nullptr, GetModuleHandleA(nullptr),
-                              created);
+  gOverview =
+      CreateWindowExA(0, kOverviewClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, MulDiv(760, dpi, 96), MulDiv(330, dpi, 96), owner, nullptr,
+                      GetModuleHandleA(nullptr), created);
   if (!gOverview) {
     // The window, once it got its state, freed it as it went (WM_NCDESTROY).
     ShowPageMessage(page, kCannotReadText, MB_ICONWARNING);

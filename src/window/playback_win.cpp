@@ -29,8 +29,8 @@ bool Playback::Start(long rate, int channels, int64_t firstSample, PcmReader rea
   format.nBlockAlign = static_cast<WORD>(channels * 2);
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
   done_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (!done_ || waveOutOpen(&device_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(done_),
-                            0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+  if (!done_ || waveOutOpen(&device_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(done_), 0,
+                            CALLBACK_EVENT) != MMSYSERR_NOERROR) {
     device_ = nullptr;
     if (done_) CloseHandle(done_);
     done_ = nullptr;

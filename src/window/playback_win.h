@@ -25,8 +25,7 @@ class Playback {
   // Opens the wave output for `rate` and `channels` and starts playing what `reader` gives;
   // the readout counts from `firstSample`. False, with the words to show, when the system
   // has no wave output that takes the format.
-  bool Start(long rate, int channels, int64_t firstSample, PcmReader reader,
-             std::string& failure);
+  bool Start(long rate, int channels, int64_t firstSample, PcmReader reader, std::string& failure);
   // Stops at once (what is queued is dropped) and waits for the thread.
   void Stop();
   // True from Start until the last sample has been heard or Stop.

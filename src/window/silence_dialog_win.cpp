@@ -35,9 +35,12 @@ void ShowApplicableChoices(HWND dialog) {
 
 int ControlOf(SilenceField field) {
   switch (field) {
-    case SilenceField::kMinPause: return IDC_MIN_PAUSE;
-    case SilenceField::kTracks: return IDC_TRACK_COUNT;
-    default: return IDC_THRESHOLD;
+    case SilenceField::kMinPause:
+      return IDC_MIN_PAUSE;
+    case SilenceField::kTracks:
+      return IDC_TRACK_COUNT;
+    default:
+      return IDC_THRESHOLD;
   }
 }
 
@@ -76,7 +79,9 @@ INT_PTR CALLBACK SilenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_PAUSE_MUSIC:
-        case IDC_PAUSE_SPEECH: ShowApplicableChoices(dialog); break;
+        case IDC_PAUSE_SPEECH:
+          ShowApplicableChoices(dialog);
+          break;
         case IDC_TRACK_COUNT:
           if (HIWORD(wParam) == EN_CHANGE) ShowApplicableChoices(dialog);
           break;
@@ -85,7 +90,9 @@ INT_PTR CALLBACK SilenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
           if (TakeFields(dialog, *options)) EndDialog(dialog, IDOK);
           break;
         }
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
+        case IDCANCEL:
+          EndDialog(dialog, IDCANCEL);
+          break;
       }
       return TRUE;
   }

@@ -154,9 +154,7 @@ void OpenSourceOverview(HWND page) {
 
 }  // namespace
 
-bool ExactCutsChosen(HWND page) {
-  return IsDlgButtonChecked(page, IDC_EXACT_CUTS) == BST_CHECKED;
-}
+bool ExactCutsChosen(HWND page) { return IsDlgButtonChecked(page, IDC_EXACT_CUTS) == BST_CHECKED; }
 
 SplitJob PageSplitJob(HWND page) {
   SplitJob job;
@@ -203,23 +201,51 @@ INT_PTR CALLBACK SplitPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDC_BROWSE: ChooseSourceFile(page); break;
-        case IDC_ADD: AddTypedTime(page); break;
+        case IDC_BROWSE:
+          ChooseSourceFile(page);
+          break;
+        case IDC_ADD:
+          AddTypedTime(page);
+          break;
         case IDC_LIST:
           if (HIWORD(wParam) == LBN_DBLCLK) EditTrackInfo(page);
           break;
-        case IDC_FIELD_INFO: ShowPageMessage(page, kFieldInfoText, MB_OK); break;
-        case IDC_CHOOSE_FOLDER: ChooseDestinationFolder(page); break;
-        case IDC_GRAB_POSITION: GrabPlayerPosition(page); break;
-        case IDC_CUE_IMPORT: ImportCueSheet(page, SourcePath(page)); break;
-        case IDC_CUE_EXPORT: ExportCueSheet(page, SourcePath(page)); break;
-        case IDC_FIND_SILENCES: FindSilencesOfSource(page); break;
-        case IDC_CHAPTERS: ImportChapters(page, SourcePath(page)); break;
-        case IDC_ACTION: StartSplitJob(page); break;
-        case IDC_REMOVE: RemoveTrackTime(page); break;
-        case IDC_CLEAR: ClearTrackList(page); break;
-        case IDC_TRACK_NAMING: EditTrackInfo(page); break;
-        case IDC_OVERVIEW: OpenSourceOverview(page); break;
+        case IDC_FIELD_INFO:
+          ShowPageMessage(page, kFieldInfoText, MB_OK);
+          break;
+        case IDC_CHOOSE_FOLDER:
+          ChooseDestinationFolder(page);
+          break;
+        case IDC_GRAB_POSITION:
+          GrabPlayerPosition(page);
+          break;
+        case IDC_CUE_IMPORT:
+          ImportCueSheet(page, SourcePath(page));
+          break;
+        case IDC_CUE_EXPORT:
+          ExportCueSheet(page, SourcePath(page));
+          break;
+        case IDC_FIND_SILENCES:
+          FindSilencesOfSource(page);
+          break;
+        case IDC_CHAPTERS:
+          ImportChapters(page, SourcePath(page));
+          break;
+        case IDC_ACTION:
+          StartSplitJob(page);
+          break;
+        case IDC_REMOVE:
+          RemoveTrackTime(page);
+          break;
+        case IDC_CLEAR:
+          ClearTrackList(page);
+          break;
+        case IDC_TRACK_NAMING:
+          EditTrackInfo(page);
+          break;
+        case IDC_OVERVIEW:
+          OpenSourceOverview(page);
+          break;
       }
       return FALSE;
     case WM_DROPFILES:

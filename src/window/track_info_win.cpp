@@ -46,8 +46,8 @@ INT_PTR CALLBACK TrackInfoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 void EditTrackInfo(HWND page) {
   HWND list = GetDlgItem(page, IDC_LIST);
   if (SendMessageA(list, LB_GETCURSEL, 0, 0) == LB_ERR) return;
-  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TRACK_INFO), page,
-                  TrackInfoProc, reinterpret_cast<LPARAM>(list));
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TRACK_INFO), page, TrackInfoProc,
+                  reinterpret_cast<LPARAM>(list));
 }
 
 }  // namespace partwell

@@ -33,7 +33,11 @@ void Require(bool condition) {
 const TrackTagFields kFields[] = {
     {},
     {"Caf\xC3\xA9", "", 1, 1, "", ""},
-    {"\xE6\x9D\xB1\xE4\xBA\xAC", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9", 7, 12, "Album", "Band"},
+    {"\xE6\x9D\xB1\xE4\xBA\xAC",
+     "\xC3\x9Cn\xC3\xAF"
+     "c\xC3\xB8"
+     "d\xC3\xA9",
+     7, 12, "Album", "Band"},
     {"", "", 300, 300, "Disc", ""},
 };
 
@@ -73,7 +77,8 @@ void CheckChapters(const partwell::Id3v2Tag& source) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SourceTags source;
-  source.id3v2 = partwell::ParseId3v2Tag(std::string_view(reinterpret_cast<const char*>(data), size));
+  source.id3v2 =
+      partwell::ParseId3v2Tag(std::string_view(reinterpret_cast<const char*>(data), size));
   if (size >= partwell::kTrailerBytes && std::memcmp(data + size - 128, "TAG", 3) == 0) {
     std::memcpy(source.trailer.bytes, data + size - 128, partwell::kTrailerBytes);
   }
@@ -87,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(partwell::FrameText(track.id3v2, "TIT2") == fields.title);
   if (!fields.artist.empty()) Require(partwell::FrameText(track.id3v2, "TPE1") == fields.artist);
   if (!fields.album.empty()) Require(partwell::FrameText(track.id3v2, "TALB") == fields.album);
-  std::string number = fields.number ? std::to_string(fields.number) + "/" + std::to_string(fields.count) : "";
+  std::string number =
+      fields.number ? std::to_string(fields.number) + "/" + std::to_string(fields.count) : "";
   Require(partwell::FrameText(track.id3v2, "TRCK") == number);
 
   track.trailer = source.trailer;

@@ -15,8 +15,8 @@ const char kNoChapters[] = "The track times could not be taken from the chapters
 
 ChapterList ChaptersOf(const std::string& path) {
   Bytes bytes = ReadBytes(path);
-  return ReadChapters(ParseId3v2Tag(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+  return ReadChapters(
+      ParseId3v2Tag(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 }
 
 class ChapterControls : public ProgramWithSource {};
@@ -41,8 +41,7 @@ TEST_F(ChapterControls, UseChaptersReplacesTheListByTheSourcesChapters) {
   ASSERT_EQ(ChooseSplitSource(split_, book), book);
   Click(split_, IDC_CHAPTERS);
   // A first chapter after 0:00 gets the zero marker before it, as a sheet's would.
-  EXPECT_EQ(ListItems(split_),
-            (std::vector<std::string>{"000:00.00", "000:01.23", "000:04.00"}));
+  EXPECT_EQ(ListItems(split_), (std::vector<std::string>{"000:00.00", "000:01.23", "000:04.00"}));
   EXPECT_STREQ(PageTrackTimes(split_)[1].title, "Prologue");
   EXPECT_STREQ(PageTrackTimes(split_)[2].title, "Part Two");
 }

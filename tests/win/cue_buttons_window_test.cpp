@@ -214,8 +214,7 @@ TEST_F(CueButtons, WarningsNameTheSheetAndTheReasonAndLeaveEverythingAsItWas) {
   for (const auto& c : refused) {
     std::vector<std::string> boxes = Import(c.sheet);
     ASSERT_EQ(boxes.size(), 1u) << c.sheet;
-    EXPECT_EQ(boxes[0].rfind(std::string(kImportFailed) + "\n\n" + Path(c.sheet) + "\n\n", 0),
-              0u)
+    EXPECT_EQ(boxes[0].rfind(std::string(kImportFailed) + "\n\n" + Path(c.sheet) + "\n\n", 0), 0u)
         << boxes[0];
     EXPECT_NE(boxes[0].find(c.reason), std::string::npos) << boxes[0];
     EXPECT_EQ(Rows(), before) << c.sheet;
@@ -239,8 +238,7 @@ TEST_F(CueButtons, WarningsNameTheSheetAndTheReasonAndLeaveEverythingAsItWas) {
   for (const auto& c : failed) {
     std::vector<std::string> boxes = Export(c.target, true);
     ASSERT_EQ(boxes.size(), 1u) << c.target;
-    EXPECT_EQ(boxes[0].rfind(std::string(kExportFailed) + "\n\n" + Path(c.target) + "\n\n", 0),
-              0u)
+    EXPECT_EQ(boxes[0].rfind(std::string(kExportFailed) + "\n\n" + Path(c.target) + "\n\n", 0), 0u)
         << boxes[0];
     EXPECT_NE(boxes[0].find(c.reason), std::string::npos) << boxes[0];
   }

@@ -74,8 +74,8 @@ TEST_F(Jobs, SplitWritesOneFilePerTrackInBothModes) {
   AddTimes({"0:02", "0:05.50"});
   EXPECT_EQ(RunJob(split_), kCompleted);
   EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
-  EXPECT_EQ(Output(), (std::vector<std::string>{"concert - 01.mp3", "concert - 02.mp3",
-                                                "concert - 03.mp3"}));
+  EXPECT_EQ(Output(),
+            (std::vector<std::string>{"concert - 01.mp3", "concert - 02.mp3", "concert - 03.mp3"}));
   // Together the tracks hold the source's audio once, each ending in the trailer.
   Bytes audio(sourceBytes_.begin() + 100, sourceBytes_.end() - 128);
   Bytes trailer(sourceBytes_.end() - 128, sourceBytes_.end());
@@ -124,10 +124,12 @@ TEST_F(Jobs, TrackInfoAndNamesInAnyScriptReachTheTrackFiles) {
   // The names as the system stores them, in UTF-16.
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
-  std::wstring pattern = std::wstring(folder_.begin(), folder_.end()) + L"\\Caf\u00e9 \u97f3\u697d 0*";
+  std::wstring pattern =
+      std::wstring(folder_.begin(), folder_.end()) + L"\\Caf\u00e9 \u97f3\u697d 0*";
   HANDLE search = FindFirstFileW(pattern.c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  do names.push_back(found.cFileName); while (FindNextFileW(search, &found));
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(search, &found));
   FindClose(search);
   std::sort(names.begin(), names.end());
   EXPECT_TRUE(names == (std::vector<std::wstring>{L"Caf\u00e9 \u97f3\u697d 01 .mp3",
@@ -144,10 +146,20 @@ TEST_F(Jobs, SplitRefusalsLeaveThePageIdleAndWriteNothing) {
     std::string message;
   } cases[] = {
       {"empty template", "", false, {"0:02"}, missing},
-      {"invalid template", "a:b", true, {}, JobOutcomeText(JobKind::kSplit, JobOutcome::kInvalidTemplate)},
-      {"equal segments, marker only", "%track%", true, {"0:00"},
+      {"invalid template",
+       "a:b",
+       true,
+       {},
+       JobOutcomeText(JobKind::kSplit, JobOutcome::kInvalidTemplate)},
+      {"equal segments, marker only",
+       "%track%",
+       true,
+       {"0:00"},
        JobOutcomeText(JobKind::kSplit, JobOutcome::kEqualSegmentsNeedOffset)},
-      {"equal segments, empty list", "%track%", true, {},
+      {"equal segments, empty list",
+       "%track%",
+       true,
+       {},
        JobOutcomeText(JobKind::kSplit, JobOutcome::kEqualSegmentsNeedOffset)},
       {"empty list", "%track%", false, {}, JobOutcomeText(JobKind::kSplit, JobOutcome::kEmptyList)},
   };
@@ -254,7 +266,8 @@ TEST_F(Jobs, JoinConcatenatesWithoutTrailersAndLeavesTheSourcesAlone) {
   std::vector<Bytes> before;
   for (const std::string& path : sources) before.push_back(ReadBytes(path));
   // The same file twice is joined twice.
-  SendDlgItemMessageA(join_, IDC_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(sources[0].c_str()));
+  SendDlgItemMessageA(join_, IDC_LIST, LB_ADDSTRING, 0,
+                      reinterpret_cast<LPARAM>(sources[0].c_str()));
   sources.push_back(sources[0]);
   std::string destination = folder_ + "\\joined.mp3";
   WriteBytes(destination, MakeNoise(100000, 9));  // replaced without a question
@@ -311,7 +324,8 @@ TEST_F(Jobs, JoinRefusalsAndFailuresAreShown) {
 
   // One item is not enough.
   SendDlgItemMessageA(join_, IDC_LIST, LB_RESETCONTENT, 0, 0);
-  SendDlgItemMessageA(join_, IDC_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(sources[0].c_str()));
+  SendDlgItemMessageA(join_, IDC_LIST, LB_ADDSTRING, 0,
+                      reinterpret_cast<LPARAM>(sources[0].c_str()));
   EXPECT_EQ(RunJob(join_), missing);
 }
 
@@ -331,8 +345,9 @@ TEST_F(Jobs, SplitAndJoinRunAtTheSameTime) {
   std::vector<std::string> texts = boxes.Texts();
   std::sort(texts.begin(), texts.end());
   EXPECT_EQ(texts, (std::vector<std::string>{kCompleted, kJoined}));
-  wt::PumpUntil([&] { return PageIsIdle(split_, "Create Tracks") && PageIsIdle(join_, "Merge Tracks"); },
-                2000);
+  wt::PumpUntil(
+      [&] { return PageIsIdle(split_, "Create Tracks") && PageIsIdle(join_, "Merge Tracks"); },
+      2000);
   EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
   EXPECT_TRUE(PageIsIdle(join_, "Merge Tracks"));
   EXPECT_EQ(Output().size(), 3u + 4u);  // three tracks beside the join's files

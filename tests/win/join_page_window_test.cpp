@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-
 namespace partwell::test {
 namespace {
 
@@ -47,8 +46,8 @@ TEST_F(JoinPage, AddAppendsTheChosenFilesInTheDialogsOrder) {
   EXPECT_EQ(ListItems(join_), (std::vector<std::string>{Path("b.mp3")}));
   AddThroughDialog("\"c.mp3\" \"a.mp3\"");
   AddThroughDialog("b.mp3");
-  EXPECT_EQ(ListItems(join_), (std::vector<std::string>{Path("b.mp3"), Path("c.mp3"),
-                                                       Path("a.mp3"), Path("b.mp3")}));
+  EXPECT_EQ(ListItems(join_),
+            (std::vector<std::string>{Path("b.mp3"), Path("c.mp3"), Path("a.mp3"), Path("b.mp3")}));
   // Cancelling adds nothing.
   ClickAndCancel(join_, IDC_ADD, "Select MP3 Source File(s)");
   EXPECT_EQ(ListItems(join_).size(), 4u);
@@ -66,17 +65,17 @@ TEST_F(JoinPage, ArrowsMoveTheSelectionRemoveAndClearFollowIt) {
   } steps[] = {
       {"arrow -1", {"a", "b", "c", "d"}, -1},  // nothing selected
       {"select 0", {"a", "b", "c", "d"}, 0},
-      {"arrow -1", {"a", "b", "c", "d"}, 0},   // the top item cannot go up
+      {"arrow -1", {"a", "b", "c", "d"}, 0},  // the top item cannot go up
       {"arrow 1", {"b", "a", "c", "d"}, 1},
-      {"arrow 5", {"b", "c", "a", "d"}, 2},    // one place whatever the size of the delta
+      {"arrow 5", {"b", "c", "a", "d"}, 2},  // one place whatever the size of the delta
       {"arrow 0", {"b", "c", "a", "d"}, 2},
       {"arrow 1", {"b", "c", "d", "a"}, 3},
-      {"arrow 1", {"b", "c", "d", "a"}, 3},    // the last item cannot go down
+      {"arrow 1", {"b", "c", "d", "a"}, 3},  // the last item cannot go down
       {"arrow -3", {"b", "c", "a", "d"}, 2},
       {"select 1", {"b", "c", "a", "d"}, 1},
-      {"remove", {"b", "a", "d"}, 1},          // the next item moves up and is selected
+      {"remove", {"b", "a", "d"}, 1},  // the next item moves up and is selected
       {"select 2", {"b", "a", "d"}, 2},
-      {"remove", {"b", "a"}, -1},              // removing the last leaves no selection
+      {"remove", {"b", "a"}, -1},  // removing the last leaves no selection
       {"remove", {"b", "a"}, -1},
   };
   for (const auto& s : steps) {

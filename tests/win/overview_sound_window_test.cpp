@@ -81,9 +81,9 @@ Bytes Slice(const Bytes& bytes, size_t fromFrame, size_t frames) {
       ++added;
     }
     if (h >= heardFrames || frame(heard, h) != frame(sound, i)) {
-      return ::testing::AssertionFailure() << "the sound differs at its frame " << i << " ("
-                                           << heardFrames << " frames heard, " << soundFrames
-                                           << " expected)";
+      return ::testing::AssertionFailure()
+             << "the sound differs at its frame " << i << " (" << heardFrames << " frames heard, "
+             << soundFrames << " expected)";
     }
   }
   for (; h < heardFrames; ++h, ++added) {

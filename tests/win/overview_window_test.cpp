@@ -143,10 +143,14 @@ TEST_F(OverviewWindow, MarksAreAddedDraggedAndDeletedUnderTheListsRules) {
     const char* position;
   };
   const Step cursorSteps[] = {
-      {VK_END, 0, "001:26.00"},       {VK_HOME, 0, "000:00.00"},
-      {VK_RIGHT, VK_SHIFT, "000:10.00"}, {VK_RIGHT, VK_SHIFT, "000:20.00"},
-      {VK_RIGHT, 0, "000:20.02"},     {VK_LEFT, 0, "000:20.00"},
-      {VK_RIGHT, VK_CONTROL, "000:21.00"}, {VK_LEFT, VK_SHIFT, "000:11.00"},
+      {VK_END, 0, "001:26.00"},
+      {VK_HOME, 0, "000:00.00"},
+      {VK_RIGHT, VK_SHIFT, "000:10.00"},
+      {VK_RIGHT, VK_SHIFT, "000:20.00"},
+      {VK_RIGHT, 0, "000:20.02"},
+      {VK_LEFT, 0, "000:20.00"},
+      {VK_RIGHT, VK_CONTROL, "000:21.00"},
+      {VK_LEFT, VK_SHIFT, "000:11.00"},
       {VK_RIGHT, VK_SHIFT, "000:21.00"},
   };
   for (const Step& step : cursorSteps) {
@@ -217,8 +221,8 @@ TEST_F(OverviewWindow, DroppedFilesBecomeTheSourceOrJoinTheList) {
   // A file "Browse..." refuses is refused with the same words.
   WriteBytes(folder + "\\noise.mp3", MakeNoise(5000, 7));
   std::string refusal = AnswerMessageBox([&] {
-    SendMessageA(split_, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({folder + "\\noise.mp3"})), 0);
+    SendMessageA(split_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({folder + "\\noise.mp3"})),
+                 0);
   });
   EXPECT_FALSE(refusal.empty());
   EXPECT_EQ(Text(split_, IDC_SOURCE), album_);

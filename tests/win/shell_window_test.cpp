@@ -185,16 +185,28 @@ TEST_F(ShellWindow, TabsSwitchBetweenThePagesAndKeepTheirState) {
 
 TEST_F(ShellWindow, HelpPageShowsTheWholeHelpTextUnderItsHeadings) {
   std::string text = Text(help_, IDC_HELP_TEXT);
-  ASSERT_EQ(text.rfind("MP3 Partwell v1.5 (Build Version 1.50)\r\n" + std::string(40, '-') + "\r\n", 0),
-            0u);
-  const char* headings[] = {
-      "[ SPLITTING MP3 FILES ]", "--Source File--", "--Destination File--", "--Track Naming--",
-      "--Destination Folder--", "--Track Timing List--", "--Grab Winamp Position--",
-      "--Split All Into Equal Segments--", "--Exact Cuts (Gapless, VBR Too)--",
-      "--Tag Tracks--", "--Import Track Times From Cue File--",
-      "--Export Track Times To Cue File--", "--Use Chapters--", "[ MERGING MP3 FILES ]",
-      "--Destination File--", "--Tracks To Join--", "--Add--", "--One Chapter Per File--",
-      "--Remove--"};
+  ASSERT_EQ(
+      text.rfind("MP3 Partwell v1.5 (Build Version 1.50)\r\n" + std::string(40, '-') + "\r\n", 0),
+      0u);
+  const char* headings[] = {"[ SPLITTING MP3 FILES ]",
+                            "--Source File--",
+                            "--Destination File--",
+                            "--Track Naming--",
+                            "--Destination Folder--",
+                            "--Track Timing List--",
+                            "--Grab Winamp Position--",
+                            "--Split All Into Equal Segments--",
+                            "--Exact Cuts (Gapless, VBR Too)--",
+                            "--Tag Tracks--",
+                            "--Import Track Times From Cue File--",
+                            "--Export Track Times To Cue File--",
+                            "--Use Chapters--",
+                            "[ MERGING MP3 FILES ]",
+                            "--Destination File--",
+                            "--Tracks To Join--",
+                            "--Add--",
+                            "--One Chapter Per File--",
+                            "--Remove--"};
   size_t at = 0;
   for (const char* heading : headings) {
     // A part's heading is followed by its sections, a section's by an indented paragraph.

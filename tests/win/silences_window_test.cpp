@@ -95,8 +95,7 @@ class FindSilences : public ProgramWindows {
     std::vector<std::string> before = ListItems(split_);
     StartSearch(input);
     EXPECT_TRUE(wt::PumpUntil(
-        [&] { return ListItems(split_) != before && PageIsIdle(split_, "Create Tracks"); },
-        20000));
+        [&] { return ListItems(split_) != before && PageIsIdle(split_, "Create Tracks"); }, 20000));
     std::vector<std::string> items = ListItems(split_);
     if (items.empty() || items[0] != "000:00.00") return "no zero marker";
     std::string times;
@@ -260,6 +259,6 @@ TEST_F(FindSilences, HaltAndFailuresLeaveTheList) {
 
 int main(int argc, char** argv) {
   using namespace partwell::test;
-  return RunTestsWith(argc, argv,
-                      {{"--cli=", "mp3partwell.exe", &gCli}, {"--real-mp3s=", "FOLDER", &gRealMp3s}});
+  return RunTestsWith(
+      argc, argv, {{"--cli=", "mp3partwell.exe", &gCli}, {"--real-mp3s=", "FOLDER", &gRealMp3s}});
 }

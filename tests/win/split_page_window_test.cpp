@@ -163,9 +163,7 @@ TEST_F(SplitPage, ChoosingASourceProbesItAndEmptiesTheList) {
 
 TEST_F(SplitPage, FolderChooserAddsExactlyOneBackslash) {
   std::string folder = MakeTempFolder("choose-folder");
-  const struct {
-    std::string chosen, shown;
-  } cases[] = {{folder, folder + "\\"}, {"C:\\", "C:\\"}};
+  const struct { std::string chosen, shown; } cases[] = {{folder, folder + "\\"}, {"C:\\", "C:\\"}};
   for (const auto& c : cases) {
     wt::DialogAnswerer answer("Browse for Folder", [&](HWND browser) {
       // (The wide form: Wine's narrow one does not find the folder under a UTF-8 code page.)
