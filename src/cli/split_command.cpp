@@ -23,6 +23,7 @@ struct SplitOptions {
   bool equalSegments = false;
   bool exact = false;
   bool tags = false;
+  std::string remove;
   std::string nameTemplate = "%file% - %track%";
   std::string folder;
 };
@@ -83,6 +84,7 @@ int Split(const SplitOptions& options) {
   job.entries = times.Snapshot();
   job.exact = options.exact;
   job.tags = options.tags;
+  if (!options.remove.empty()) job.remove = ReadTimeRanges(options.remove, "--remove");
   // The exact mode reads the source itself and gives its own refusals.
   if (!job.exact && !ProbeForDocumentedSplit(job)) return kExitFailed;
 
@@ -136,6 +138,12 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
                     "album (a CUE sheet's disc TITLE and PERFORMER) and the source's other tags "
                     "and cover; its own ID3v1 tag when the source has one");
   command
+      ->add_option("--remove", options->remove,
+                   "With --exact: comma-separated ranges START-END (\"end\" for the end) left "
+                   "out of the tracks, as `cut --remove` leaves them out; a track wholly inside "
+                   "them is not written, the others are numbered as written")
+      ->needs(command->get_option("--exact"));
+  command
       ->add_option("--name", options->nameTemplate,
                    "Track name template; %file%, %track%, %artist% and %title% are filled in")
       ->capture_default_str()
@@ -152,6 +160,7 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "--folder parts\n"
       "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"\n"
       "  mp3partwell split album.mp3 --cue album.cue --exact\n"
+      "  mp3partwell split show.mp3 --times 0:00,30:00 --exact --remove 12:00-15:30\n"
       "  mp3partwell split album.mp3 --cue album.cue --tags --name \"%track% %title%\"");
   command->callback([options, times, cue, &exitCode] {
     if (times->count() + cue->count() == 0) throw CLI::RequiredError("--times or --cue");

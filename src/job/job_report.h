@@ -19,6 +19,8 @@ enum class JobOutcome {
   kFreeFormat,               // exact split: free-format frames state no length
   kNotLayer3,                // exact split: Layer I or II frames
   kNoAudio,                  // exact split: no frame to decode, or a timeline without a sample
+  kRemovesEverything,        // cut: the ranges leave no sample
+  kRangePastEnd,             // cut: a range starts at or after the end of the audio
   // A file could not be opened, read, written or closed:
   kFileError,
 };

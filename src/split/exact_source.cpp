@@ -6,6 +6,7 @@
 #include "mpeg/side_info.h"
 #include "mpeg/source_probe.h"
 #include "mpeg/stream_scan.h"
+#include "split/main_data_copy.h"
 #include "split/track_file.h"
 
 namespace partwell {
@@ -209,21 +210,10 @@ bool ExactSource::Borrowed(int64_t index, std::vector<unsigned char>& bytes) {
   bytes.assign(static_cast<size_t>(count), 0);
   const uint64_t to = next.areaStart;
   const uint64_t from = to - std::min<uint64_t>(to, static_cast<uint64_t>(count));
-  for (int64_t earlier = index - 1; earlier >= 0; --earlier) {
-    const FrameRecord* record = Recorded(earlier);
-    if (!record) break;  // beyond the ring: only a stream of tiny frames gets here
-    const uint64_t areaEnd = record->areaStart + Layer3MainDataBytes(record->frame.header);
-    if (areaEnd <= from) break;
-    const uint64_t lo = std::max(from, record->areaStart);
-    const uint64_t hi = std::min(to, areaEnd);
-    if (lo >= hi) continue;
-    const uint64_t at = record->frame.position + Layer3MainDataOffset(record->frame.header) +
-                        (lo - record->areaStart);
-    const unsigned char* piece = Bytes(at, static_cast<size_t>(hi - lo));
-    if (!piece) return false;
-    std::copy(piece, piece + (hi - lo), bytes.end() - static_cast<std::ptrdiff_t>(to - lo));
-  }
-  return true;
+  // Frames beyond the ring: only a stream of tiny frames gets there.
+  return CopyMainData([this](int64_t i) { return Recorded(i); }, index - 1, from, to,
+                      bytes.data() + (bytes.size() - (to - from)),
+                      [this](uint64_t at, size_t length) { return Bytes(at, length); });
 }
 
 }  // namespace partwell

@@ -41,6 +41,7 @@ class ExactSource {
   int sampleRate() const { return sampleRate_; }
   uint32_t stream() const { return stream_; }  // the first frame's header
   const Trailer& trailer() const { return trailer_; }
+  uint64_t audioStart() const { return audioStart_; }  // after the leading ID3v2 tags
   const std::optional<FileIdentity>& identity() const { return identity_; }
   BufferedSource& reader() { return *reader_; }
   // The fields a track's Info frame takes from the source's tag; without a tag that

@@ -16,7 +16,9 @@ JobReport RunSplit(const SplitJob& job, JobHost& host) {
     report.outcome = JobOutcome::kEmptyList;
   } else {
     std::string pattern = BuildTrackNamePattern(job.folder, job.sourcePath, job.nameTemplate);
-    return job.exact ? RunExactSplit(job, pattern, host) : RunDocumentedSplit(job, pattern, host);
+    if (!job.exact) return RunDocumentedSplit(job, pattern, host);
+    return job.remove.empty() ? RunExactSplit(job, pattern, host)
+                              : RunExactSplitRemoving(job, pattern, host);
   }
   return report;
 }
