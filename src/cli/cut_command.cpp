@@ -127,8 +127,8 @@ void AddCutCommand(CLI::App& app, int& exitCode) {
       ->required();
   command->add_flag("--tags", options->tags, "Keep the source's ID3v2 tag in the file");
   command->footer(
-      "Each seam plays the audio before it and after it as decoded from FILE; only the first "
-      "frame after a seam differs a little, as the decoder's overlap comes from another "
+      "Each seam plays the audio before it and after it as decoded from FILE, but for the "
+      "first frame after it: the decoder's overlap there comes from another "
       "frame. The command prints where each seam fell.\n"
       "Examples:\n"
       "  mp3partwell cut show.mp3 --remove 0:00-0:12.40,31:05-34:50 --output show-cut.mp3\n"
