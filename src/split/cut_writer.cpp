@@ -2,6 +2,7 @@
 #include "split/cut_writer.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "mpeg/frame_header.h"
 #include "mpeg/side_info.h"
@@ -185,11 +186,16 @@ bool CutFileWriter::Write() {
 bool WholeSource::Open(const std::string& path, JobReport& report) {
   path_ = path;
   if (!source_.Open(path, report)) return false;
-  FrameScanner::Step step;
-  while ((step = source_.Scan()) == FrameScanner::Step::kFrame) {
+  for (;;) {
+    // The buffer moves on in whole buffers, not in the scan's small reads.
+    if (!source_.Holds() && !source_.KeepFrom(std::numeric_limits<uint64_t>::max())) {
+      return ReadError(report);
+    }
+    const FrameScanner::Step step = source_.Scan();
+    if (step == FrameScanner::Step::kReadFailed) return ReadError(report);
+    if (step != FrameScanner::Step::kFrame) return true;
     frames_.push_back(*source_.Recorded(source_.scanned() - 1));
   }
-  return step != FrameScanner::Step::kReadFailed || ReadError(report);
 }
 
 bool WholeSource::ReadError(JobReport& report) {
