@@ -2,12 +2,13 @@
 // that removes, besides the ranges, everything before and after the track. A track wholly
 // inside the ranges is not written; the tracks are named, numbered and tagged as written,
 // each with the list entry it comes from.
+#include <utility>
 #include <vector>
 
 #include "split/cut_writer.h"
 #include "split/cut_job.h"
 #include "split/split_writers.h"
-#include "split/track_file.h"
+#include "split/track_output.h"
 #include "split/track_tagger.h"
 
 namespace partwell {
@@ -71,24 +72,14 @@ JobReport RunExactSplitRemoving(const SplitJob& job, const std::string& pattern,
   host.JobStarted();
   report.jobStarted = true;
   std::vector<SeamRepair> repairs;
+  TrackOutput track(written, pattern, host, tagger, report);
   for (size_t i = 0; i < tracks.size(); ++i) {
-    if (host.HaltRequested()) {
-      report.outcome = JobOutcome::kCancelled;
-      return report;
-    }
     const int index = static_cast<int>(i);
-    host.UnitStarted(index + 1);
+    if (!track.Begin(index, source.stream().identity())) return report;
     CutOutput output;
-    if (!CreateTrackFile(written, pattern, index, source.stream().identity(), output.out,
-                         output.name, report)) {
-      return report;
-    }
-    const std::vector<unsigned char> tag = tagger.LeadingTag(index);
-    if (!output.out.Write(tag.data(), tag.size())) {
-      report.FailFile(output.name, SystemErrorText(output.out.LastError()));
-      return report;
-    }
-    output.leadingTag = tag.size();
+    output.out = std::move(track.file());
+    output.name = track.name();
+    output.leadingTag = track.tagBytes();
     output.trailer = tagger.EndingTrailer(index, source.stream().trailer());
     if (!WriteCutFile(source, tracks[i].plan, std::move(output), report, repairs)) return report;
     ++report.unitsDone;
