@@ -194,6 +194,16 @@ int main(int argc, char** argv) try {
     const fs::path vbr = MakeSource(work, "hour-v2.mp3", "-V 2");
     Compare(work, {"split --exact (128 kbps)", split(cbr, {"--exact"})}, {"cp", copy(cbr)});
     Compare(work, {"split --exact (VBR -V 2)", split(vbr, {"--exact"})}, {"cp", copy(vbr)});
+    // Six ranges removed, each inside the hour: six frame seams.
+    Compare(work,
+            {"cut, 6 ranges (128 kbps)",
+             [&](const fs::path& folder) {
+               return RunProcess({PARTWELL_CLI, "cut", cbr, "--remove",
+                                  "3:00-4:10,11:20-13:05,19:40.25-21:00,28:00-28:30.50,"
+                                  "40:10-43:20,51:05.75-52:45",
+                                  "--output", folder / "cut.mp3"});
+             }},
+            {"cp", copy(cbr)});
   } else {
     std::printf("split --exact: not in this program, not timed\n");
   }

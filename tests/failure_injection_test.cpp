@@ -14,6 +14,7 @@
 #include "join/join_engine.h"
 #include "mpeg/source_probe.h"
 #include "split/cue_sheet.h"
+#include "split/cut_job.h"
 #include "split/split_engine.h"
 #include "test_hosts.h"
 #include "test_support.h"
@@ -72,6 +73,22 @@ SplitJob Split(const Bytes& source, bool exact, std::initializer_list<int32_t> o
   job.bitRate = probe.bitRate;
   job.bitRateIndex = probe.bitRateIndex;
   job.firstFrame = probe.firstFrame;
+  return job;
+}
+
+// A cut of "/mem/source.mp3" that removes `ranges`.
+CutJob Cut(std::vector<TimeRange> ranges, bool tags = false) {
+  CutJob job;
+  job.sourcePath = "/mem/source.mp3";
+  job.destination = "/mem/out/cut.mp3";
+  job.remove = std::move(ranges);
+  job.tags = tags;
+  return job;
+}
+
+// `job` less a range inside its first track and one that holds its second wholly.
+SplitJob Removing(SplitJob job) {
+  job.remove = {{3, 6}, {9, 21}};
   return job;
 }
 
@@ -169,6 +186,17 @@ TEST(FailureInjection, EveryFailingCallFailsTheJobAndSparesTheSources) {
       {"tagged exact split",
        {{"/mem/source.mp3", tagged}},
        [&, job = Split(tagged, true, {0, 5, 15}, true)] { return RunSplit(job, host); }},
+      {"cut with seams",
+       {{"/mem/source.mp3", tagged}},
+       [&, job = Cut({{0, 2}, {5, 8}, {13, std::nullopt}}, true)] {
+         return RunCut(job, host).report;
+       }},
+      {"cut of a long source",
+       {{"/mem/source.mp3", longCbr}},
+       [&, job = Cut({{3000, 4000}, {9000, std::nullopt}})] { return RunCut(job, host).report; }},
+      {"exact split less ranges",
+       {{"/mem/source.mp3", vbr}},
+       [&, job = Removing(Split(vbr, true, {0, 10, 20}, true))] { return RunSplit(job, host); }},
       {"join under the first source's header",
        {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", vbr}, {"/mem/c.mp3", tagged}},
        [&] {
@@ -176,9 +204,7 @@ TEST(FailureInjection, EveryFailingCallFailsTheJobAndSparesTheSources) {
        }},
       {"join under a header of its own",
        {{"/mem/a.mp3", plain}, {"/mem/b.mp3", vbr}},
-       [&] {
-         return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host);
-       }},
+       [&] { return RunJoin("/mem/joined.mp3", {"/mem/a.mp3", "/mem/b.mp3"}, host); }},
   };
   for (const JobCase& job : cases) {
     SCOPED_TRACE(job.name);
@@ -204,6 +230,13 @@ TEST(FailureInjection, NoFailingCallLetsAJobWriteOverItsSource) {
       {"exact split",
        {{"/mem/source.mp3", cbr}},
        [&, job = overSource(true)] { return RunSplit(job, host); }},
+      {"cut",
+       {{"/mem/source.mp3", cbr}},
+       [&] {
+         CutJob job = Cut({{1, 3}});
+         job.destination = job.sourcePath;
+         return RunCut(job, host).report;
+       }},
       {"join",
        {{"/mem/a.mp3", cbr}, {"/mem/b.mp3", cbr}},
        [&] {

@@ -4,6 +4,9 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
+
+#include "split/split_job.h"
 
 namespace partwell {
 class TrackTimeList;
@@ -16,6 +19,7 @@ namespace partwell::cli {
 void AddProbeCommand(CLI::App& app, int& exitCode);
 void AddSplitCommand(CLI::App& app, int& exitCode);
 void AddJoinCommand(CLI::App& app, int& exitCode);
+void AddCutCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
 void AddSilencesCommand(CLI::App& app, int& exitCode);
 void AddOverviewCommand(CLI::App& app, int& exitCode);
@@ -28,6 +32,10 @@ void PrintChapters(const ChapterList& list);
 // Adds the comma-separated times of `list` in order, as the page's "Add Time" would;
 // throws CLI::ValidationError for "--times" on a time that is not valid.
 void AddTimes(const std::string& list, TrackTimeList& times);
+
+// Reads comma-separated ranges START-END of "mmm:ss.pp" times ("end" for the end); throws
+// CLI::ValidationError for `option` on one that is not valid or ends before it starts.
+std::vector<TimeRange> ReadTimeRanges(const std::string& list, const char* option);
 
 // Exit codes.
 constexpr int kExitDone = 0;

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   partwell::cli::AddProbeCommand(app, exitCode);
   partwell::cli::AddSplitCommand(app, exitCode);
   partwell::cli::AddJoinCommand(app, exitCode);
+  partwell::cli::AddCutCommand(app, exitCode);
   partwell::cli::AddCueCommand(app, exitCode);
   partwell::cli::AddSilencesCommand(app, exitCode);
   partwell::cli::AddOverviewCommand(app, exitCode);

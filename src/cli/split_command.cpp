@@ -34,6 +34,8 @@ struct SplitOptions {
   bool tags = false;
   bool dryRun = false;
   bool quiet = false;
+  std::string remove;                   // with --exact: ranges left out of every file's tracks
+  std::vector<TimeRange> removeRanges;  // read from `remove` before the first file
   std::string nameTemplate = "%file% - %track%";
   std::string folder;
 };
@@ -111,6 +113,7 @@ BatchFile SplitFile(const SplitOptions& options, const TrackListRule& rule,
   job.album = list.album;
   job.albumArtist = list.albumArtist;
   job.otherSources = sources;
+  job.remove = options.removeRanges;
   // The exact mode reads the source itself and gives its own refusals.
   if (!job.exact) {
     std::string refusal = ProbeForDocumentedSplit(job);
@@ -225,6 +228,12 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
                     "album (a CUE sheet's disc TITLE and PERFORMER) and the source's other tags "
                     "and cover; its own ID3v1 tag when the source has one");
   command
+      ->add_option("--remove", options->remove,
+                   "With --exact: comma-separated ranges START-END (\"end\" for the end) left "
+                   "out of the tracks, as `cut --remove` leaves them out; a track wholly inside "
+                   "them is not written, the others are numbered as written")
+      ->needs(command->get_option("--exact"));
+  command
       ->add_option("--name", options->nameTemplate,
                    "Track name template; %file% (each FILE's name), %track%, %artist% and "
                    "%title% are filled in")
@@ -251,6 +260,7 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       "--folder parts\n"
       "  mp3partwell split live.mp3 --cue live.cue --name \"%track% %artist% - %title%\"\n"
       "  mp3partwell split album.mp3 --cue album.cue --exact\n"
+      "  mp3partwell split show.mp3 --times 0:00,30:00 --exact --remove 12:00-15:30\n"
       "  mp3partwell split album.mp3 --cue album.cue --tags --name \"%track% %title%\"\n"
       "  mp3partwell split rips/*.mp3 --cue auto --exact --folder tracks\n"
       "  mp3partwell split book.mp3 --at-silences --speech --dry-run\n"
@@ -271,6 +281,12 @@ void AddSplitCommand(CLI::App& app, int& exitCode) {
       rule.times = list.Snapshot();
     } else {
       throw CLI::RequiredError("--times, --cue, --chapters or --at-silences");
+    }
+    if (!options->remove.empty()) {
+      if (options->dryRun) {
+        throw CLI::ValidationError("--remove", "a dry run does not plan the ranges removed");
+      }
+      options->removeRanges = ReadTimeRanges(options->remove, "--remove");
     }
     exitCode = SplitAll(*options, rule);
   });

@@ -59,6 +59,10 @@ const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
              "exactly.";
     case JobOutcome::kNoAudio:
       return "The file you chose holds no MPEG audio frame that can be decoded.";
+    case JobOutcome::kRemovesEverything:
+      return "The ranges to remove cover the whole file: nothing would be left.";
+    case JobOutcome::kRangePastEnd:
+      return "A range to remove starts at or after the end of the file's audio.";
     case JobOutcome::kDecoderFailed:
     case JobOutcome::kCannotOpen:
     case JobOutcome::kFileError:

@@ -23,6 +23,8 @@ enum class JobOutcome {
                              // levels: no audio the decoder could decode
   kDecoderFailed,            // levels: the MP3 decoder could not be started
   kCannotOpen,               // levels: the source could not be opened
+  kRemovesEverything,        // cut: the ranges leave no sample
+  kRangePastEnd,             // cut: a range starts at or after the end of the audio
   // A file could not be opened, read, written or closed:
   kFileError,
 };

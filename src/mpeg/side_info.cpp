@@ -22,6 +22,28 @@ int MainDataBegin(const unsigned char* frame) {
   return side[0];
 }
 
+int MainDataLength(const unsigned char* frame) {
+  const uint32_t header = ReadBigEndian32(frame);
+  const unsigned char* side = frame + (HeaderHasCrc(header) ? 6 : 4);
+  const bool mpeg1 = HeaderVersion(header) == MpegVersion::kMpeg1;
+  const int channels = ChannelCount(header);
+  // main_data_begin, the private bits and (MPEG-1) scfsi; then one block per granule and
+  // channel, part2_3_length first.
+  const int lead = mpeg1 ? 9 + (channels == 1 ? 5 : 3) + 4 * channels : 8 + channels;
+  const int blockBits = mpeg1 ? 59 : 63;
+  const int blocks = (mpeg1 ? 2 : 1) * channels;
+  int bits = 0;
+  for (int block = 0; block < blocks; ++block) {
+    const int at = lead + block * blockBits;
+    int value = 0;
+    for (int bit = at; bit < at + 12; ++bit) {
+      value = (value << 1) | ((side[bit / 8] >> (7 - bit % 8)) & 1);
+    }
+    bits += value;
+  }
+  return (bits + 7) / 8;
+}
+
 uint16_t FrameCrc(const unsigned char* frame) {
   uint32_t header = ReadBigEndian32(frame);
   uint16_t crc = 0xFFFF;
@@ -44,6 +66,15 @@ uint32_t MadeUpHeader(uint32_t header, int index) {
          (static_cast<uint32_t>(index) << 12);
 }
 
+uint32_t ReframedHeader(uint32_t header, int index) {
+  return (header & ~(kBitRateBits | kPaddingBit)) | (static_cast<uint32_t>(index) << 12);
+}
+
+void WriteFrameHeader(unsigned char* frame, uint32_t header) {
+  WriteBigEndian32(frame, header);
+  if (HeaderHasCrc(header)) WriteBigEndian16(&frame[4], FrameCrc(frame));
+}
+
 int SmallestIndexHolding(uint32_t header, size_t bytes) {
   for (int index = 1; index <= 14; ++index) {
     if (static_cast<size_t>(Layer3MainDataBytes(MadeUpHeader(header, index))) >= bytes) {
@@ -58,13 +89,9 @@ std::vector<unsigned char> MakeReservoirFrame(uint32_t next, int index,
   uint32_t header = MadeUpHeader(next, index);
   std::vector<unsigned char> frame(static_cast<size_t>(Layer3FrameLength(header)), 0);
   size_t areaStart = static_cast<size_t>(Layer3MainDataOffset(header));
-  WriteBigEndian32(frame.data(), header);
   std::fill(frame.begin() + static_cast<std::ptrdiff_t>(areaStart), frame.end(), kFill);
   std::copy(borrowed, borrowed + count, frame.end() - static_cast<std::ptrdiff_t>(count));
-  if (HeaderHasCrc(header)) {
-    uint16_t crc = FrameCrc(frame.data());
-    WriteBigEndian16(&frame[4], crc);
-  }
+  WriteFrameHeader(frame.data(), header);
   return frame;
 }
 

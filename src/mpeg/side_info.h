@@ -29,6 +29,10 @@ int Layer3MainDataBytes(uint32_t header);
 // Layer3MainDataOffset(header) of them).
 int MainDataBegin(const unsigned char* frame);
 
+// The bytes of main data the frame whose first bytes are `frame` decodes: its part2_3_length
+// bits over every granule and channel, rounded up to whole bytes.
+int MainDataLength(const unsigned char* frame);
+
 // The MPEG audio CRC (polynomial 0x8005, initial value 0xFFFF, most significant bit first)
 // that a protected frame carries after its header: over the header's last two bytes and
 // the side information.
@@ -37,6 +41,13 @@ uint16_t FrameCrc(const unsigned char* frame);
 // The header `header` with bit rate index `index`, no padding, mode extension 0: the header
 // of a frame made up to stand before (or describe) the frames of that header.
 uint32_t MadeUpHeader(uint32_t header, int index);
+
+// The header `header` with bit rate index `index` and no padding, its channel mode and mode
+// extension kept: an audio frame of the source framed at another bit rate.
+uint32_t ReframedHeader(uint32_t header, int index);
+
+// Writes `header` into the frame at `frame` and, when it has a CRC, the CRC anew.
+void WriteFrameHeader(unsigned char* frame, uint32_t header);
 
 // The smallest bit rate index (1 to 14) whose unpadded frame of `header`'s kind holds
 // `bytes` bytes of main data; 0 when none does.

@@ -55,4 +55,17 @@ bool ExactSource::MoveBuffer(int64_t waiting) {
                      available);
 }
 
+bool ExactSource::KeepFrom(uint64_t position) {
+  BufferedSource& reader = source_.reader();
+  const uint64_t keep = std::min(position, scanAt_);
+  if (keep >= reader.end()) return true;
+  return Bytes(keep, std::min<uint64_t>(reader.capacity(), reader.end() - keep)) != nullptr;
+}
+
+const unsigned char* ExactSource::Bytes(uint64_t position, size_t length) {
+  const unsigned char* data = nullptr;
+  size_t available = 0;
+  return source_.reader().View(position, length, data, available) ? data : nullptr;
+}
+
 }  // namespace partwell

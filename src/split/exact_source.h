@@ -57,6 +57,14 @@ class ExactSource {
     return MoveBuffer(waiting) ? BufferMove::kMoved : BufferMove::kReadFailed;
   }
 
+  // For a writer that keeps the whole source's frames (the cut writer): whether the buffer
+  // holds the bytes the scan reads next, with room to spare; when not, the buffer moves on
+  // with KeepFrom (pending writes from it go first).
+  bool Holds() const;
+  bool KeepFrom(uint64_t position);
+  // `length` bytes at `position`: at most the buffer's capacity. Null when a read failed.
+  const unsigned char* Bytes(uint64_t position, size_t length);
+
   // A scan that finds the frames again from `position`, where one of the stream's began.
   FrameScanner ScannerFrom(uint64_t position) {
     return FrameScanner(source_.reader(), position, facts_.stream);
@@ -67,8 +75,6 @@ class ExactSource {
   }
 
  private:
-  // Whether the buffer holds the bytes the scan reads next, with room to spare.
-  bool Holds() const;
   bool MoveBuffer(int64_t waiting);
 
   SourceFile source_;

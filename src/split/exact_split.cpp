@@ -29,14 +29,8 @@ constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
 int64_t EntrySample(const TrackEntry& entry, int rate) {
   int64_t sample = entry.cueFrames >= 0   ? int64_t{entry.cueFrames} * rate / 75
                    : entry.chapterMs >= 0 ? (entry.chapterMs * rate + 500) / 1000
-                                          : (int64_t{entry.offset} * rate + 50) / 100;
+                                          : HundredthsToSample(entry.offset, rate);
   return std::max<int64_t>(sample, 0);
-}
-
-// Whether the list's track with `bounds` is written: a track past the end of the timeline,
-// or a list whose times stop rising, ends the tracks.
-bool IsWritten(const TrackBounds& bounds, int64_t timelineEnd) {
-  return bounds.start < timelineEnd && (!bounds.end || *bounds.end > bounds.start);
 }
 
 struct Track {
@@ -110,7 +104,7 @@ bool ExactSplitter::PrepareTags() {
   const int64_t timelineEnd = whole.TimelineLength(whole.scanned());
   int count = 0;
   for (std::optional<TrackBounds> bounds;
-       (bounds = planner_->Track(count)) && IsWritten(*bounds, timelineEnd);) {
+       (bounds = planner_->Track(count)) && TrackIsWritten(*bounds, timelineEnd);) {
     ++count;
   }
   tagger_.SetTrackCount(count);
@@ -171,7 +165,7 @@ bool ExactSplitter::Commit(int64_t index) {
       TrackLayout layout = LayOutTrack(source_.facts().cut, bounds->start);
       if (index < layout.firstFrame) return true;  // the first track begins later
       // The look-ahead makes the timeline's known end the true one here.
-      if (!IsWritten(*bounds, KnownTimelineEnd())) {
+      if (!TrackIsWritten(*bounds, KnownTimelineEnd())) {
         noMoreTracks_ = true;
         return true;
       }
@@ -270,15 +264,8 @@ bool ExactSplitter::FinishTrack() {
 
 JobReport ExactSplitter::Run() {
   if (!source_.Open(job_.sourcePath, result_)) return result_;
-  std::vector<int64_t> positions;
-  for (const TrackEntry& entry : job_.entries) {
-    positions.push_back(EntrySample(entry, source_.facts().sampleRate));
-  }
-  if (job_.equalSegments && positions[1] <= 0) {
-    result_.outcome = JobOutcome::kEqualSegmentsNeedOffset;
-    return result_;
-  }
-  planner_.emplace(std::move(positions), job_.equalSegments);
+  planner_ = PlanExactTracks(job_, source_.facts().sampleRate, result_);
+  if (!planner_) return result_;
   host_.JobStarted();
   result_.jobStarted = true;
   if ((!job_.tags || PrepareTags()) && Split()) result_.outcome = JobOutcome::kCompleted;
@@ -286,6 +273,18 @@ JobReport ExactSplitter::Run() {
 }
 
 }  // namespace
+
+std::optional<TrackPlanner> PlanExactTracks(const SplitJob& job, int rate, JobReport& report) {
+  std::vector<int64_t> positions;
+  for (const TrackEntry& entry : job.entries) {
+    positions.push_back(EntrySample(entry, rate));
+  }
+  if (job.equalSegments && positions[1] <= 0) {
+    report.outcome = JobOutcome::kEqualSegmentsNeedOffset;
+    return std::nullopt;
+  }
+  return TrackPlanner(std::move(positions), job.equalSegments);
+}
 
 JobReport RunExactSplit(const SplitJob& job, const std::string& pattern, JobHost& host) {
   return ExactSplitter(job, pattern, host).Run();

@@ -18,7 +18,9 @@ JobReport RunSplit(const SplitJob& job, JobHost& host) {
   report.outcome = CheckSplitJob(job);
   if (!report.completed()) return report;
   std::string pattern = BuildTrackNamePattern(job.folder, job.sourcePath, job.nameTemplate);
-  return job.exact ? RunExactSplit(job, pattern, host) : RunDocumentedSplit(job, pattern, host);
+  if (!job.exact) return RunDocumentedSplit(job, pattern, host);
+  return job.remove.empty() ? RunExactSplit(job, pattern, host)
+                            : RunExactSplitRemoving(job, pattern, host);
 }
 
 }  // namespace partwell

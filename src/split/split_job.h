@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,17 @@
 #include "split/track_entry.h"
 
 namespace partwell {
+
+// Hundredths of a second [start, end); no end: to the end of the audio.
+struct TimeRange {
+  int64_t start = 0;
+  std::optional<int64_t> end;
+};
+
+// The timeline sample nearest to `hundredths` at `rate`.
+constexpr int64_t HundredthsToSample(int64_t hundredths, int rate) {
+  return (hundredths * rate + 50) / 100;
+}
 
 // Read from the page (or the command line) when the split starts.
 struct SplitJob {
@@ -19,6 +31,8 @@ struct SplitJob {
   std::vector<TrackEntry> entries;  // the track time list, in order
   bool exact = false;               // exact cuts; that mode reads the source on its own
   bool tags = false;                // each track gets its own title, artist and number
+  // Exact cuts: ranges left out of the tracks (a range inside a track is a frame seam).
+  std::vector<TimeRange> remove;
   // A CUE sheet's disc TITLE and PERFORMER: the tracks' album and album artist.
   std::string album;
   std::string albumArtist;

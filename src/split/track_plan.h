@@ -31,4 +31,10 @@ class TrackPlanner {
   bool equalSegments_;
 };
 
+// Whether the list's track with `bounds` is written by an exact split: a track past the end
+// of the timeline, or a list whose times stop rising, ends the tracks.
+inline bool TrackIsWritten(const TrackBounds& bounds, int64_t timelineEnd) {
+  return bounds.start < timelineEnd && (!bounds.end || *bounds.end > bounds.start);
+}
+
 }  // namespace partwell
