@@ -15,7 +15,7 @@ targets=(
   "id3v2_fuzz tests/fuzz/id3v2_corpus 65536 tests/fuzz/id3v2.dict"
   "exact_split_fuzz tests/fuzz/exact_corpus 16384"
   "cut_fuzz tests/fuzz/cut_corpus 16384"
-  "documented_split_fuzz tests/fuzz/documented_corpus 16384"
+  "block_split_fuzz tests/fuzz/block_corpus 16384"
   "join_fuzz tests/fuzz/join_corpus 32768"
   "parsers_fuzz tests/fuzz/parsers_corpus 4096"
 )

@@ -62,7 +62,7 @@ std::string FailureOf(const JobReport& report, const std::string& source) {
 
 // Probes the source as the documented mode needs it, filling the job's probe fields; prints
 // why not, and returns it, when the source cannot be split that way.
-std::string ProbeForDocumentedSplit(SplitJob& job) {
+std::string ProbeForBlockSplit(SplitJob& job) {
   ProbeResult probe = ProbeSourceFile(job.sourcePath);
   if (probe.outcome == ProbeOutcome::kCannotOpen) {
     File file = File::OpenForReading(job.sourcePath);
@@ -116,7 +116,7 @@ BatchFile SplitFile(const SplitOptions& options, const TrackListRule& rule,
   job.remove = options.removeRanges;
   // The exact mode reads the source itself and gives its own refusals.
   if (!job.exact) {
-    std::string refusal = ProbeForDocumentedSplit(job);
+    std::string refusal = ProbeForBlockSplit(job);
     if (!refusal.empty()) return Failed(source, refusal);
   }
   if (options.dryRun) return DryRun(job);

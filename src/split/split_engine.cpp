@@ -18,7 +18,7 @@ JobReport RunSplit(const SplitJob& job, JobHost& host) {
   report.outcome = CheckSplitJob(job);
   if (!report.completed()) return report;
   std::string pattern = BuildTrackNamePattern(job.folder, job.sourcePath, job.nameTemplate);
-  if (!job.exact) return RunDocumentedSplit(job, pattern, host);
+  if (!job.exact) return RunBlockSplit(job, pattern, host);
   return job.remove.empty() ? RunExactSplit(job, pattern, host)
                             : RunExactSplitRemoving(job, pattern, host);
 }

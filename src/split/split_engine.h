@@ -1,5 +1,6 @@
 // The split engine: cuts a source into track files in one of two modes.
-// - Documented: a constant-bit-rate source by bit rate arithmetic. One hundredth of a second
+// - In blocks (the plain split): a constant-bit-rate source by bit rate arithmetic. One hundredth
+// of a second
 //   is one block of kbps x 10 / 8 bytes; after its blocks each track runs on to the next
 //   frame header with the source's bit rate index, so that the next track begins on a frame.
 // - Exact: constant or variable bit rate, cut to the sample and gapless (exact_split.h).

@@ -12,7 +12,7 @@
 
 namespace partwell {
 
-JobReport RunDocumentedSplit(const SplitJob& job, const std::string& pattern, JobHost& host);
+JobReport RunBlockSplit(const SplitJob& job, const std::string& pattern, JobHost& host);
 JobReport RunExactSplit(const SplitJob& job, const std::string& pattern, JobHost& host);
 // The exact split of a job with ranges to remove: each track is a cut-out of the source.
 JobReport RunExactSplitRemoving(const SplitJob& job, const std::string& pattern, JobHost& host);

@@ -55,8 +55,8 @@ struct ScratchFolder {
 
 }  // namespace
 
-CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
-                                const std::string& scratchParent) {
+CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
+                           const std::string& scratchParent) {
   CutPreview preview;
   if (index == 0 || index >= job.entries.size()) {
     preview.failure = "Select a track time after the first to hear its cut.";

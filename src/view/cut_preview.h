@@ -27,7 +27,7 @@ struct CutPreview {
 // read back on each track's own timeline.
 // `job` is the page's job: its options but the mode, the folder, the names and the tags
 // are kept.
-CutPreview DocumentedCutPreview(const SplitJob& job, size_t index, long rate,
-                                const std::string& scratchParent);
+CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
+                           const std::string& scratchParent);
 
 }  // namespace partwell

@@ -26,8 +26,7 @@ PcmReader TimelineReader(const std::string& path, int64_t from, int64_t to) {
   };
 }
 
-PcmReader DocumentedCutReader(HWND page, size_t index, long rate, int channels,
-                              std::string& failure) {
+PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::string& failure) {
   if (StoredSourceIsVariableBitRate(WindowPropertyList(page))) {
     failure = ProbeRefusalText(ProbeOutcome::kVariableBitRate);
     return nullptr;
@@ -50,7 +49,7 @@ PcmReader DocumentedCutReader(HWND page, size_t index, long rate, int channels,
   return [state, index, rate, channels](int16_t* out, size_t frames) -> size_t {
     if (!state->made) {
       state->made = true;
-      state->preview = DocumentedCutPreview(state->job, index, rate, state->scratch);
+      state->preview = BlockCutPreview(state->job, index, rate, state->scratch);
     }
     const std::vector<int16_t>& samples = state->preview.samples;
     size_t values = std::min(frames * channels, samples.size() - state->given);

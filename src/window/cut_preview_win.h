@@ -18,7 +18,6 @@ PcmReader TimelineReader(const std::string& path, int64_t from, int64_t to);
 // The documented mode's cut before entry `index` of the page's list, with the page's
 // options, for a source of `rate` and `channels`; an empty reader, with the words to show,
 // when that mode does not take the source.
-PcmReader DocumentedCutReader(HWND page, size_t index, long rate, int channels,
-                              std::string& failure);
+PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::string& failure);
 
 }  // namespace partwell

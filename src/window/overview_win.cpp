@@ -373,8 +373,7 @@ void PlayCut(Overview& o) {
   if (ExactCutsChosen(o.page)) {
     reader = TimelineReader(o.path, first, cut + around);
   } else {
-    reader =
-        DocumentedCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, failure);
+    reader = BlockCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, failure);
     if (!reader) {
       ShowPageMessage(o.window, failure.c_str(), MB_ICONWARNING);
       return;

@@ -229,7 +229,7 @@ bool Splitter::Split() {
 
 }  // namespace
 
-JobReport RunDocumentedSplit(const SplitJob& job, const std::string& pattern, JobHost& host) {
+JobReport RunBlockSplit(const SplitJob& job, const std::string& pattern, JobHost& host) {
   return Splitter(job, pattern, host).Run();
 }
 
