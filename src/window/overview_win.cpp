@@ -531,7 +531,7 @@ void StartLevels(Overview& o) {
     File source = File::OpenForReading(o.path);
     if (!source.IsOpen() || o.halt) return;
     LoudnessLevels levels = MeasureLoudness(source, o.timeline, host);
-    if (levels.outcome == LevelsOutcome::kCompleted) HandOver(o, std::move(levels.levels), true);
+    if (levels.outcome == JobOutcome::kCompleted) HandOver(o, std::move(levels.levels), true);
   });
 }
 
