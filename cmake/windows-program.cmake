@@ -80,6 +80,13 @@ if(PARTWELL_WINDOW_TESTS)
   set_tests_properties(overview_album PROPERTIES FIXTURES_SETUP overview_album)
   partwell_window_test(overview_window_test GTest::gtest --album=${overview_album})
   set_tests_properties(overview_window_test PROPERTIES FIXTURES_REQUIRED "wine;overview_album")
+  # The first paint of an hour's Overview (its time is printed for the README).
+  set(overview_hour ${CMAKE_BINARY_DIR}/overview-hour)
+  add_test(NAME overview_hour
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/make_overview_hour.sh ${overview_hour})
+  set_tests_properties(overview_hour PROPERTIES FIXTURES_SETUP overview_hour)
+  partwell_window_test(overview_hour_window_test GTest::gtest --hour=${overview_hour})
+  set_tests_properties(overview_hour_window_test PROPERTIES FIXTURES_REQUIRED "wine;overview_hour")
 
   # What the Overview plays, captured from Wine's ALSA output by the file plugin that
   # the test's own HOME names.
