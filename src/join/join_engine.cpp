@@ -45,6 +45,7 @@ class Joiner {
   bool LeaveOutRepeats(size_t index, JoinSource& source, uint64_t& from);
   CopyStatus WriteHeader(std::vector<unsigned char> frame, const VbrHeader& header);
   CopyStatus CopyAudio(JoinSource& source, uint64_t from);
+  bool KeepForTail(BufferedSource& reader, const MpegFrame& frame, uint64_t position);
   CopyStatus Copy(BufferedSource& reader, uint64_t from, uint64_t to);
   CopyStatus Emit(BufferedSource& reader, uint64_t from, uint64_t to);
   bool CloseDestination();
@@ -236,13 +237,10 @@ CopyStatus Joiner::CopyAudio(JoinSource& source, uint64_t from) {
   FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
     const uint64_t position = written_ + (next.position - emitted);
     stream_.AddFrame(position, next.header);
-    const unsigned char* bytes = reader.Held(next.position, next.length);
-    size_t held = 0;
-    if (!bytes && !reader.View(next.position, next.length, bytes, held)) {
+    if (reader.end() - next.position <= kJunctionBytes && !KeepForTail(reader, next, position)) {
       status = CopyStatus::kReadFailed;
       return false;
     }
-    tail_.AddFrame(position, bytes, next.length);
     // The bytes so far go out before the scanner's next read could move the buffer past them;
     // then the buffer is filled whole, so that frames are walked and written in large pieces.
     uint64_t frameEnd = next.position + next.length;
@@ -264,6 +262,16 @@ CopyStatus Joiner::CopyAudio(JoinSource& source, uint64_t from) {
     stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
   }
   return Emit(reader, emitted, reader.end());
+}
+
+// A frame near the end of the source's audio, which a later track may repeat, written at
+// `position` of the joined file: false when it cannot be read.
+bool Joiner::KeepForTail(BufferedSource& reader, const MpegFrame& frame, uint64_t position) {
+  const unsigned char* bytes = reader.Held(frame.position, frame.length);
+  size_t available = 0;
+  if (!bytes && !reader.View(frame.position, frame.length, bytes, available)) return false;
+  tail_.AddFrame(position, bytes, frame.length);
+  return true;
 }
 
 // Bytes that are not walked as frames, added to the music CRC when it needs them.

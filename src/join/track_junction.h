@@ -25,13 +25,17 @@ namespace partwell {
 // The frames a junction looks at on either side: more than a track repeats, and enough to
 // hold the largest reservoir (511 bytes) before them in the smallest frames.
 constexpr size_t kJunctionFrames = 32;
+// The last kJunctionFrames frames of a stream start in its last kJunctionBytes: no frame of
+// any layer is longer than 1729 bytes (Layer II, 384 kbps, 32 kHz, padded).
+constexpr uint64_t kJunctionBytes = kJunctionFrames * 1729;
 
 // The last audio frames of the joined stream as far as it is written, with nothing after
 // them, and the padding that the source they end stated.
 class JoinedTail {
  public:
   // The audio frame of `length` bytes at `frame` is written at `position` of the joined file:
-  // the frames before it stay the tail when they end there.
+  // the frames before it stay the tail when they end there. (Only the frames that start in
+  // a stream's last kJunctionBytes need be added.)
   void AddFrame(uint64_t position, const unsigned char* frame, size_t length);
   // The source of the frames so far has a trusted LAME tag with this padding, or none.
   void SetPadding(std::optional<int> padding) { padding_ = padding; }
