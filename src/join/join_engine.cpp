@@ -304,9 +304,13 @@ CopyStatus Joiner::Emit(BufferedSource& reader, uint64_t from, uint64_t to) {
 // a failure, so that what is on disk plays right.
 bool Joiner::CloseDestination() {
   if (leftOut_ && chapters_) {
-    // The chapters of the sources after left-out frames start earlier: the tag keeps its size.
+    // The chapters of the sources after left-out frames start earlier; only their times
+    // change, so the tag keeps its size.
     std::vector<unsigned char> tag = JoinChapterTagBytes(chapterTag_);
-    if (!out_.Seek(0) || !out_.Write(tag.data(), tag.size())) return false;
+    if (tag.size() == chapterTag_.tag.size() &&
+        (!out_.Seek(0) || !out_.Write(tag.data(), tag.size()))) {
+      return false;
+    }
   }
   if (stream_.hasHeader()) {
     std::vector<unsigned char> frame = stream_.UpdatedHeaderFrame(written_);
