@@ -427,6 +427,34 @@ void DecodeTracks(const SplitTracks& split) {
   RunTwoAtATime(commands, folder);
 }
 
+// Checks a decoding of [start, end) of the timeline, from a file whose tag states `delay`;
+// `small`: a small file that ends with an ID3v1 trailer. Counts in `allowed` what a limit of
+// the decoder let pass; false when it is wrong.
+bool JudgeDecoded(const Decoded& got, const std::vector<int16_t>& timeline, const SourceInfo& info,
+                  Decoder decoder, int64_t start, int64_t end, int delay, bool small,
+                  Allowed& allowed) {
+  std::vector<int16_t> want = Slice(timeline, start, end, info.channels);
+  if (got.samples == want && got.warnings.empty()) return true;
+  const int64_t spf = info.first.samples;
+  const int64_t firstFrame = (start + info.rawStart) / spf;
+  const bool oneFrame = firstFrame > 0 && firstFrame == (end + info.rawStart - 1) / spf;
+  const int64_t early = (delay + kDecoderDelay) % spf;
+  if (decoder == Decoder::kFfmpeg && oneFrame && got.warnings.empty() &&
+      got.samples == Slice(timeline, start - early, end, info.channels)) {
+    ++allowed.extraStart;  // the pending start skip is lost to the end trim of one packet
+  } else if (decoder == Decoder::kMpg123 && info.channels == 1 && got.warnings.empty() &&
+             OffByOneAtMost(got.samples, want)) {
+    ++allowed.rounding;  // mpg123's synthesis rounds by the phase of its ring buffer
+  } else if (decoder == Decoder::kFfmpeg && small && got.samples.size() >= want.size() &&
+             std::equal(want.begin(), want.end(), got.samples.begin())) {
+    ++allowed.smallTrack;  // "invalid concatenated file": no end trim
+  } else {
+    ADD_FAILURE() << got.samples.size() / info.channels << " samples where "
+                  << want.size() / info.channels << " were expected; warnings: " << got.warnings;
+  }
+  return false;
+}
+
 // Checks each decoded track against its slice of the same decoder's timeline of the source,
 // and the tracks' frames, encoder and mp3val's verdict. Returns what the decoders' limits
 // made the checks allow.
@@ -455,29 +483,11 @@ Allowed CompareWithTimeline(const fs::path& source, const SourceInfo& info,
         EXPECT_TRUE(encoder.rfind("LAME", 0) == 0 || encoder.rfind("Lavc", 0) == 0) << encoder;
       }
       Decoded got = ReadDecoded(folder / (std::to_string(i) + DecoderName(decoder)), decoder);
-      std::vector<int16_t> want = Slice(timeline, track.start, track.end, info.channels);
       joined.insert(joined.end(), got.samples.begin(), got.samples.end());
-      if (got.samples == want && got.warnings.empty()) continue;
-      joinable = false;
-      const int64_t spf = info.first.samples;
-      const int64_t firstFrame = (track.start + info.rawStart) / spf;
-      const bool oneFrame = firstFrame > 0 && firstFrame == (track.end + info.rawStart - 1) / spf;
-      const int64_t early = (track.tag.delay + kDecoderDelay) % spf;
       const bool small = trailer && track.bytes.size() < kSmallTrackBytes;
-      if (decoder == Decoder::kFfmpeg && oneFrame && got.warnings.empty() &&
-          got.samples == Slice(timeline, track.start - early, track.end, info.channels)) {
-        ++allowed.extraStart;  // the pending start skip is lost to the end trim of one packet
-      } else if (decoder == Decoder::kMpg123 && info.channels == 1 && got.warnings.empty() &&
-                 OffByOneAtMost(got.samples, want)) {
-        ++allowed.rounding;  // mpg123's synthesis rounds by the phase of its ring buffer
-      } else if (decoder == Decoder::kFfmpeg && small && got.samples.size() >= want.size() &&
-                 std::equal(want.begin(), want.end(), got.samples.begin())) {
-        ++allowed.smallTrack;  // "invalid concatenated file": no end trim
-      } else {
-        ADD_FAILURE() << got.samples.size() / info.channels << " samples where "
-                      << want.size() / info.channels
-                      << " were expected; warnings: " << got.warnings;
-      }
+      joinable = JudgeDecoded(got, timeline, info, decoder, track.start, track.end, track.tag.delay,
+                              small, allowed) &&
+                 joinable;
     }
     if (joinable) {
       EXPECT_TRUE(joined == timeline) << "tracks back to back are the timeline";
@@ -599,6 +609,121 @@ TEST(ExactSplit, CueSheetAlbumCutsAtItsCdFrames) {
         cue.string(), tags);
     EXPECT_EQ(allowed.extraStart + allowed.rounding + allowed.smallTrack, 0);
   }
+}
+
+// ---------------------------------------------------------------------------------------
+// mp3partwell join of exact tracks: consecutive tracks in order play the source's timeline
+// over them; any other choice is joined whole, as any files are.
+
+// The cuts of the split that the joins take their tracks from: tracks of a hundredth (less
+// than a frame) at the start, in the middle and at the end, a cut at the start of a frame
+// (or as near as a hundredth gets) and cuts inside frames.
+std::vector<std::string> JoinCutTimes(const SourceInfo& info) {
+  const int64_t rate = info.first.rate, spf = info.first.samples;
+  const int64_t last = info.length * 100 / rate, mid = last / 2;
+  auto intoFrame = [&](int64_t h) { return ((h * rate + 50) / 100 + info.rawStart) % spf; };
+  int64_t edge = 20;
+  for (int64_t h = 20; h < mid; ++h) {
+    if (intoFrame(h) < intoFrame(edge)) edge = h;
+  }
+  std::vector<std::string> times;
+  for (int64_t h : {int64_t{0}, int64_t{1}, int64_t{2}, edge, mid, mid + 1, mid + 3, last - 1}) {
+    times.push_back(TimeText(h));
+  }
+  return times;
+}
+
+struct JoinRun {
+  std::vector<size_t> tracks;  // of the split above, in join order
+  bool timeline;               // consecutive in order: the join leaves out what they repeat
+  bool chapters = false;
+};
+
+int64_t Milliseconds(int64_t samples, int64_t rate) { return (samples * 1000 + rate / 2) / rate; }
+
+TEST(ExactSplit, ConsecutiveTracksJoinBackToTheTimeline) {
+  const std::vector<JoinRun> runs = {
+      {{0, 1}, true},       {{1, 2}, true},
+      {{2, 3}, true},       {{3, 4}, true},
+      {{4, 5}, true},       {{5, 6}, true},
+      {{6, 7}, true},       {{0, 1, 2}, true},
+      {{3, 4, 5, 6}, true}, {{0, 1, 2, 3, 4, 5, 6, 7}, true, true},
+      {{0, 2}, false},      {{4, 3}, false},
+      {{3, 5}, false},
+  };
+  Allowed total;
+  for (size_t r = 0; r < kSources.size(); ++r) {
+    const SourceRecipe& recipe = kSources[r];
+    SCOPED_TRACE(recipe.name);
+    const fs::path source = MakeSource(recipe);
+    const SourceInfo info = ReadSource(source);
+    // Every other source's tracks begin with an ID3v2 tag (and end with an ID3v1 trailer
+    // when it has one).
+    const SplitTracks split =
+        RunExactSplit(source, info, JoinCutTimes(info), false, "", r % 2 == 1);
+    const std::vector<Track>& tracks = split.tracks;
+    ASSERT_EQ(tracks.size(), 8u);
+    std::vector<std::string> commands;
+    std::string mp3val = "mp3val";
+    for (size_t j = 0; j < runs.size(); ++j) {
+      const fs::path joined = split.folder / ("joined " + std::to_string(j) + ".mp3");
+      std::vector<std::string> args = {"join", joined};
+      for (size_t t : runs[j].tracks) args.push_back(tracks[t].path);
+      if (runs[j].chapters) args.push_back("--chapters");
+      Outcome o = Cli(args);
+      ASSERT_EQ(o.exit, 0) << o;
+      if (!runs[j].timeline) continue;
+      for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
+        commands.push_back(DecodeCommand(
+            joined, decoder, false, split.folder / (std::to_string(j) + DecoderName(decoder))));
+      }
+      mp3val += " " + Quote(joined);
+    }
+    commands.push_back(mp3val + " >" + Quote((split.folder / "joins mp3val.txt").string()));
+    RunTwoAtATime(commands, split.folder);
+    const std::string mp3valText = ReadText(split.folder / "joins mp3val.txt");
+    EXPECT_FALSE(Contains(mp3valText, "Wrong")) << mp3valText;
+
+    for (size_t j = 0; j < runs.size(); ++j) {
+      const JoinRun& run = runs[j];
+      const Track& first = tracks[run.tracks.front()];
+      const Track& last = tracks[run.tracks.back()];
+      SCOPED_TRACE("tracks " + first.path.filename().string() + " to " +
+                   last.path.filename().string());
+      const fs::path joined = split.folder / ("joined " + std::to_string(j) + ".mp3");
+      if (!run.timeline) {
+        size_t frames = 0;
+        for (size_t t : run.tracks) frames += WalkAudio(tracks[t].bytes).frames.size();
+        EXPECT_EQ(WalkAudio(ReadBytes(joined)).frames.size(), frames) << "nothing left out";
+        continue;
+      }
+      for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
+        SCOPED_TRACE(DecoderName(decoder));
+        const std::vector<int16_t> timeline = Slice(RawSource(source, decoder), info.rawStart,
+                                                    info.rawStart + info.length, info.channels);
+        Decoded got =
+            ReadDecoded(split.folder / (std::to_string(j) + DecoderName(decoder)), decoder);
+        JudgeDecoded(got, timeline, info, decoder, first.start, last.end, first.tag.delay, false,
+                     total);
+      }
+      if (!run.chapters) continue;
+      // Each track's chapter starts at its first sample, as ffprobe reads them (in ms).
+      std::string want;
+      for (size_t i = 0; i < run.tracks.size(); ++i) {
+        const Track& track = tracks[run.tracks[i]];
+        want += std::to_string(Milliseconds(track.start - first.start, info.first.rate)) + "," +
+                std::to_string(Milliseconds(track.end - first.start, info.first.rate)) + "\n";
+      }
+      EXPECT_EQ(MustRun({"ffprobe", "-v", "error", "-show_entries", "chapter=start,end", "-of",
+                         "csv=p=0", joined})
+                    .out,
+                want);
+    }
+  }
+  std::printf(
+      "decoder limits met: %d joins start early in ffmpeg, %d mono joins rounded in "
+      "mpg123\n",
+      total.extraStart, total.rounding);
 }
 
 // ---------------------------------------------------------------------------------------

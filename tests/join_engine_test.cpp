@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "join/join_engine.h"
+#include "join/track_junction.h"
 #include "mp3_walk.h"
 #include "mpeg/xing_toc.h"
 #include "test_hosts.h"
@@ -384,6 +385,71 @@ TEST(JoinEngine, TocOfSampledFramesIsWithinAStepOfTheExactOne) {
         EXPECT_NEAR(toc[i], exact, 1) << "entry " << i;
       }
     }
+  }
+}
+
+// MPEG-1 Layer III frames at 128 kbps, 44.1 kHz, stereo: 417 bytes, 32 of side information,
+// a main data area of 381. `fill` fills the area; the side information says main_data_begin
+// and has a bit set, so that only the reservoir frame below decodes to silence.
+Bytes Layer3Frame(int mainDataBegin, unsigned char fill) {
+  Bytes frame(417, fill);
+  const unsigned char header[4] = {0xFF, 0xFB, 0x90, 0x00};
+  std::copy(header, header + 4, frame.begin());
+  std::fill(frame.begin() + 4, frame.begin() + 36, 0);
+  frame[4] = static_cast<unsigned char>(mainDataBegin >> 1);
+  frame[5] = static_cast<unsigned char>((mainDataBegin & 1) << 7);
+  frame[10] = 1;
+  return frame;
+}
+
+// A frame of all-zero side information whose area ends with `borrowed`.
+Bytes ReservoirFrame(const Bytes& borrowed) {
+  Bytes frame = Layer3Frame(0, 0x55);
+  frame[10] = 0;
+  std::copy(borrowed.begin(), borrowed.end(), frame.end() - static_cast<long>(borrowed.size()));
+  return frame;
+}
+
+// Where a track that repeats the tail meets it: the frames it leaves out, or none.
+TEST(TrackJunction, RepeatsAreLeftOutOnlyWhenBytesAndTimelineAgree) {
+  const Bytes a1 = Layer3Frame(0, 1), a2 = Layer3Frame(100, 2), a3 = Layer3Frame(200, 3);
+  const Bytes b1 = Layer3Frame(50, 4), deep = Layer3Frame(381 + 100, 5);
+  Bytes a3Changed = a3;
+  a3Changed[300] ^= 1;
+  // The tail a1 a2 a3 ends a source of padding 1000: a delay of 1304 makes two frames
+  // (2304 samples) between the timelines, 152 one and 2456 three.
+  const struct {
+    const char* name;
+    std::vector<Bytes> head;
+    int delay;
+    size_t left;
+  } cases[] = {
+      {"reservoir frame, one repeat (its own borrowing does not count)",
+       {ReservoirFrame({}), a3, b1},
+       1304,
+       2},
+      {"a kept frame borrows the reservoir's bytes",
+       {ReservoirFrame({a2.end() - 100, a2.end()}), a3, deep},
+       1304,
+       2},
+      {"... which are not the tail's", {ReservoirFrame(Bytes(100, 9)), a3, deep}, 1304, 0},
+      {"a repeated frame differs", {ReservoirFrame({}), a3Changed, b1}, 1304, 0},
+      {"the timelines do not meet", {ReservoirFrame({}), a3, b1}, 1305, 0},
+      {"near the start: no reservoir frame", {a1, a2, a3, b1}, 2456, 3},
+      {"a kept frame borrows from before the track", {a3, deep}, 152, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    JoinedTail tail;
+    uint64_t end = 1000;  // the frames follow a tag
+    for (const Bytes* frame : {&a1, &a2, &a3}) {
+      tail.AddFrame(end, frame->data(), frame->size());
+      end += frame->size();
+    }
+    tail.SetPadding(1000);
+    const TrackHead head{c.delay, c.head};
+    EXPECT_EQ(RepeatedFrames(tail, end, head), c.left);
+    EXPECT_EQ(RepeatedFrames(tail, end + 1, head), 0u) << "bytes after the tail";
   }
 }
 

@@ -62,12 +62,12 @@ std::vector<ChapterMark> JoinChapterMarks(const std::vector<ChapterSource>& sour
     if (!source.hasAudio) continue;
     if (!first) first = &source;
     // The rate of the first source counts for all: players take the stream as one.
-    const int64_t start =
-        static_cast<int64_t>(before + source.rawStart) - static_cast<int64_t>(first->rawStart);
+    const int64_t start = static_cast<int64_t>(before + source.rawStart) -
+                          static_cast<int64_t>(source.leftOut + first->rawStart);
     if (!marks.empty()) marks.back().endMs = Milliseconds(start, first->rate);
     marks.push_back({source.title, Milliseconds(start, first->rate),
                      Milliseconds(start + static_cast<int64_t>(source.length), first->rate)});
-    before += source.rawSamples;
+    before += source.rawSamples - source.leftOut;
   }
   return marks;
 }
@@ -79,8 +79,8 @@ JoinChapterTag MakeJoinChapterTag(const std::vector<std::string>& sources) {
     result.failureReason = "a join writes at most 255 chapters";
     return result;
   }
-  std::vector<ChapterSource> timeline(sources.size());
-  Id3v2Tag firstTag;
+  std::vector<ChapterSource>& timeline = result.sources;
+  timeline.resize(sources.size());
   for (size_t i = 0; i < sources.size(); ++i) {
     Id3v2Tag tag;
     uint64_t tagBytes = 0;
@@ -89,12 +89,16 @@ JoinChapterTag MakeJoinChapterTag(const std::vector<std::string>& sources) {
       return result;
     }
     if (i == 0) {
-      firstTag = std::move(tag);
+      result.firstTag = std::move(tag);
       result.replacedBytes = tagBytes;
     }
   }
-  result.tag = BuildTagWithChapters(firstTag, JoinChapterMarks(timeline));
+  result.tag = JoinChapterTagBytes(result);
   return result;
+}
+
+std::vector<unsigned char> JoinChapterTagBytes(const JoinChapterTag& tag) {
+  return BuildTagWithChapters(tag.firstTag, JoinChapterMarks(tag.sources));
 }
 
 }  // namespace partwell

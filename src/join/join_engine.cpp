@@ -8,6 +8,7 @@
 #include "join/join_chapters.h"
 #include "join/join_source.h"
 #include "join/joined_stream.h"
+#include "join/track_junction.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/xing_frame.h"
 
@@ -41,8 +42,10 @@ class Joiner {
   void ChooseHeader(JoinSource& first);
   std::optional<bool> AllOneBitRate(JoinSource& first);
   CopyStatus JoinOne(size_t index, JoinSource& source);
+  bool LeaveOutRepeats(size_t index, JoinSource& source, uint64_t& from);
   CopyStatus WriteHeader(std::vector<unsigned char> frame, const VbrHeader& header);
-  CopyStatus CopyAudio(JoinSource& source);
+  CopyStatus CopyAudio(JoinSource& source, uint64_t from);
+  bool KeepForTail(BufferedSource& reader, const MpegFrame& frame, uint64_t position);
   CopyStatus Copy(BufferedSource& reader, uint64_t from, uint64_t to);
   CopyStatus Emit(BufferedSource& reader, uint64_t from, uint64_t to);
   bool CloseDestination();
@@ -58,6 +61,8 @@ class Joiner {
   File out_;
   uint64_t written_ = 0;
   JoinedStream stream_;
+  JoinedTail tail_;
+  bool leftOut_ = false;    // frames that repeat the stream before them were left out
   bool ownHeader_ = false;  // the joined file gets a Xing frame of our own
   bool inspect_ = false;    // the audio's frames are counted and its bytes checked as they pass
   std::optional<uint32_t> firstHeader_;  // of the first source that holds MPEG audio
@@ -182,7 +187,25 @@ CopyStatus Joiner::JoinOne(size_t index, JoinSource& source) {
     status = WriteHeader(frame, *ReadVbrHeader(frame.data(), frame.size()));
   }
   if (status != CopyStatus::kDone) return status;
-  return CopyAudio(source);
+  uint64_t from = source.audioStart();
+  if (index > 0 && !LeaveOutRepeats(index, source, from)) return CopyStatus::kReadFailed;
+  return CopyAudio(source, from);
+}
+
+// A track of an exact split that repeats the end of the track before it (track_junction.h)
+// is copied from after the repeated frames, and its chapter starts that much earlier.
+bool Joiner::LeaveOutRepeats(size_t index, JoinSource& source, uint64_t& from) {
+  TrackHead head;
+  if (!ReadTrackHead(source, head)) return false;
+  const size_t repeated = RepeatedFrames(tail_, written_, head);
+  if (repeated == 0) return true;
+  for (size_t i = 0; i < repeated; ++i) from += head.frames[i].size();
+  leftOut_ = true;
+  if (chapters_) {
+    chapterTag_.sources[index].leftOut =
+        repeated * static_cast<uint64_t>(SamplesPerFrame(source.firstFrame()->header));
+  }
+  return true;
 }
 
 CopyStatus Joiner::WriteHeader(std::vector<unsigned char> frame, const VbrHeader& header) {
@@ -192,22 +215,32 @@ CopyStatus Joiner::WriteHeader(std::vector<unsigned char> frame, const VbrHeader
   return CopyStatus::kDone;
 }
 
-// The source's audio, from its first audio frame to its end of audio. When the joined header
-// needs the stream's numbers, every frame is counted as it passes through the buffer, which
-// goes out a buffer's worth at a time; otherwise the bytes are copied without a look.
-CopyStatus Joiner::CopyAudio(JoinSource& source) {
+// The source's audio, from `from` (its first audio frame, or the first after those it
+// repeats) to its end of audio. When the joined header needs the stream's numbers, or the
+// source's LAME tag lets a later track continue it, every frame is counted and its bytes
+// kept for the tail as it passes through the buffer, which goes out a buffer's worth at a
+// time; otherwise the bytes are copied without a look.
+CopyStatus Joiner::CopyAudio(JoinSource& source, uint64_t from) {
   BufferedSource& reader = source.reader();
-  if (!inspect_) return Copy(reader, source.audioStart(), source.endOfAudio());
-  const std::optional<VbrHeader>& header = source.vbrHeader();
-  stream_.SetLastPadding(header && header->lame && header->lame->trusted
-                             ? std::optional<int>(header->lame->padding)
-                             : std::nullopt);
-  FrameScanner scanner(reader, source.audioStart());
-  uint64_t emitted = source.audioStart();
+  std::optional<DelayPadding> tag = source.trustedDelayPadding();
+  if (!inspect_ && !tag) {
+    tail_.Clear();
+    return Copy(reader, from, source.endOfAudio());
+  }
+  const std::optional<int> padding = tag ? std::optional<int>(tag->padding) : std::nullopt;
+  stream_.SetLastPadding(padding);
+  tail_.SetPadding(padding);
+  FrameScanner scanner(reader, from);
+  uint64_t emitted = from;
   MpegFrame frame;
   CopyStatus status = CopyStatus::kDone;
   FrameScanner::Step step = ForEachFrame(scanner, frame, [&](const MpegFrame& next) {
-    stream_.AddFrame(written_ + (next.position - emitted), next.header);
+    const uint64_t position = written_ + (next.position - emitted);
+    stream_.AddFrame(position, next.header);
+    if (reader.end() - next.position <= kJunctionBytes && !KeepForTail(reader, next, position)) {
+      status = CopyStatus::kReadFailed;
+      return false;
+    }
     // The bytes so far go out before the scanner's next read could move the buffer past them;
     // then the buffer is filled whole, so that frames are walked and written in large pieces.
     uint64_t frameEnd = next.position + next.length;
@@ -229,6 +262,16 @@ CopyStatus Joiner::CopyAudio(JoinSource& source) {
     stream_.AddCutFrame(written_ + (frame.position - emitted), frame.header, frame.length);
   }
   return Emit(reader, emitted, reader.end());
+}
+
+// A frame near the end of the source's audio, which a later track may repeat, written at
+// `position` of the joined file: false when it cannot be read.
+bool Joiner::KeepForTail(BufferedSource& reader, const MpegFrame& frame, uint64_t position) {
+  const unsigned char* bytes = reader.Held(frame.position, frame.length);
+  size_t available = 0;
+  if (!bytes && !reader.View(frame.position, frame.length, bytes, available)) return false;
+  tail_.AddFrame(position, bytes, frame.length);
+  return true;
 }
 
 // Bytes that are not walked as frames, added to the music CRC when it needs them.
@@ -260,6 +303,15 @@ CopyStatus Joiner::Emit(BufferedSource& reader, uint64_t from, uint64_t to) {
 // The header states the numbers of the stream as far as it was written, also after a halt or
 // a failure, so that what is on disk plays right.
 bool Joiner::CloseDestination() {
+  if (leftOut_ && chapters_) {
+    // The chapters of the sources after left-out frames start earlier; only their times
+    // change, so the tag keeps its size.
+    std::vector<unsigned char> tag = JoinChapterTagBytes(chapterTag_);
+    if (tag.size() == chapterTag_.tag.size() &&
+        (!out_.Seek(0) || !out_.Write(tag.data(), tag.size()))) {
+      return false;
+    }
+  }
   if (stream_.hasHeader()) {
     std::vector<unsigned char> frame = stream_.UpdatedHeaderFrame(written_);
     if (!out_.Seek(stream_.headerPosition()) || !out_.Write(frame.data(), frame.size())) {

@@ -29,4 +29,9 @@ uint64_t JoinSource::audioStart() const {
   return firstFrame_->position + (vbrHeader_ ? firstFrame_->length : 0);
 }
 
+std::optional<DelayPadding> JoinSource::trustedDelayPadding() const {
+  if (!vbrHeader_ || !vbrHeader_->lame || !vbrHeader_->lame->trusted) return std::nullopt;
+  return DelayPadding{vbrHeader_->lame->delay, vbrHeader_->lame->padding};
+}
+
 }  // namespace partwell

@@ -38,6 +38,8 @@ class JoinSource {
   const std::vector<unsigned char>& headerFrame() const { return headerFrame_; }
   // Where its audio frames begin: after a header frame, else at the first frame.
   uint64_t audioStart() const;
+  // The encoder delay and padding of its header's LAME tag, when decoders trust it.
+  std::optional<DelayPadding> trustedDelayPadding() const;
 
  private:
   SourceFile source_;

@@ -7,7 +7,11 @@
 // its ID3v1 trailer left out; all else copied in order; the first source's header frame
 // stating the joined stream's numbers ("Info" turned "Xing" when the bit rate varies, the
 // LAME padding the last source's), or, without one, a Xing frame of the join's own before the
-// first audio frame when the bit rate varies. A broken promise aborts.
+// first audio frame when the bit rate varies. Sources whose LAME tags say that one continues
+// the timeline of the one before (its delay and the earlier one's padding are whole frames)
+// may meet as exact tracks do, some of the later one's frames left out: the end-to-end test
+// decodes those joins; here they are held only to what holds for any join. A broken
+// promise aborts.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -96,6 +100,12 @@ void CheckRewrittenFrame(const Bytes& joined, size_t at, const Bytes& original,
   }
 }
 
+bool Trusted(const std::optional<test::WalkedHeader>& h) {
+  return h && h->lame &&
+         (h->encoder.compare(0, 4, "LAME") == 0 || h->encoder.compare(0, 4, "Lavf") == 0 ||
+          h->encoder.compare(0, 4, "Lavc") == 0);
+}
+
 // The header frame that speaks for the joined file: its numbers, and what the join keeps
 // or sets of the first source's LAME extension.
 void CheckHeader(const Bytes& joined, const test::WalkedFile& walked,
@@ -115,11 +125,20 @@ void CheckHeader(const Bytes& joined, const test::WalkedFile& walked,
   if (!original->lame || !original->tagCrcHolds) return;
   Require(h.delay == original->delay);
   const std::optional<test::WalkedHeader>& lastHeader = last->walk.header;
-  const bool trusted = lastHeader && lastHeader->lame &&
-                       (lastHeader->encoder.compare(0, 4, "LAME") == 0 ||
-                        lastHeader->encoder.compare(0, 4, "Lavf") == 0 ||
-                        lastHeader->encoder.compare(0, 4, "Lavc") == 0);
-  Require(h.padding == (trusted ? lastHeader->padding : kDecoderDelay));
+  Require(h.padding == (Trusted(lastHeader) ? lastHeader->padding : kDecoderDelay));
+}
+
+// Whether a source's tag says it continues the timeline of the source before it.
+bool MayContinue(const std::vector<Source>& sources) {
+  for (size_t i = 1; i < sources.size(); ++i) {
+    const Source& before = sources[i - 1];
+    const Source& s = sources[i];
+    if (!s.frames || !Trusted(s.walk.header) || !Trusted(before.walk.header)) continue;
+    const int spf = test::Layer3SamplesPerFrame(&s.audio[s.walk.firstFrame]);
+    const int between = before.walk.header->padding + s.walk.header->delay;
+    if (spf > 0 && between > 0 && between % spf == 0) return true;
+  }
+  return false;
 }
 
 // The joined file against the join's rules, for sources the reader reads plainly.
@@ -204,7 +223,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::QuietHost host;
   Require(RunJoin("/mem/joined.mp3", paths, host).completed());
   fuzz::RequireSpared(files);
-  if (std::all_of(sources.begin(), sources.end(), [](const Source& s) { return s.plain; })) {
+  if (std::all_of(sources.begin(), sources.end(), [](const Source& s) { return s.plain; }) &&
+      !MayContinue(sources)) {
     CheckJoined(*memory::FileBytes("/mem/joined.mp3"), sources);
   }
   return 0;
