@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "analysis/timeline_pcm.h"
 #include "mpeg/source_probe.h"
@@ -26,30 +28,33 @@ PcmReader TimelineReader(const std::string& path, int64_t from, int64_t to) {
   };
 }
 
-PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::string& failure) {
-  if (StoredSourceIsVariableBitRate(WindowPropertyList(page))) {
-    failure = ProbeRefusalText(ProbeOutcome::kVariableBitRate);
-    return nullptr;
-  }
+namespace {
+
+// The folder for temporary files; false, with the words to show, when the system names none.
+bool ScratchParent(std::string& folder, std::string& failure) {
   char scratch[MAX_PATH + 1] = "";
   if (GetTempPathA(sizeof scratch, scratch) == 0) {
     failure = "The system names no folder for temporary files.";
-    return nullptr;
+    return false;
   }
+  folder = scratch;
+  return true;
+}
+
+// Plays the preview that `make` makes at the first read.
+PcmReader PreviewReader(std::function<CutPreview()> make, int channels) {
   struct State {
-    SplitJob job;
-    std::string scratch;
+    std::function<CutPreview()> make;
     bool made = false;
     CutPreview preview;
     size_t given = 0;  // interleaved values
   };
   auto state = std::make_shared<State>();
-  state->job = PageSplitJob(page);
-  state->scratch = scratch;
-  return [state, index, rate, channels](int16_t* out, size_t frames) -> size_t {
+  state->make = std::move(make);
+  return [state, channels](int16_t* out, size_t frames) -> size_t {
     if (!state->made) {
       state->made = true;
-      state->preview = BlockCutPreview(state->job, index, rate, state->scratch);
+      state->preview = state->make();
     }
     const std::vector<int16_t>& samples = state->preview.samples;
     size_t values = std::min(frames * channels, samples.size() - state->given);
@@ -57,6 +62,29 @@ PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::
     state->given += values;
     return values / channels;
   };
+}
+
+}  // namespace
+
+PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::string& failure) {
+  if (StoredSourceIsVariableBitRate(WindowPropertyList(page))) {
+    failure = ProbeRefusalText(ProbeOutcome::kVariableBitRate);
+    return nullptr;
+  }
+  std::string scratch;
+  if (!ScratchParent(scratch, failure)) return nullptr;
+  SplitJob job = PageSplitJob(page);
+  return PreviewReader(
+      [job, index, rate, scratch] { return BlockCutPreview(job, index, rate, scratch); }, channels);
+}
+
+PcmReader RemovedCutReader(const std::string& path, const std::vector<TimeRange>& removed,
+                           size_t index, int channels, std::string& failure) {
+  std::string scratch;
+  if (!ScratchParent(scratch, failure)) return nullptr;
+  return PreviewReader(
+      [path, removed, index, scratch] { return RemovedCutPreview(path, removed, index, scratch); },
+      channels);
 }
 
 }  // namespace partwell
