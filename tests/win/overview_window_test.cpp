@@ -68,15 +68,7 @@ class OverviewWindow : public ProgramWindows {
     if (window) UpdateWindow(window);
     return window;
   }
-  static void Key(HWND window, WPARAM key, BYTE modifier = 0) {
-    BYTE state[256];
-    GetKeyboardState(state);
-    if (modifier) state[modifier] = 0x80;
-    SetKeyboardState(state);
-    SendMessageA(window, WM_KEYDOWN, key, 0);
-    if (modifier) state[modifier] = 0;
-    SetKeyboardState(state);
-  }
+  static void Key(HWND window, WPARAM key, BYTE modifier = 0) { PressKey(window, key, modifier); }
   static COLORREF Pixel(HWND window, int x, int y) {
     UpdateWindow(window);
     HDC dc = GetDC(window);

@@ -99,6 +99,9 @@ struct Process {
   }
 };
 
+// Sends `window` the key, with `modifier` (VK_SHIFT, VK_CONTROL) held if it is not 0.
+void PressKey(HWND window, WPARAM key, BYTE modifier = 0);
+
 // Clicks a control of a page (on this thread, as the dialog manager would).
 void Click(HWND page, int id);
 std::string Text(HWND page, int id);
