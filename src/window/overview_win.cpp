@@ -699,7 +699,7 @@ void LayOutControls(Overview& o) {
   };
   const Control row[] = {{IDC_OVERVIEW_ADD_TIME, 80}, {IDC_OVERVIEW_PLAY, 64},
                          {IDC_OVERVIEW_PLAY_CUT, 72}, {IDC_OVERVIEW_POSITION, 90},
-                         {IDC_OVERVIEW_SAVE, 170},    {IDC_OVERVIEW_SMOOTH, 100}};
+                         {IDC_OVERVIEW_SAVE, 190},    {IDC_OVERVIEW_SMOOTH, 100}};
   int x = l.row.left;
   for (const Control& control : row) {
     MoveWindow(GetDlgItem(o.window, control.id), x, l.row.top, o.Scaled(control.width),
