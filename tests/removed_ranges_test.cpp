@@ -90,8 +90,6 @@ TEST(RemovedRanges, SelectionsHitsAndRestoresAtTheSamplesOfTheReadout) {
   }
   removed.Restore(0);
   EXPECT_EQ(Text(removed), "5000-end");
-  removed.Restore(4);  // no such range
-  EXPECT_EQ(Text(removed), "5000-end");
 }
 
 TEST(RemovedRanges, HatchingCoversThePixelsOfItsLinesOnce) {
