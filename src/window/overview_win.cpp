@@ -626,12 +626,13 @@ void Character(Overview& o, WPARAM character) {
   if (character == '-') ZoomAtCursor(o, -1);
 }
 
-// Every tick: the readout follows the sound, a job that has taken the page stops it, and
-// a change of the track time list (from the page or the Overview) is drawn.
+// Every tick: the readout follows the sound, a job that has taken the page stops it (and
+// the saving of another file waits for it), and a change of the track time list (from the
+// page or the Overview) is drawn.
 void Tick(Overview& o) {
-  if (o.playback.Playing() && !ActionCaptionIs(o.page, kSplitJobTexts.idleCaption)) {
-    StopPlayback(o);
-  }
+  bool pageIdle = ActionCaptionIs(o.page, kSplitJobTexts.idleCaption);
+  if (o.playback.Playing() && !pageIdle) StopPlayback(o);
+  EnableWindow(GetDlgItem(o.window, IDC_OVERVIEW_SAVE), pageIdle);
   if (!o.playback.Playing()) o.playback.Stop();  // ended: the device is given back
   std::vector<int32_t> marks = MarkOffsets(o);
   LRESULT selection = SelectedMark(o);
