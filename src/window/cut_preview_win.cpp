@@ -41,8 +41,9 @@ bool ScratchParent(std::string& folder, std::string& failure) {
   return true;
 }
 
-// Plays the preview that `make` makes at the first read.
-PcmReader PreviewReader(std::function<CutPreview()> make, int channels) {
+// Plays the preview that `make` makes at the first read; one that cannot be made is told to
+// `player`, and nothing is played.
+PcmReader PreviewReader(std::function<CutPreview()> make, int channels, HWND player) {
   struct State {
     std::function<CutPreview()> make;
     bool made = false;
@@ -51,10 +52,16 @@ PcmReader PreviewReader(std::function<CutPreview()> make, int channels) {
   };
   auto state = std::make_shared<State>();
   state->make = std::move(make);
-  return [state, channels](int16_t* out, size_t frames) -> size_t {
+  return [state, channels, player](int16_t* out, size_t frames) -> size_t {
     if (!state->made) {
       state->made = true;
       state->preview = state->make();
+      if (!state->preview.made) {
+        auto text = std::make_unique<std::string>(state->preview.failure);
+        if (PostMessageA(player, kPreviewFailedMessage, 0, reinterpret_cast<LPARAM>(text.get()))) {
+          text.release();  // the window's now
+        }
+      }
     }
     const std::vector<int16_t>& samples = state->preview.samples;
     size_t values = std::min(frames * channels, samples.size() - state->given);
@@ -66,7 +73,8 @@ PcmReader PreviewReader(std::function<CutPreview()> make, int channels) {
 
 }  // namespace
 
-PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::string& failure) {
+PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, HWND player,
+                         std::string& failure) {
   if (StoredSourceIsVariableBitRate(WindowPropertyList(page))) {
     failure = ProbeRefusalText(ProbeOutcome::kVariableBitRate);
     return nullptr;
@@ -75,16 +83,17 @@ PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, std::
   if (!ScratchParent(scratch, failure)) return nullptr;
   SplitJob job = PageSplitJob(page);
   return PreviewReader(
-      [job, index, rate, scratch] { return BlockCutPreview(job, index, rate, scratch); }, channels);
+      [job, index, rate, scratch] { return BlockCutPreview(job, index, rate, scratch); }, channels,
+      player);
 }
 
 PcmReader RemovedCutReader(const std::string& path, const std::vector<TimeRange>& removed,
-                           size_t index, int channels, std::string& failure) {
+                           size_t index, int channels, HWND player, std::string& failure) {
   std::string scratch;
   if (!ScratchParent(scratch, failure)) return nullptr;
   return PreviewReader(
       [path, removed, index, scratch] { return RemovedCutPreview(path, removed, index, scratch); },
-      channels);
+      channels, player);
 }
 
 }  // namespace partwell

@@ -424,7 +424,8 @@ void PlaySeam(Overview& o, size_t range) {
   o.playback.Stop();
   const TimeRange& removed = Removed(o).ranges()[range];
   std::string failure;
-  PcmReader reader = RemovedCutReader(o.path, Removed(o).ranges(), range, o.channels, failure);
+  PcmReader reader =
+      RemovedCutReader(o.path, Removed(o).ranges(), range, o.channels, o.window, failure);
   o.playingFromCursor = false;
   int64_t first =
       std::max<int64_t>(HundredthsToSample(removed.start - kCutPreviewSeconds * 100, o.rate), 0);
@@ -455,7 +456,8 @@ void PlayCut(Overview& o) {
   if (ExactCutsChosen(o.page)) {
     reader = TimelineReader(o.path, first, cut + around);
   } else {
-    reader = BlockCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, failure);
+    reader = BlockCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, o.window,
+                            failure);
     if (!reader) {
       ShowPageMessage(o.window, failure.c_str(), MB_ICONWARNING);
       return;
@@ -833,6 +835,11 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case kLevelsReadyMessage:
       LevelsReady(*o);
       return 0;
+    case kPreviewFailedMessage: {
+      std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+      ShowPlaybackFailure(*o, *text);
+      return 0;
+    }
     case WM_DESTROY:
       KillTimer(window, kTickTimer);
       o->playback.Stop();

@@ -203,6 +203,14 @@ TEST_F(OverviewSound, PlayCutInARemovedPartPlaysItsSeamAsTheFileHasIt) {
   EXPECT_FALSE(HeardAs(heard, Slice(timeline_, from, to - from)));
 }
 
+TEST_F(OverviewSound, PlayCutThatCannotBeMadeSaysWhy) {
+  EXPECT_EQ(AnswerMessageBox([&] { PlayCutOfRow(0, false); }),
+            "Select a track time after the first to hear its cut.");
+  PageRemovedRanges(split_).Toggle({0, std::nullopt});
+  EXPECT_EQ(AnswerMessageBox([&] { Key('P'); }),
+            "The ranges to remove cover the whole file: nothing would be left.");
+}
+
 TEST_F(OverviewSound, SpacePlaysFromTheCursorAndPauses) {
   Key(VK_HOME);
   for (int i = 0; i < 10; ++i) Key(VK_RIGHT);  // 10 frames
