@@ -524,12 +524,11 @@ void PointerDown(Overview& o, int x, int y, bool shift) {
   Layout l = LayoutOf(o);
   POINT at = {x, y};
   bool inZoomed = PtInRect(&l.ruler, at) || PtInRect(&l.zoomed, at);
+  o.selection.reset();
   if (shift && inZoomed) {
-    o.selection.reset();
     SelectionDown(o, x);
     return;
   }
-  o.selection.reset();
   if (PtInRect(&l.strip, at)) {
     TimelineView whole = WholeView(o, l.strip);
     o.cursor = whole.SampleOfX(x - l.strip.left);
@@ -537,7 +536,7 @@ void PointerDown(Overview& o, int x, int y, bool shift) {
     Redraw(o);
     return;
   }
-  if (!PtInRect(&l.ruler, at) && !PtInRect(&l.zoomed, at)) return;
+  if (!inZoomed) return;
   std::optional<size_t> mark =
       MarkAt(o.view, MarkOffsets(o), x - l.zoomed.left, o.Scaled(kMarkReach));
   if (mark) {
