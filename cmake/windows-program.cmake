@@ -78,8 +78,10 @@ if(PARTWELL_WINDOW_TESTS)
   add_test(NAME overview_album
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/make_overview_album.sh ${overview_album})
   set_tests_properties(overview_album PROPERTIES FIXTURES_SETUP overview_album)
-  partwell_window_test(overview_window_test GTest::gtest --album=${overview_album})
+  partwell_window_test(overview_window_test GTest::gtest --album=${overview_album}
+                       --cli=$<TARGET_FILE:mp3partwell>)
   set_tests_properties(overview_window_test PROPERTIES FIXTURES_REQUIRED "wine;overview_album")
+  add_dependencies(overview_window_test mp3partwell)
   # The first paint of an hour's Overview (its time is printed for the README).
   set(overview_hour ${CMAKE_BINARY_DIR}/overview-hour)
   add_test(NAME overview_hour

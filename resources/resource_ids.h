@@ -67,6 +67,8 @@
 #define IDC_OVERVIEW_PLAY_CUT 1102
 #define IDC_OVERVIEW_POSITION 1103
 #define IDC_OVERVIEW_SCROLL 1104
+#define IDC_OVERVIEW_SAVE 1105   /* "Save Without Removed Parts..." */
+#define IDC_OVERVIEW_SMOOTH 1106 /* "Smooth seams" */
 
 /* Track Info dialog. */
 #define IDC_ARTIST 1058

@@ -12,8 +12,13 @@ SampleRange RangeSamples(const TimeRange& range, int rate, int64_t length) {
 }
 
 std::vector<SampleRange> Ranges(const CutJob& job, int rate, int64_t length) {
-  if (job.keep) return RangesKeeping(RangeSamples(*job.keep, rate, length), length);
-  return RangeSamples(job.remove, rate, length);
+  std::vector<SampleRange> ranges = RangeSamples(job.remove, rate, length);
+  if (job.keep) {
+    for (const SampleRange& range : RangesKeeping(RangeSamples(*job.keep, rate, length), length)) {
+      ranges.push_back(range);
+    }
+  }
+  return ranges;
 }
 
 // Creates the destination (never the source), with the source's ID3v2 tag when `tags`.

@@ -18,7 +18,7 @@ struct CutJob {
   std::string sourcePath;
   std::string destination;
   std::vector<TimeRange> remove;
-  std::optional<TimeRange> keep;  // instead of `remove`: keep only this range
+  std::optional<TimeRange> keep;  // besides `remove`, everything outside this range goes
   bool tags = false;              // the file keeps the source's ID3v2 tag
 };
 

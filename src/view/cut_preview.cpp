@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "analysis/timeline_pcm.h"
+#include "split/cut_job.h"
 #include "split/split_engine.h"
 #include "split/track_time.h"
 
@@ -50,6 +51,19 @@ struct ScratchFolder {
     std::error_code ignored;
     if (!path.empty()) fs::remove_all(path, ignored);
   }
+  // Makes a new folder under `parent`; false with the reason in `failure`.
+  bool Make(const std::string& parent, std::string& failure) {
+    std::error_code error;
+    fs::path folder = fs::path(parent) /
+                      ("partwell-cut-" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    if (!fs::create_directory(folder, error)) {
+      failure = "No scratch folder could be made for the cut: " + error.message();
+      return false;
+    }
+    path = folder;
+    return true;
+  }
   fs::path path;
 };
 
@@ -75,15 +89,8 @@ CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
   bool nextIsNear = index + 1 < job.entries.size() && job.entries[index + 1].offset < shortEnd;
   written.entries.push_back(nextIsNear ? job.entries[index + 1] : EntryAt(shortEnd));
   ScratchFolder scratch;
-  std::error_code error;
-  fs::path folder = fs::path(scratchParent) /
-                    ("partwell-cut-" +
-                     std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-  if (!fs::create_directory(folder, error)) {
-    preview.failure = "No scratch folder could be made for the cut: " + error.message();
-    return preview;
-  }
-  scratch.path = folder;
+  if (!scratch.Make(scratchParent, preview.failure)) return preview;
+  const fs::path& folder = scratch.path;
   written.folder = (folder / "").string();
   TracksHost host(static_cast<int>(index) + 1);
   JobReport report = RunSplit(written, host);
@@ -92,6 +99,7 @@ CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
     return preview;
   }
   std::vector<fs::path> tracks;
+  std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
     tracks.push_back(entry.path());
   }
@@ -109,6 +117,37 @@ CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
     return preview;
   }
   preview.made = true;
+  return preview;
+}
+
+CutPreview RemovedCutPreview(const std::string& sourcePath, const std::vector<TimeRange>& removed,
+                             size_t index, const std::string& scratchParent) {
+  CutPreview preview;
+  if (index >= removed.size()) {
+    preview.failure = "Put the cursor in a removed part to hear its seam.";
+    return preview;
+  }
+  const TimeRange& range = removed[index];
+  constexpr int64_t kAround = kCutPreviewSeconds * 100;
+  CutJob job;
+  job.sourcePath = sourcePath;
+  job.remove = removed;
+  job.keep = TimeRange{std::max<int64_t>(range.start - kAround, 0), std::nullopt};
+  if (range.end) job.keep->end = *range.end + kAround;
+  ScratchFolder scratch;
+  if (!scratch.Make(scratchParent, preview.failure)) return preview;
+  job.destination = (scratch.path / "cut.mp3").string();
+  TracksHost host(1);
+  CutResult result = RunCut(job, host);
+  std::string failure;
+  if (!result.report.completed()) {
+    preview.failure = JobReportText(result.report);
+  } else if (!ReadAll(TimelinePcm::Open(job.destination, 0, UINT64_MAX, failure),
+                      preview.samples)) {
+    preview.failure = "The cut-out file could not be read back. " + failure;
+  } else {
+    preview.made = true;
+  }
   return preview;
 }
 

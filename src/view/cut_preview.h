@@ -1,7 +1,8 @@
-// "Play Cut" of the documented mode: the two tracks around a cut as that mode writes them,
-// made by the split itself in a scratch folder of our own (never beside the user's tracks),
-// and decoded as a player decodes them, so that the frame rounding and the frames the bit
-// reservoir loses at the start of the second track are heard.
+// "Play Cut" as the files will sound, made by the writers themselves in a scratch folder of
+// our own (never beside the user's files) and decoded as a player decodes them: the two
+// tracks around a cut of the documented mode, so that the frame rounding and the frames the
+// bit reservoir loses at the start of the second track are heard; and the seam where a
+// removed range leaves the cut-out file.
 #pragma once
 
 #include <cstddef>
@@ -29,5 +30,12 @@ struct CutPreview {
 // are kept.
 CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
                            const std::string& scratchParent);
+
+// The 3 s of the source before range `index` of `removed` and the 3 s after it, less the
+// ranges of `removed` among them, as the cut-out of `removed` writes them (cut_job.h): the
+// same seams, written into a new folder under `scratchParent`, removed again, and read back
+// on the file's own timeline.
+CutPreview RemovedCutPreview(const std::string& sourcePath, const std::vector<TimeRange>& removed,
+                             size_t index, const std::string& scratchParent);
 
 }  // namespace partwell

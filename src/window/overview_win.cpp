@@ -17,6 +17,8 @@
 #include "resource_ids.h"
 #include "split/track_time.h"
 #include "view/overview_view.h"
+#include "view/removed_ranges.h"
+#include "window/cut_out_win.h"
 #include "window/cut_preview_win.h"
 #include "window/job_control_win.h"
 #include "window/message_box_win.h"
@@ -44,6 +46,8 @@ constexpr int kScrollHeight = 16;
 constexpr int kRowHeight = 24;
 constexpr int kMarkReach = 4;
 constexpr int kTickSpacing = 80;
+constexpr int kHatchSpacing = 6;
+constexpr int kDragReach = 3;  // a Shift+press that moves no further is a click
 
 const COLORREF kBackground = RGB(252, 252, 252);
 const COLORREF kLevelColour = RGB(52, 101, 164);
@@ -53,6 +57,9 @@ const COLORREF kMarkColour = RGB(196, 40, 40);
 const COLORREF kSelectedColour = RGB(236, 128, 0);
 const COLORREF kCursorColour = RGB(0, 146, 70);
 const COLORREF kRulerColour = RGB(90, 90, 90);
+const COLORREF kSelectionColour = RGB(255, 236, 170);
+const COLORREF kRemovedShade = RGB(242, 222, 222);
+const COLORREF kRemovedColour = RGB(150, 40, 40);
 
 // The decoded levels, measured on a thread of their own while the window is open.
 class LevelsHost : public JobHost {
@@ -89,6 +96,12 @@ struct Overview {
   int64_t cursor = 0;
   std::optional<size_t> dragged;  // the mark being dragged, and where it would go
   int32_t draggedTo = 0;
+  // The selection, samples between its two ends; a Shift+press being dragged from pressX.
+  std::optional<std::pair<int64_t, int64_t>> selection;
+  bool selecting = false;
+  int pressX = 0;
+  int64_t pressSample = 0;
+  bool smooth = false;       // "Smooth seams"
   bool zoomKeyDown = false;  // a zoom key seen as a key: its character is not a second step
   Playback playback;
   bool playingFromCursor = false;
@@ -117,6 +130,13 @@ LRESULT SelectedMark(const Overview& o) { return SendMessageA(ListBoxOf(o), LB_G
 int64_t CutSample(const Overview& o, const TrackEntry& entry) {
   if (entry.cueFrames >= 0) return int64_t{entry.cueFrames} * o.rate / 75;
   return SampleOfOffset(entry.offset, o.rate);
+}
+
+RemovedRanges& Removed(const Overview& o) { return PageRemovedRanges(o.page); }
+
+// The removed range under the cursor, if any.
+std::optional<size_t> RemovedAtCursor(const Overview& o) {
+  return Removed(o).RangeAt(o.cursor, static_cast<int>(o.rate), o.view.length());
 }
 
 // The parts of the client area, top to bottom.
@@ -156,15 +176,55 @@ void VerticalLine(HDC dc, const RECT& area, int x, COLORREF colour, int width = 
   Fill(dc, line, colour);
 }
 
-// The levels of `view` over `area`, mirrored about its middle, pauses shaded behind them.
+// The columns of `area` that samples [from, to) take in `view`, at least one; nothing
+// outside the view.
+std::optional<std::pair<int, int>> Columns(const TimelineView& view, const RECT& area, int64_t from,
+                                           int64_t to) {
+  int left = view.XOfSample(from), right = std::max(view.XOfSample(to), left + 1);
+  if (right <= 0 || left >= Width(area)) return std::nullopt;
+  return std::make_pair(std::max(left, 0), std::min(right, Width(area)));
+}
+
+void Shade(HDC dc, const TimelineView& view, const RECT& area, int64_t from, int64_t to,
+           COLORREF colour) {
+  if (std::optional<std::pair<int, int>> columns = Columns(view, area, from, to)) {
+    RECT shade = {area.left + columns->first, area.top, area.left + columns->second, area.bottom};
+    Fill(dc, shade, colour);
+  }
+}
+
+// The removed ranges hatched over what is drawn of them.
+void DrawRemoved(HDC dc, const Overview& o, const TimelineView& view, const RECT& area) {
+  HPEN pen = CreatePen(PS_SOLID, 1, kRemovedColour);
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  for (const TimeRange& range : Removed(o).ranges()) {
+    SampleRange samples = SamplesOfRange(range, static_cast<int>(o.rate), o.view.length());
+    std::optional<std::pair<int, int>> columns = Columns(view, area, samples.start, samples.end);
+    if (!columns) continue;
+    for (const HatchLine& line :
+         Hatching(columns->first, columns->second, Height(area), o.Scaled(kHatchSpacing))) {
+      MoveToEx(dc, area.left + line.x0, area.top + line.y0, nullptr);
+      LineTo(dc, area.left + line.x1 + 1, area.top + line.y1 - 1);  // its last pixel too
+    }
+  }
+  SelectObject(dc, oldPen);
+  DeleteObject(pen);
+}
+
+// The levels of `view` over `area`, mirrored about its middle, the pauses, the removed
+// ranges and the selection shaded behind them.
 void DrawLevels(HDC dc, const Overview& o, const TimelineView& view, const RECT& area) {
   for (const Silence& pause : o.pauses) {
-    int from = view.XOfSample(SampleOfOffset(pause.start, o.rate));
-    int to = view.XOfSample(SampleOfOffset(pause.end, o.rate));
-    if (to < 0 || from >= Width(area)) continue;
-    RECT shade = {area.left + std::max(from, 0), area.top, area.left + std::min(to, Width(area)),
-                  area.bottom};
-    Fill(dc, shade, kPauseColour);
+    Shade(dc, view, area, SampleOfOffset(pause.start, o.rate), SampleOfOffset(pause.end, o.rate),
+          kPauseColour);
+  }
+  for (const TimeRange& range : Removed(o).ranges()) {
+    SampleRange samples = SamplesOfRange(range, static_cast<int>(o.rate), o.view.length());
+    Shade(dc, view, area, samples.start, samples.end, kRemovedShade);
+  }
+  if (o.selection) {
+    Shade(dc, view, area, std::min(o.selection->first, o.selection->second),
+          std::max(o.selection->first, o.selection->second), kSelectionColour);
   }
   int middle = (area.top + area.bottom) / 2;
   int half = Height(area) / 2;
@@ -235,12 +295,14 @@ void Paint(Overview& o) {
                 l.strip.bottom};
   Fill(dc, shown, kShownColour);
   DrawLevels(dc, o, whole, l.strip);
+  DrawRemoved(dc, o, whole, l.strip);
   DrawMarks(dc, o, whole, l.strip, false);
   VerticalLine(dc, l.strip, whole.XOfSample(PlayedSample(o)), kCursorColour);
   Fill(dc, l.ruler, kBackground);
   DrawRuler(dc, o, l.ruler);
   Fill(dc, l.zoomed, kBackground);
   DrawLevels(dc, o, o.view, l.zoomed);
+  DrawRemoved(dc, o, o.view, l.zoomed);
   DrawMarks(dc, o, o.view, l.zoomed, true);
   VerticalLine(dc, l.zoomed, o.view.XOfSample(PlayedSample(o)), kCursorColour, o.Scaled(2));
   BitBlt(screen, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
@@ -356,8 +418,29 @@ void PlayOrPause(Overview& o) {
   }
 }
 
-// P: the 3 s before the selected mark and the 3 s after it, as the tracks will decode.
+// P in a removed range: the 3 s before it and after it, as the file without the removed
+// parts will decode.
+void PlaySeam(Overview& o, size_t range) {
+  o.playback.Stop();
+  const TimeRange& removed = Removed(o).ranges()[range];
+  std::string failure;
+  PcmReader reader =
+      RemovedCutReader(o.path, Removed(o).ranges(), range, o.channels, o.window, failure);
+  o.playingFromCursor = false;
+  int64_t first =
+      std::max<int64_t>(HundredthsToSample(removed.start - kCutPreviewSeconds * 100, o.rate), 0);
+  if (!reader || !o.playback.Start(o.rate, o.channels, first, std::move(reader), failure)) {
+    ShowPlaybackFailure(o, failure);
+  }
+}
+
+// P: the 3 s before the selected mark and the 3 s after it, as the tracks will decode; in a
+// removed range, its seam.
 void PlayCut(Overview& o) {
+  if (std::optional<size_t> range = RemovedAtCursor(o)) {
+    PlaySeam(o, *range);
+    return;
+  }
   LRESULT selected = SelectedMark(o);
   if (selected == LB_ERR) {
     MessageBeep(MB_ICONWARNING);
@@ -373,7 +456,8 @@ void PlayCut(Overview& o) {
   if (ExactCutsChosen(o.page)) {
     reader = TimelineReader(o.path, first, cut + around);
   } else {
-    reader = BlockCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, failure);
+    reader = BlockCutReader(o.page, static_cast<size_t>(selected), o.rate, o.channels, o.window,
+                            failure);
     if (!reader) {
       ShowPageMessage(o.window, failure.c_str(), MB_ICONWARNING);
       return;
@@ -385,12 +469,66 @@ void PlayCut(Overview& o) {
   }
 }
 
+// X: a selection is marked removed (or kept again when all of it was removed), and the
+// cursor goes to its start; without one, the removed range under the cursor is kept again.
+void ToggleRemoved(Overview& o) {
+  std::optional<std::pair<int64_t, int64_t>> selection = o.selection;
+  o.selection.reset();
+  const int rate = static_cast<int>(o.rate);
+  std::optional<TimeRange> range;
+  if (selection) {
+    range = RangeOfSelection(selection->first, selection->second, rate, o.view.length());
+  }
+  if (range) {
+    Removed(o).Toggle(*range);
+    o.cursor = SamplesOfRange(*range, rate, o.view.length()).start;
+  } else if (std::optional<size_t> at = RemovedAtCursor(o); at && !selection) {
+    Removed(o).Restore(*at);
+  } else {
+    MessageBeep(MB_ICONWARNING);
+  }
+  Redraw(o);
+}
+
+// A Shift+press in the zoomed view or its ruler: a drag from it selects what it passes; a
+// click selects from the cursor to it.
+void SelectionDown(Overview& o, int x) {
+  o.selecting = true;
+  o.pressX = x;
+  o.pressSample = o.view.SampleOfX(x - LayoutOf(o).zoomed.left);
+  SetCapture(o.window);
+}
+
+void SelectionMoved(Overview& o, int x) {
+  if (std::abs(x - o.pressX) <= o.Scaled(kDragReach) && !o.selection) return;
+  o.selection = std::make_pair(o.pressSample, o.view.SampleOfX(x - LayoutOf(o).zoomed.left));
+  InvalidateRect(o.window, nullptr, FALSE);
+}
+
+void SelectionUp(Overview& o, int x) {
+  o.selecting = false;
+  ReleaseCapture();
+  if (std::abs(x - o.pressX) <= o.Scaled(kDragReach)) {
+    o.selection = std::make_pair(o.cursor, o.pressSample);
+  } else {
+    SelectionMoved(o, x);
+  }
+  Redraw(o);
+}
+
 // A mark under the pointer in the zoomed view is selected and dragged; elsewhere a click
-// sets the cursor (in the strip it also brings the zoomed view there).
-void PointerDown(Overview& o, int x, int y) {
+// sets the cursor (in the strip it also brings the zoomed view there). A click also drops
+// the selection, which a Shift+press makes anew.
+void PointerDown(Overview& o, int x, int y, bool shift) {
   SetFocus(o.window);
   Layout l = LayoutOf(o);
   POINT at = {x, y};
+  bool inZoomed = PtInRect(&l.ruler, at) || PtInRect(&l.zoomed, at);
+  o.selection.reset();
+  if (shift && inZoomed) {
+    SelectionDown(o, x);
+    return;
+  }
   if (PtInRect(&l.strip, at)) {
     TimelineView whole = WholeView(o, l.strip);
     o.cursor = whole.SampleOfX(x - l.strip.left);
@@ -398,7 +536,7 @@ void PointerDown(Overview& o, int x, int y) {
     Redraw(o);
     return;
   }
-  if (!PtInRect(&l.ruler, at) && !PtInRect(&l.zoomed, at)) return;
+  if (!inZoomed) return;
   std::optional<size_t> mark =
       MarkAt(o.view, MarkOffsets(o), x - l.zoomed.left, o.Scaled(kMarkReach));
   if (mark) {
@@ -413,6 +551,7 @@ void PointerDown(Overview& o, int x, int y) {
 }
 
 void PointerMoved(Overview& o, int x) {
+  if (o.selecting) SelectionMoved(o, x);
   if (!o.dragged) return;
   int64_t wanted = OffsetOfSample(o.view.SampleOfX(x - LayoutOf(o).zoomed.left), o.rate);
   std::optional<int32_t> to =
@@ -423,7 +562,8 @@ void PointerMoved(Overview& o, int x) {
   }
 }
 
-void PointerUp(Overview& o) {
+void PointerUp(Overview& o, int x) {
+  if (o.selecting) SelectionUp(o, x);
   if (!o.dragged) return;
   size_t index = *o.dragged;
   o.dragged.reset();
@@ -443,6 +583,9 @@ void KeyDown(Overview& o, WPARAM key) {
       break;
     case 'P':
       PlayCut(o);
+      break;
+    case 'X':
+      ToggleRemoved(o);
       break;
     case VK_LEFT:
     case VK_RIGHT:
@@ -484,12 +627,13 @@ void Character(Overview& o, WPARAM character) {
   if (character == '-') ZoomAtCursor(o, -1);
 }
 
-// Every tick: the readout follows the sound, a job that has taken the page stops it, and
-// a change of the track time list (from the page or the Overview) is drawn.
+// Every tick: the readout follows the sound, a job that has taken the page stops it (and
+// the saving of another file waits for it), and a change of the track time list (from the
+// page or the Overview) is drawn.
 void Tick(Overview& o) {
-  if (o.playback.Playing() && !ActionCaptionIs(o.page, kSplitJobTexts.idleCaption)) {
-    StopPlayback(o);
-  }
+  bool pageIdle = ActionCaptionIs(o.page, kSplitJobTexts.idleCaption);
+  if (o.playback.Playing() && !pageIdle) StopPlayback(o);
+  EnableWindow(GetDlgItem(o.window, IDC_OVERVIEW_SAVE), pageIdle);
   if (!o.playback.Playing()) o.playback.Stop();  // ended: the device is given back
   std::vector<int32_t> marks = MarkOffsets(o);
   LRESULT selection = SelectedMark(o);
@@ -541,7 +685,7 @@ void ApplyDpi(Overview& o, int dpi) {
   o.font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, "MS Shell Dlg");
-  for (int id = IDC_OVERVIEW_ADD_TIME; id <= IDC_OVERVIEW_SCROLL; ++id) {
+  for (int id = IDC_OVERVIEW_ADD_TIME; id <= IDC_OVERVIEW_SMOOTH; ++id) {
     SendDlgItemMessageA(o.window, id, WM_SETFONT, reinterpret_cast<WPARAM>(o.font), TRUE);
   }
 }
@@ -555,10 +699,9 @@ void LayOutControls(Overview& o) {
     int id;
     int width;
   };
-  const Control row[] = {{IDC_OVERVIEW_ADD_TIME, 80},
-                         {IDC_OVERVIEW_PLAY, 64},
-                         {IDC_OVERVIEW_PLAY_CUT, 72},
-                         {IDC_OVERVIEW_POSITION, 90}};
+  const Control row[] = {{IDC_OVERVIEW_ADD_TIME, 80}, {IDC_OVERVIEW_PLAY, 64},
+                         {IDC_OVERVIEW_PLAY_CUT, 72}, {IDC_OVERVIEW_POSITION, 90},
+                         {IDC_OVERVIEW_SAVE, 190},    {IDC_OVERVIEW_SMOOTH, 100}};
   int x = l.row.left;
   for (const Control& control : row) {
     MoveWindow(GetDlgItem(o.window, control.id), x, l.row.top, o.Scaled(control.width),
@@ -582,6 +725,8 @@ void CreateControls(Overview& o) {
       {"BUTTON", "Play Cut", BS_PUSHBUTTON, IDC_OVERVIEW_PLAY_CUT},
       {"STATIC", "000:00.00", SS_LEFT | SS_CENTERIMAGE, IDC_OVERVIEW_POSITION},
       {"SCROLLBAR", "", SBS_HORZ, IDC_OVERVIEW_SCROLL},
+      {"BUTTON", "Save Without Removed Parts...", BS_PUSHBUTTON, IDC_OVERVIEW_SAVE},
+      {"BUTTON", "Smooth seams", BS_AUTOCHECKBOX | WS_DISABLED, IDC_OVERVIEW_SMOOTH},
   };
   for (const Control& c : controls) {
     CreateWindowExA(0, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, o.window,
@@ -599,6 +744,12 @@ void Command(Overview& o, int id) {
       break;
     case IDC_OVERVIEW_PLAY_CUT:
       PlayCut(o);
+      break;
+    case IDC_OVERVIEW_SAVE:
+      SaveWithoutRemovedParts(o.window, o.page, o.path, Removed(o).ranges());
+      break;
+    case IDC_OVERVIEW_SMOOTH:
+      o.smooth = IsDlgButtonChecked(o.window, IDC_OVERVIEW_SMOOTH) == BST_CHECKED;
       break;
     default:
       return;
@@ -649,17 +800,19 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       Scroll(*o, wParam);
       return 0;
     case WM_LBUTTONDOWN:
-      PointerDown(*o, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      PointerDown(*o, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)),
+                  (wParam & MK_SHIFT) != 0);
       return 0;
     case WM_MOUSEMOVE:
       PointerMoved(*o, static_cast<short>(LOWORD(lParam)));
       return 0;
     case WM_LBUTTONUP:
-      PointerUp(*o);
+      PointerUp(*o, static_cast<short>(LOWORD(lParam)));
       return 0;
     case WM_CAPTURECHANGED:
-      if (o->dragged) {
+      if (o->dragged || o->selecting) {
         o->dragged.reset();
+        o->selecting = false;
         Redraw(*o);
       }
       return 0;
@@ -681,6 +834,11 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case kLevelsReadyMessage:
       LevelsReady(*o);
       return 0;
+    case kPreviewFailedMessage: {
+      std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+      ShowPlaybackFailure(*o, *text);
+      return 0;
+    }
     case WM_DESTROY:
       KillTimer(window, kTickTimer);
       o->playback.Stop();

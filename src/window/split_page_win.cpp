@@ -167,6 +167,7 @@ SplitJob PageSplitJob(HWND page) {
   job.entries = PageTrackTimes(page).Snapshot();
   job.album = PageDiscTexts(page).title;
   job.albumArtist = PageDiscTexts(page).performer;
+  if (job.exact) job.remove = PageRemovedRanges(page).ranges();
   ReadStoredProbe(WindowPropertyList(page), job);
   return job;
 }
@@ -177,6 +178,7 @@ void LoadSourceFile(HWND page, const std::string& path) {
   bool variable = probe.outcome == ProbeOutcome::kVariableBitRate && ExactCutsChosen(page);
   if (probe.outcome == ProbeOutcome::kAccepted || variable) {
     CloseOverview();
+    PageRemovedRanges(page).Clear();
     EnableWindow(GetDlgItem(page, IDC_OVERVIEW), TRUE);
     StoreProbeResult(WindowPropertyList(page), probe);
     SetDlgItemTextA(page, IDC_SOURCE, path.c_str());

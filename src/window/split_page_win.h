@@ -20,7 +20,8 @@ void LoadSourceFile(HWND page, const std::string& path);
 
 // True while "Exact cuts" is checked.
 bool ExactCutsChosen(HWND page);
-// The split job as "Create Tracks" reads it from the page, on the user-interface thread.
+// The split job as "Create Tracks" reads it from the page, on the user-interface thread;
+// with exact cuts, the Overview's removed parts are left out of the tracks.
 SplitJob PageSplitJob(HWND page);
 
 }  // namespace partwell

@@ -14,6 +14,7 @@ const char kTrackTimesProperty[] = "PartwellTrackTimes";
 struct PageList {
   TrackTimeList times;
   DiscTexts disc;
+  RemovedRanges removed;
 };
 
 PageList& PageListOf(HWND page) {
@@ -46,6 +47,8 @@ void DetachTrackTimes(HWND page) {
 TrackTimeList& PageTrackTimes(HWND page) { return PageListOf(page).times; }
 
 const DiscTexts& PageDiscTexts(HWND page) { return PageListOf(page).disc; }
+
+RemovedRanges& PageRemovedRanges(HWND page) { return PageListOf(page).removed; }
 
 std::optional<size_t> InsertTrackTime(HWND page, std::unique_ptr<TrackEntry> entry) {
   const TrackEntry* added = entry.get();

@@ -1,7 +1,7 @@
 // The Split page's track time list and the list box that mirrors it. The list, with the
-// disc texts of a CUE import, lives in a window property of the page; item i of the sorted
-// list box shows entry i's time text and carries a pointer to the entry as its item data.
-// Every Split page command that reads or changes the list goes through here.
+// disc texts of a CUE import and the removed parts, lives in a window property of the page; item i
+// of the sorted list box shows entry i's time text and carries a pointer to the entry as its item
+// data. Every Split page command that reads or changes the list goes through here.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "split/track_time_list.h"
+#include "view/removed_ranges.h"
 
 namespace partwell {
 
@@ -51,6 +52,10 @@ void ReplacePageTrackTimes(HWND page, TrackTimeList&& times, DiscTexts disc = {}
 // The disc texts of the list: those of the last CUE import, until the list is cleared
 // (choosing a source clears it) or replaced.
 const DiscTexts& PageDiscTexts(HWND page);
+
+// The parts of the source marked removed in the Overview, which exact cuts leave out of the
+// tracks, until another source is chosen.
+RemovedRanges& PageRemovedRanges(HWND page);
 
 // The entry behind the list box's selected item, or null without a selection.
 TrackEntry* SelectedEntry(HWND listBox);

@@ -1,8 +1,9 @@
 // What the Overview plays, as it is heard: Wine's wave output goes through ALSA into the
 // file plugin that this test's HOME names (.asoundrc, written by CMake), and the captured
 // samples are compared bit for bit with the album's timeline as mpg123 decodes it (for
-// Space and for "Play Cut" with exact cuts) and with the documented mode's own tracks, which
-// the split writes here and libmpg123 decodes (for "Play Cut" without them).
+// Space and for "Play Cut" with exact cuts), with the documented mode's own tracks, which
+// the split writes here and libmpg123 decodes (for "Play Cut" without them), and with the
+// file the cut-out writer writes without a removed part (for "Play Cut" in that part).
 #include "test_media.h"  // first: <windows.h> before the other system headers
 
 #include <mpg123.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "split/cut_job.h"
 #include "split/split_engine.h"
 #include "split/track_time.h"
 #include "window/overview_win.h"
@@ -34,12 +36,13 @@ class NoHalt : public JobHost {
   void UnitStarted(int) override {}
 };
 
-// The whole raw output of a file, nothing trimmed, 16-bit.
-Bytes DecodeRaw(const std::string& path) {
+// The output of a file, 16-bit: all of it, nothing trimmed, or without the encoder delay
+// its LAME tag states (`gapless`).
+Bytes Decode(const std::string& path, bool gapless) {
   Bytes mp3 = ReadBytes(path), raw;
   mpg123_init();
   mpg123_handle* mh = mpg123_new(nullptr, nullptr);
-  mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
+  mpg123_param(mh, gapless ? MPG123_ADD_FLAGS : MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
   mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
   mpg123_format_none(mh);
   mpg123_format(mh, kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
@@ -159,7 +162,7 @@ TEST_F(OverviewSound, PlayCutWithoutThemPlaysTheWrittenTracksAndTheFramesTheyLos
   NoHalt host;
   ASSERT_TRUE(RunSplit(job, host).completed());
   // Tracks 2 and 3 have no header frame: their timeline leaves out the decoder delay alone.
-  Bytes before = DecodeRaw(folder + "\\02.mp3"), after = DecodeRaw(folder + "\\03.mp3");
+  Bytes before = Decode(folder + "\\02.mp3", false), after = Decode(folder + "\\03.mp3", false);
   ASSERT_GT(before.size(), kAround * kFrameBytes);
   Bytes expected = Slice(before, before.size() / kFrameBytes - kAround, kAround);
   Bytes start = Slice(after, kDecoderDelay, kAround);
@@ -170,6 +173,42 @@ TEST_F(OverviewSound, PlayCutWithoutThemPlaysTheWrittenTracksAndTheFramesTheyLos
   EXPECT_TRUE(HeardAs(heard, expected));
   // The frame rounding and the reservoir: not the source's timeline across the cut.
   EXPECT_FALSE(HeardAs(heard, Slice(timeline_, 41 * kRate - kAround, 2 * kAround)));
+}
+
+TEST_F(OverviewSound, PlayCutInARemovedPartPlaysItsSeamAsTheFileHasIt) {
+  const TimeRange removed{3000, 3500};
+  PageRemovedRanges(split_).Toggle(removed);
+  Key(VK_HOME);
+  for (int i = 0; i < 3; ++i) PressKey(window_, VK_RIGHT, VK_SHIFT);  // 0:30, in the part
+  std::string folder = MakeTempFolder("overview-seam");
+  CutJob job;
+  job.sourcePath = album_;
+  job.destination = folder + "\\cut.mp3";
+  job.remove = {removed};
+  NoHalt host;
+  CutResult cut = RunCut(job, host);
+  ASSERT_TRUE(cut.report.completed());
+  ASSERT_EQ(cut.plan.seams.size(), 1u);
+  const FrameSeam& seam = cut.plan.seams[0];
+  const size_t left = static_cast<size_t>(FrameStartSample(cut.source, seam.end) -
+                                          FrameStartSample(cut.source, seam.first));
+  // The 3 s before the part and the 3 s after it, where the file plays them.
+  const size_t from = 27 * kRate, to = 38 * kRate - left;
+  Bytes expected = Slice(Decode(job.destination, true), from, to - from);
+
+  Key('P');
+  Bytes heard = Heard(expected.size());
+  EXPECT_TRUE(HeardAs(heard, expected));
+  // Not the source's timeline: the part is left out and the seam decodes as written.
+  EXPECT_FALSE(HeardAs(heard, Slice(timeline_, from, to - from)));
+}
+
+TEST_F(OverviewSound, PlayCutThatCannotBeMadeSaysWhy) {
+  EXPECT_EQ(AnswerMessageBox([&] { PlayCutOfRow(0, false); }),
+            "Select a track time after the first to hear its cut.");
+  PageRemovedRanges(split_).Toggle({0, std::nullopt});
+  EXPECT_EQ(AnswerMessageBox([&] { Key('P'); }),
+            "The ranges to remove cover the whole file: nothing would be left.");
 }
 
 TEST_F(OverviewSound, SpacePlaysFromTheCursorAndPauses) {

@@ -13,31 +13,6 @@ std::string gProgram;   // MP3Partwell.exe
 std::string gCli;       // mp3partwell.exe
 std::string gRealMp3s;  // the folder of lame's vbr.mp3 and cbr.mp3
 
-struct Process {
-  PROCESS_INFORMATION info = {};
-  bool Start(const std::string& commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::string line = commandLine;
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info) != 0;
-  }
-  // The exit code, or -1 when the process has not ended within the time.
-  long Wait(DWORD timeoutMs) {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    return static_cast<long>(code);
-  }
-  ~Process() {
-    if (info.hProcess) {
-      if (Wait(0) == -1) TerminateProcess(info.hProcess, 99);
-      CloseHandle(info.hProcess);
-      CloseHandle(info.hThread);
-    }
-  }
-};
-
 int RunCli(const std::string& arguments) {
   Process cli;
   if (!cli.Start("\"" + WinePath(gCli) + "\" " + arguments)) return -1;

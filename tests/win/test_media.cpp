@@ -150,6 +150,16 @@ void ProgramWithSource::SetUp() {
 
 void Click(HWND page, int id) { SendDlgItemMessageA(page, id, BM_CLICK, 0, 0); }
 
+void PressKey(HWND window, WPARAM key, BYTE modifier) {
+  BYTE state[256];
+  GetKeyboardState(state);
+  if (modifier) state[modifier] = 0x80;
+  SetKeyboardState(state);
+  SendMessageA(window, WM_KEYDOWN, key, 0);
+  if (modifier) state[modifier] = 0;
+  SetKeyboardState(state);
+}
+
 std::string Text(HWND page, int id) { return wt::ItemText(page, id); }
 
 void SetText(HWND page, int id, const std::string& text) {

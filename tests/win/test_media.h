@@ -73,6 +73,35 @@ class ProgramWithSource : public ProgramWindows {
   Bytes sourceBytes_;
 };
 
+// A program started by the test, stopped when the test is done with it.
+struct Process {
+  PROCESS_INFORMATION info = {};
+  bool Start(const std::string& commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string line = commandLine;
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info) != 0;
+  }
+  // The exit code, or -1 when the process has not ended within the time.
+  long Wait(DWORD timeoutMs) {
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    return static_cast<long>(code);
+  }
+  ~Process() {
+    if (info.hProcess) {
+      if (Wait(0) == -1) TerminateProcess(info.hProcess, 99);
+      CloseHandle(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+  }
+};
+
+// Sends `window` the key, with `modifier` (VK_SHIFT, VK_CONTROL) held if it is not 0.
+void PressKey(HWND window, WPARAM key, BYTE modifier = 0);
+
 // Clicks a control of a page (on this thread, as the dialog manager would).
 void Click(HWND page, int id);
 std::string Text(HWND page, int id);
