@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/loudness_levels.h"
+#include "analysis/decoded_levels.h"
 #include "analysis/quick_levels.h"
 #include "analysis/silence_finder.h"
 #include "mpeg/frame_header.h"
@@ -672,10 +672,10 @@ void StartLevels(Overview& o) {
     if (MeasureQuickLevels(o.path, host, quick).completed()) {
       HandOver(o, LevelsOnHundredths(quick), false);
     }
-    File source = File::OpenForReading(o.path);
-    if (!source.IsOpen() || o.halt) return;
-    LoudnessLevels levels = MeasureLoudness(source, o.timeline, host);
-    if (levels.outcome == JobOutcome::kCompleted) HandOver(o, std::move(levels.levels), true);
+    if (o.halt) return;
+    std::vector<float> levels;
+    if (MeasureDecodedLevels(o.path, host, levels).completed())
+      HandOver(o, std::move(levels), true);
   });
 }
 
