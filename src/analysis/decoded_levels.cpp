@@ -26,7 +26,7 @@ class StretchStarts : public FrameVisitor {
  public:
   explicit StretchStarts(uint64_t frames) : frames_(frames) {}
   bool Visit(const MpegFrame& frame, const unsigned char*, const StreamScan& scan) override {
-    if (HeaderVersion(frame.header) == MpegVersion::kMpeg1 && !HeaderIsMono(frame.header) &&
+    if (WarmsUpExactly(frame.header) &&
         scan.audioFrames % frames_ == frames_ - kStretchWarmUpFrames) {
       starts.push_back(frame.position);
     }

@@ -12,11 +12,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "job/job_host.h"
 #include "job/job_report.h"
+#include "mpeg/frame_header.h"
 
 namespace partwell {
 
@@ -25,6 +27,12 @@ namespace partwell {
 // of the smallest bit rates, and the overlap and the filter bank two more.
 constexpr int kStretchFrames = 4096;
 constexpr int kStretchWarmUpFrames = 32;
+
+// Whether libmpg123, started kStretchWarmUpFrames frames before a frame of this header,
+// gives from that frame on the samples of a decode from the file's start, to the last bit.
+inline bool WarmsUpExactly(uint32_t header) {
+  return HeaderVersion(header) == MpegVersion::kMpeg1 && !HeaderIsMono(header);
+}
 
 struct LevelWorkers {
   int count = 0;  // threads; 0: one per core

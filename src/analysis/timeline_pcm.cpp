@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/decoded_levels.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/stream_scan.h"
 
@@ -16,8 +17,36 @@ namespace partwell {
 namespace {
 
 constexpr size_t kChunkBytes = 16 * 1024;
+// Every so many audio frames the scan keeps one where the decoder may start instead of at
+// the file's start: a stretch late in a long file is decoded from the last kept frame at
+// least kStretchWarmUpFrames before it, not from the beginning.
+constexpr uint64_t kStartEvery = 256;
 // Where a VBRI header begins in its frame's body: libmpg123 decodes that frame as silence.
 constexpr size_t kVbriBodyOffset = 36 - 4;
+
+// The frames the decoder may start at: audio frame index and byte position.
+class DecoderStarts : public FrameVisitor {
+ public:
+  bool Visit(const MpegFrame& frame, const unsigned char*, const StreamScan& scan) override {
+    if (scan.audioFrames % kStartEvery == 0 && WarmsUpExactly(frame.header)) {
+      starts_.push_back({scan.audioFrames, frame.position});
+    }
+    return true;
+  }
+  // The last start at least kStretchWarmUpFrames frames before audio frame `frame`;
+  // frame 0 at byte 0 (the file's start) when there is none.
+  std::pair<uint64_t, uint64_t> Before(uint64_t frame) const {
+    std::pair<uint64_t, uint64_t> chosen{0, 0};
+    for (const auto& start : starts_) {
+      if (start.first == 0 || start.first + kStretchWarmUpFrames > frame) continue;
+      chosen = start;
+    }
+    return chosen;
+  }
+
+ private:
+  std::vector<std::pair<uint64_t, uint64_t>> starts_;
+};
 
 }  // namespace
 
@@ -39,7 +68,8 @@ std::unique_ptr<TimelinePcm> TimelinePcm::OpenStretch(const std::string& path, P
     return nullptr;
   }
   StreamScan scan;
-  StreamScanOutcome scanned = ScanStream(pcm->file_, scan);
+  DecoderStarts starts;
+  StreamScanOutcome scanned = ScanStream(pcm->file_, scan, &starts);
   if (scanned != StreamScanOutcome::kScanned) {
     failure = scanned == StreamScanOutcome::kReadFailed ? ReadFailureText(pcm->file_)
                                                         : "The file holds no MPEG audio.";
@@ -51,6 +81,9 @@ std::unique_ptr<TimelinePcm> TimelinePcm::OpenStretch(const std::string& path, P
   to = std::min(to, scan.timeline.length);
   pcm->begin_ = scan.timeline.rawStart + std::min(from, to);
   pcm->end_ = scan.timeline.rawStart + to;
+  const uint64_t samplesPerFrame = static_cast<uint64_t>(SamplesPerFrame(scan.first.header));
+  const auto [startFrame, startByte] = starts.Before(pcm->begin_ / samplesPerFrame);
+  pcm->position_ = startFrame * samplesPerFrame;
 
   mpg123_init();  // a no-op since libmpg123 1.27, needed by older ones
   int error = MPG123_OK;
@@ -62,7 +95,7 @@ std::unique_ptr<TimelinePcm> TimelinePcm::OpenStretch(const std::string& path, P
             mpg123_format_none(mh) == MPG123_OK &&
             mpg123_format(mh, pcm->rate_, pcm->channels_ == 1 ? MPG123_MONO : MPG123_STEREO,
                           MPG123_ENC_SIGNED_16) == MPG123_OK &&
-            mpg123_open_feed(mh) == MPG123_OK && pcm->file_.Seek(0);
+            mpg123_open_feed(mh) == MPG123_OK && pcm->file_.Seek(startByte);
   if (!ok) {
     failure = mh ? mpg123_strerror(mh) : mpg123_plain_strerror(error);
     return nullptr;

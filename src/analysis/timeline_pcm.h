@@ -1,6 +1,8 @@
-// A stretch of a source's timeline as 16-bit PCM, for playback: decoded by libmpg123 from
-// the start of the file (nothing is skipped that the decoder's state depends on) in bounded
-// memory, the samples before the stretch dropped.
+// A stretch of a source's timeline as 16-bit PCM, for playback: decoded by libmpg123 in
+// bounded memory, the samples before the stretch dropped, and the same to the last bit as a
+// decode from the file's start: MPEG-1 stereo from a frame at least kStretchWarmUpFrames
+// before the stretch (so that a stretch late in an hour starts at once), other sources from
+// the start of the file.
 #pragma once
 
 #include <cstddef>
