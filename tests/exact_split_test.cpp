@@ -806,6 +806,33 @@ TEST(Cut, RefusesRangesThatLeaveNothingOrLiePastTheEnd) {
   EXPECT_EQ(Cli({"cut", source, "--remove", "0:02-0:01", "--output", folder / "x.mp3"}).exit, 2);
 }
 
+// A source of one frame, which neither decoder plays (mpg123 wants a second frame, ffmpeg
+// cannot open it): its cut gets a silent frame after the kept one, and both decoders play
+// the kept samples as they decode them in the whole encode the frame comes from.
+TEST(Cut, OneFrameSourcePlaysWithASilentFrameAfterIt) {
+  for (const SourceRecipe& recipe : {kSources[0], kSources[2]}) {
+    SCOPED_TRACE(recipe.name);
+    const fs::path whole = MakeSource(recipe);
+    const Bytes bytes = ReadBytes(whole);
+    const WalkedFile walk = WalkMp3(bytes);
+    ASSERT_GE(walk.frames.size(), 2u);
+    fs::path folder = Workspace::NewFolder("cut one frame");
+    const fs::path one = folder / "one.mp3", out = folder / "cut.mp3";
+    WriteBytes(one, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(walk.frames[0]),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(walk.frames[1])));
+    Outcome o = Cli({"cut", one, "--remove", "0:00.01-end", "--output", out});
+    ASSERT_EQ(o.exit, 0) << o;
+    EXPECT_EQ(WalkMp3(ReadBytes(out)).frames.size(), 2u);
+    for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
+      SCOPED_TRACE(DecoderName(decoder));
+      const std::vector<int16_t> raw = Decode(whole, decoder, Trim::kRaw);
+      const auto from = raw.begin() + 529 * recipe.channels;
+      ASSERT_GE(raw.size(), size_t{970} * recipe.channels);
+      EXPECT_TRUE(Decode(out, decoder) == std::vector<int16_t>(from, from + 441 * recipe.channels));
+    }
+  }
+}
+
 // `split --exact --remove`: each track written is the cut of its own bounds less the ranges;
 // a track wholly inside them is not written and the others are numbered as written.
 TEST(Cut, SplitLeavesTheRangesOutOfTheTracks) {
