@@ -180,10 +180,7 @@ bool CutFileWriter::Write() {
       if (!AddSource(index)) return false;
     }
   }
-  if (silentEnd_) {
-    const uint32_t header = frames_.back().frame.header;
-    if (!AddMade(MakeReservoirFrame(header, HeaderBitRateIndex(header), nullptr, 0))) return false;
-  }
+  if (silentEnd_ && !AddMade(MakeSilentFrame(frames_.back().frame.header))) return false;
   TocRecorder toc(lengths_.size());
   uint64_t offset = 0;
   for (size_t frame = 0; frame < lengths_.size(); ++frame) {
