@@ -14,6 +14,7 @@ targets=(
   "cue_sheet_fuzz tests/fuzz/corpus 65536 tests/fuzz/cue.dict"
   "id3v2_fuzz tests/fuzz/id3v2_corpus 65536 tests/fuzz/id3v2.dict"
   "exact_split_fuzz tests/fuzz/exact_corpus 16384"
+  "cut_fuzz tests/fuzz/cut_corpus 16384"
   "block_split_fuzz tests/fuzz/block_corpus 16384"
   "join_fuzz tests/fuzz/join_corpus 32768"
   "parsers_fuzz tests/fuzz/parsers_corpus 4096"

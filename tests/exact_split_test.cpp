@@ -931,6 +931,43 @@ TEST(Cut, RefusesRangesThatLeaveNothingOrLiePastTheEnd) {
   EXPECT_EQ(Cli({"cut", source, "--remove", "0:02-0:01", "--output", folder / "x.mp3"}).exit, 2);
 }
 
+// A source of one frame, which neither decoder plays (mpg123 wants a second frame, ffmpeg
+// cannot open it): its cut, and each track of its exact split, gets a silent frame after
+// the kept one, and both decoders play the kept samples as they decode them in the whole
+// encode the frame comes from (raw samples 529 on: the timeline of a file without a tag).
+TEST(Cut, OneFrameSourcePlaysWithASilentFrameAfterIt) {
+  for (const SourceRecipe& recipe : {kSources[0], kSources[2]}) {
+    SCOPED_TRACE(recipe.name);
+    const fs::path whole = MakeSource(recipe);
+    const Bytes bytes = ReadBytes(whole);
+    const WalkedFile walk = WalkMp3(bytes);
+    ASSERT_GE(walk.frames.size(), 2u);
+    fs::path folder = Workspace::NewFolder("cut one frame");
+    const fs::path one = folder / "one.mp3";
+    WriteBytes(one, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(walk.frames[0]),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(walk.frames[1])));
+    ASSERT_EQ(Cli({"cut", one, "--remove", "0:00.01-end", "--output", folder / "cut.mp3"}).exit, 0);
+    ASSERT_EQ(Cli({"split", one, "--exact", "--times", "0:00,0:00.01", "--folder", folder}).exit,
+              0);
+    const struct {
+      const char* name;
+      size_t from, to;  // raw samples of the whole encode
+    } kFiles[] = {{"cut.mp3", 529, 970}, {"one - 01.mp3", 529, 970}, {"one - 02.mp3", 970, 1152}};
+    for (const auto& file : kFiles) {
+      SCOPED_TRACE(file.name);
+      EXPECT_EQ(WalkMp3(ReadBytes(folder / file.name)).frames.size(), 2u);
+      for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
+        SCOPED_TRACE(DecoderName(decoder));
+        const std::vector<int16_t> raw = Decode(whole, decoder, Trim::kRaw);
+        ASSERT_GE(raw.size(), file.to * recipe.channels);
+        EXPECT_TRUE(Decode(folder / file.name, decoder) ==
+                    std::vector<int16_t>(raw.begin() + file.from * recipe.channels,
+                                         raw.begin() + file.to * recipe.channels));
+      }
+    }
+  }
+}
+
 // `split --exact --remove`: each track written is the cut of its own bounds less the ranges;
 // a track wholly inside them is not written and the others are numbered as written.
 TEST(Cut, SplitLeavesTheRangesOutOfTheTracks) {

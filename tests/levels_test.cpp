@@ -16,8 +16,9 @@
 #include "analysis/loudness_levels.h"
 #include "analysis/quick_levels.h"
 #include "e2e_support.h"
-#include "source_recipes.h"
 #include "mpeg/stream_scan.h"
+#include "source_recipes.h"
+#include "test_hosts.h"
 
 namespace {
 
@@ -162,6 +163,70 @@ TEST(Levels, WorkersGiveTheSinglePassLevels) {
         ASSERT_TRUE(report.completed()) << JobReportText(report);
         // Bit for bit: the silence search's results depend on nothing else.
         EXPECT_TRUE(levels == single) << levels.size() << " levels, " << single.size();
+      }
+    }
+  }
+}
+
+// Progress as the single pass gives it, after each read of 64 KiB: the share of the file
+// read, in whole percents, then the host asked whether to halt. In one stretch the steps are
+// the single pass's; in many, no step is larger than one read's; a halt asked at the first
+// step stops the workers long before the end. 40 s: 1723 frames of MPEG-1 stereo (fewer
+// than a stretch of kStretchFrames), 5 reads of MPEG-2 mono.
+TEST(Levels, ProgressComesAfterEachReadAndAHaltStopsTheWorkers) {
+  const struct {
+    const char* name;
+    std::vector<std::string> lame;
+    bool stretches;  // cut into stretches when they are short enough
+  } kSources[] = {
+      {"128 kbps stereo", {"-b", "128"}, true},
+      {"MPEG-2 mono", {"-m", "m", "--resample", "22.05", "-b", "64"}, false},
+  };
+  const fs::path wave = Made("levels 40 s.wav", [](const fs::path& wav) {
+    MustRun({"sox", "-R", "-n", "-r", "44100", "-c", "2", wav.string(), "synth", "40", "pinknoise",
+             "tremolo", "0.5", "90"});
+  });
+  for (const auto& source : kSources) {
+    const fs::path path =
+        Made(std::string("levels 40 s ") + source.name + ".mp3", [&](const fs::path& mp3) {
+          std::vector<std::string> argv = {"lame", "--quiet"};
+          argv.insert(argv.end(), source.lame.begin(), source.lame.end());
+          argv.insert(argv.end(), {wave.string(), mp3.string()});
+          MustRun(argv);
+        });
+    const int64_t size = static_cast<int64_t>(fs::file_size(path));
+    test::RecordingHost single;
+    {
+      File file = File::OpenForReading(path.string());
+      StreamScan scan;
+      ASSERT_EQ(ScanStream(file, scan), StreamScanOutcome::kScanned);
+      ASSERT_TRUE(MeasureLoudness(file, scan.timeline, single).outcome == JobOutcome::kCompleted);
+    }
+    ASSERT_GE(single.units.size(), 5u) << source.name;
+    for (int workers : {1, 2, 3}) {
+      for (int stretchFrames : {40, 77, kStretchFrames}) {
+        SCOPED_TRACE(std::string(source.name) + ", " + std::to_string(workers) + " workers, " +
+                     std::to_string(stretchFrames) + " frames a stretch");
+        const LevelWorkers split{workers, stretchFrames};
+        test::RecordingHost host;
+        std::vector<float> levels;
+        ASSERT_TRUE(MeasureDecodedLevels(path.string(), host, levels, split).completed());
+        if (!source.stretches || stretchFrames == kStretchFrames) {
+          EXPECT_EQ(host.units, single.units);
+        } else {
+          ASSERT_GE(host.units.size(), 2u);
+          EXPECT_EQ(host.units.front(), 0);
+          EXPECT_EQ(host.units.back(), 100);
+          for (size_t i = 1; i < host.units.size(); ++i) {
+            EXPECT_GT(host.units[i], host.units[i - 1]);
+            EXPECT_LE(host.units[i] - host.units[i - 1], 65536 * 100 / size + 1) << i;
+          }
+        }
+        test::RecordingHost halting;
+        halting.haltAtPoll = 0;
+        EXPECT_EQ(MeasureDecodedLevels(path.string(), halting, levels, split).outcome,
+                  JobOutcome::kCancelled);
+        EXPECT_LT(halting.units.back(), 50);
       }
     }
   }

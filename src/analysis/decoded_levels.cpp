@@ -1,7 +1,6 @@
 #include "analysis/decoded_levels.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -16,7 +15,8 @@
 namespace partwell {
 namespace {
 
-// How often the calling thread asks the host whether to halt and reports progress.
+// How long the calling thread waits for a piece read or a stretch measured before it asks
+// the host whether to halt all the same.
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 // Stretches measured ahead of the one the sink takes next, per worker.
 constexpr size_t kStretchesAheadPerWorker = 2;
@@ -38,66 +38,16 @@ class StretchStarts : public FrameVisitor {
   uint64_t frames_;
 };
 
-struct SharedProgress {
-  std::atomic<bool> halt{false};
-  std::atomic<uint64_t> read{0};
-};
-
-class WorkerGate : public FeedGate {
- public:
-  explicit WorkerGate(SharedProgress& shared) : shared_(shared) {}
-  bool HaltRequested() override { return shared_.halt.load(std::memory_order_relaxed); }
-  void Read(uint64_t bytes) override { shared_.read.fetch_add(bytes, std::memory_order_relaxed); }
-
- private:
-  SharedProgress& shared_;
-};
-
-class Stretches {
- public:
-  Stretches(const std::string& path, const StreamScan& scan, uint64_t frames,
-            std::vector<uint64_t> starts)
-      : path_(path),
-        scan_(scan),
-        frames_(frames),
-        starts_(std::move(starts)),
-        samplesPerFrame_(static_cast<uint64_t>(SamplesPerFrame(scan.first.header))) {}
-
-  size_t count() const { return starts_.size() + 1; }
-
-  StretchLevels Measure(size_t index, SharedProgress& shared) const {
-    File source = File::OpenForReading(path_);
-    if (!source.IsOpen()) {
-      StretchLevels failed;
-      failed.outcome = JobOutcome::kFileError;
-      failed.failureReason = SystemErrorText(source.LastError());
-      return failed;
-    }
-    RawStretch stretch;
-    uint64_t feedFrom = 0;
-    if (index > 0) {
-      feedFrom = starts_[index - 1];
-      stretch.fed = (index * frames_ - kStretchWarmUpFrames) * samplesPerFrame_;
-      stretch.from = index * frames_ * samplesPerFrame_;
-    }
-    if (index + 1 < count()) stretch.to = (index + 1) * frames_ * samplesPerFrame_;
-    WorkerGate gate(shared);
-    return MeasureStretch(source, feedFrom, scan_.timeline, stretch, gate);
-  }
-
- private:
-  const std::string& path_;
-  const StreamScan& scan_;
-  uint64_t frames_;
-  std::vector<uint64_t> starts_;
-  uint64_t samplesPerFrame_;
-};
-
 // Hands the stretches out to the workers in order and keeps the measured ones until the
-// sink takes them, no more than a few ahead.
+// sink takes them, no more than a few ahead. It also passes on the pieces of the source the
+// workers read, to be reported one by one on the calling thread as the single pass reports
+// them (the share of the file read after each piece, then the host asked whether to halt). A
+// worker reads on only while no more than `lead` pieces wait to be reported: a halt the host
+// asks for on seeing a piece stops every worker within two pieces of it.
 class StretchQueue {
  public:
-  StretchQueue(size_t count, size_t ahead) : count_(count), ahead_(ahead) {}
+  StretchQueue(size_t count, size_t ahead, size_t lead)
+      : count_(count), ahead_(ahead), lead_(lead) {}
 
   // The next stretch to measure; false when there is none or the search ends.
   bool Next(size_t& index) {
@@ -112,10 +62,29 @@ class StretchQueue {
     done_.emplace(index, std::move(levels));
     changed_.notify_all();
   }
-  // The next stretch in order when it has been measured, waiting a while for it.
-  bool Take(StretchLevels& levels) {
+  // A worker's next read: waits while too many pieces wait to be reported; false when the
+  // search is to halt.
+  bool MayRead() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, kPollInterval, [&] { return done_.count(taken_) > 0; });
+    changed_.wait(lock, [&] { return stopped_ || halt_ || unreported() <= lead_; });
+    return !stopped_ && !halt_;
+  }
+  // A worker has read a piece of `bytes` bytes.
+  void Read(uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pieces_.push_back(bytes);
+    changed_.notify_all();
+  }
+  // Waits a while for pieces read or the next stretch in order. `pieces` receives the
+  // pieces read since, to be handed back through Reported; `levels` the stretch, when it has
+  // been measured (then true).
+  bool Take(std::vector<uint64_t>& pieces, StretchLevels& levels) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, kPollInterval,
+                      [&] { return !pieces_.empty() || done_.count(taken_) > 0; });
+    pieces.swap(pieces_);
+    pieces_.clear();
+    reporting_ += pieces.size();
     auto found = done_.find(taken_);
     if (found == done_.end()) return false;
     levels = std::move(found->second);
@@ -124,6 +93,13 @@ class StretchQueue {
     changed_.notify_all();
     return true;
   }
+  // `count` pieces have been reported; `halt`: the host asked for a halt.
+  void Reported(size_t count, bool halt) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reporting_ -= count;
+    halt_ = halt_ || halt;
+    changed_.notify_all();
+  }
   void Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped_ = true;
@@ -131,14 +107,20 @@ class StretchQueue {
   }
 
  private:
+  size_t unreported() const { return pieces_.size() + reporting_; }
+
   std::mutex mutex_;
   std::condition_variable changed_;
   size_t count_;
   size_t ahead_;
+  size_t lead_;
   size_t next_ = 0;
   size_t taken_ = 0;
   bool stopped_ = false;
+  bool halt_ = false;
   std::map<size_t, StretchLevels> done_;
+  std::vector<uint64_t> pieces_;  // read and not yet taken to be reported
+  size_t reporting_ = 0;          // taken and not yet reported
 };
 
 JobReport Report(JobOutcome outcome, const std::string& path, std::string reason) {
@@ -159,6 +141,70 @@ class VectorSink : public LevelSink {
 
  private:
   std::vector<float>& levels_;
+};
+
+// A worker's reads of one stretch, through the queue. What it reads of the stretch's share
+// of the file counts as progress: the shares tile the file, so that the pieces of all
+// stretches add up to its size, as the single pass's reads do.
+class WorkerGate : public FeedGate {
+ public:
+  WorkerGate(StretchQueue& queue, uint64_t share) : queue_(queue), left_(share) {}
+  bool HaltRequested() override { return !queue_.MayRead(); }
+  void Read(uint64_t bytes) override {
+    const uint64_t counted = std::min(bytes, left_);
+    left_ -= counted;
+    if (counted > 0) queue_.Read(counted);
+  }
+
+ private:
+  StretchQueue& queue_;
+  uint64_t left_;
+};
+
+class Stretches {
+ public:
+  Stretches(const std::string& path, uint64_t size, const StreamScan& scan, uint64_t frames,
+            std::vector<uint64_t> starts)
+      : path_(path),
+        size_(size),
+        scan_(scan),
+        frames_(frames),
+        starts_(std::move(starts)),
+        samplesPerFrame_(static_cast<uint64_t>(SamplesPerFrame(scan.first.header))) {}
+
+  size_t count() const { return starts_.size() + 1; }
+
+  StretchLevels Measure(size_t index, StretchQueue& queue) const {
+    File source = File::OpenForReading(path_);
+    if (!source.IsOpen()) {
+      StretchLevels failed;
+      failed.outcome = JobOutcome::kFileError;
+      failed.failureReason = SystemErrorText(source.LastError());
+      return failed;
+    }
+    RawStretch stretch;
+    uint64_t feedFrom = 0;
+    if (index > 0) {
+      feedFrom = starts_[index - 1];
+      stretch.fed = (index * frames_ - kStretchWarmUpFrames) * samplesPerFrame_;
+      stretch.from = index * frames_ * samplesPerFrame_;
+    }
+    uint64_t shareEnd = size_;
+    if (index + 1 < count()) {
+      stretch.to = (index + 1) * frames_ * samplesPerFrame_;
+      shareEnd = starts_[index];
+    }
+    WorkerGate gate(queue, shareEnd - std::min(feedFrom, shareEnd));
+    return MeasureStretch(source, feedFrom, scan_.timeline, stretch, gate);
+  }
+
+ private:
+  const std::string& path_;
+  uint64_t size_;
+  const StreamScan& scan_;
+  uint64_t frames_;
+  std::vector<uint64_t> starts_;
+  uint64_t samplesPerFrame_;
 };
 
 }  // namespace
@@ -184,19 +230,18 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
   JobReport report = Report(JobOutcome::kCompleted, path, {});
   report.jobStarted = true;
 
-  const Stretches stretches(path, scan, frames, std::move(starts.starts));
+  const Stretches stretches(path, size, scan, frames, std::move(starts.starts));
   size_t threadCount = workers.count > 0 ? static_cast<size_t>(workers.count)
                                          : std::max(1u, std::thread::hardware_concurrency());
   threadCount = std::min(threadCount, stretches.count());
-  StretchQueue queue(stretches.count(), kStretchesAheadPerWorker * threadCount);
-  SharedProgress shared;
+  StretchQueue queue(stretches.count(), kStretchesAheadPerWorker * threadCount, threadCount);
   std::vector<std::thread> threads;
   for (size_t i = 0; i < threadCount; ++i) {
     // A thread the system refuses is one worker fewer; no exception leaves the search.
     try {
       threads.emplace_back([&] {
         size_t index = 0;
-        while (queue.Next(index)) queue.Done(index, stretches.Measure(index, shared));
+        while (queue.Next(index)) queue.Done(index, stretches.Measure(index, queue));
       });
     } catch (const std::system_error& refused) {
       if (!threads.empty()) break;
@@ -206,16 +251,21 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
     }
   }
 
-  int percent = 0;
-  host.UnitStarted(percent);
+  ReadProgress progress(host, size);
   WindowSum sharedWindow;  // the last stretch's part of the window the next one finishes
+  std::vector<uint64_t> pieces;
   for (size_t taken = 0; taken < stretches.count();) {
-    if (host.HaltRequested()) shared.halt = true;
-    const uint64_t read = std::min(shared.read.load(), size);
-    int reached = size > 0 ? static_cast<int>(read * 100 / size) : 100;
-    if (reached > percent) host.UnitStarted(percent = reached);
     StretchLevels levels;
-    if (!queue.Take(levels)) continue;
+    const bool took = queue.Take(pieces, levels);
+    // Each piece as the single pass reports a read: the share read, then the halt asked.
+    bool halt = false;
+    for (uint64_t piece : pieces) {
+      progress.Read(piece);
+      halt = halt || host.HaltRequested();
+    }
+    if (pieces.empty()) halt = host.HaltRequested();
+    queue.Reported(pieces.size(), halt);
+    if (!took) continue;
     ++taken;
     if (levels.outcome != JobOutcome::kCompleted) {
       report = Report(levels.outcome, path, std::move(levels.failureReason));
@@ -234,7 +284,7 @@ JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink
   }
   queue.Stop();
   for (std::thread& thread : threads) thread.join();
-  if (report.completed() && percent != 100) host.UnitStarted(100);
+  if (report.completed()) progress.Finish();
   return report;
 }
 

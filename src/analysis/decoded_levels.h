@@ -49,8 +49,10 @@ class LevelSink {
 
 // Measures the levels of the source at `path` on `workers.count` threads and gives them to
 // `sink`, on the calling thread. The host is asked from the calling thread only:
-// host.JobStarted() once the source holds audio, then HaltRequested() and
-// UnitStarted(percent) every few milliseconds. The report is of kind kLevels.
+// host.JobStarted() once the source holds audio, then UnitStarted(0); after each piece of
+// the source a worker reads (64 KiB), UnitStarted(percent) when the share of the file read
+// reaches a new whole percent and HaltRequested(), as the single pass asks them (and
+// HaltRequested() every few milliseconds while no piece comes). The report is of kind kLevels.
 JobReport MeasureDecodedLevels(const std::string& path, JobHost& host, LevelSink& sink,
                                const LevelWorkers& workers = {});
 

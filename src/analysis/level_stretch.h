@@ -3,12 +3,14 @@
 // workers of MeasureDecodedLevels one stretch each.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "analysis/loudness_levels.h"
 #include "io/file.h"
+#include "job/job_host.h"
 #include "job/job_report.h"
 #include "mpeg/stream_scan.h"
 
@@ -22,6 +24,27 @@ class FeedGate {
   virtual bool HaltRequested() = 0;
   // `bytes` more have been read.
   virtual void Read(uint64_t bytes) = 0;
+};
+
+// A search's progress through a source of `size` bytes, for `host`: UnitStarted(0) at once,
+// then each new whole percent of the bytes read, and 100 at the end.
+class ReadProgress {
+ public:
+  ReadProgress(JobHost& host, uint64_t size) : host_(host), size_(size) { host_.UnitStarted(0); }
+  void Read(uint64_t bytes) {
+    read_ += bytes;
+    const int reached = size_ > 0 ? static_cast<int>(std::min(read_, size_) * 100 / size_) : 100;
+    if (reached > percent_) host_.UnitStarted(percent_ = reached);
+  }
+  void Finish() {
+    if (percent_ != 100) host_.UnitStarted(100);
+  }
+
+ private:
+  JobHost& host_;
+  uint64_t size_;
+  uint64_t read_ = 0;
+  int percent_ = 0;
 };
 
 struct StretchLevels {

@@ -129,22 +129,14 @@ StretchLevels Failure(JobOutcome outcome, std::string reason = {}) {
 // The single pass's gate: the host's halt, and its progress in whole percents of the file.
 class HostGate : public FeedGate {
  public:
-  HostGate(JobHost& host, uint64_t size) : host_(host), size_(size) { host_.UnitStarted(0); }
+  HostGate(JobHost& host, uint64_t size) : host_(host), progress_(host, size) {}
   bool HaltRequested() override { return host_.HaltRequested(); }
-  void Read(uint64_t bytes) override {
-    read_ += bytes;
-    int reached = size_ > 0 ? static_cast<int>(std::min(read_, size_) * 100 / size_) : 100;
-    if (reached != percent_) host_.UnitStarted(percent_ = reached);
-  }
-  void Finish() {
-    if (percent_ != 100) host_.UnitStarted(100);
-  }
+  void Read(uint64_t bytes) override { progress_.Read(bytes); }
+  void Finish() { progress_.Finish(); }
 
  private:
   JobHost& host_;
-  uint64_t size_;
-  uint64_t read_ = 0;
-  int percent_ = 0;
+  ReadProgress progress_;
 };
 
 }  // namespace

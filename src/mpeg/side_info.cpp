@@ -95,4 +95,8 @@ std::vector<unsigned char> MakeReservoirFrame(uint32_t next, int index,
   return frame;
 }
 
+std::vector<unsigned char> MakeSilentFrame(uint32_t before) {
+  return MakeReservoirFrame(before, HeaderBitRateIndex(before), nullptr, 0);
+}
+
 }  // namespace partwell

@@ -60,4 +60,9 @@ int SmallestIndexHolding(uint32_t header, size_t bytes);
 std::vector<unsigned char> MakeReservoirFrame(uint32_t next, int index,
                                               const unsigned char* borrowed, size_t count);
 
+// A silent frame to follow the frame with header `before`, at its bit rate: a reservoir
+// frame that holds no borrowed bytes. A track whose source has one frame ends with it, as
+// a file needs two audio frames for ffmpeg to open it.
+std::vector<unsigned char> MakeSilentFrame(uint32_t before);
+
 }  // namespace partwell

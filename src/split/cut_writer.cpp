@@ -62,6 +62,7 @@ class CutFileWriter {
   std::optional<ExactTrackWriter> writer_;
   std::vector<uint32_t> lengths_;  // of the audio frames written, for the TOC
   int64_t addedSilence_ = 0;       // samples of reservoir frames put in at seams
+  bool silentEnd_ = false;         // a silent frame follows the only frame of the source
 };
 
 bool CutFileWriter::WriterFailed() {
@@ -77,8 +78,15 @@ void CutFileWriter::LayOut() {
   const CutSource& cut = source_.facts().cut;
   layout_ = LayOutTrack(cut, plan_.keptStart);
   int64_t last = LastFrameBefore(cut, plan_.keptEnd);
-  // Two audio frames at least: with one, ffmpeg cannot open the file.
-  if (!layout_.reservoir && last == 0 && frames_.size() > 1) last = 1;
+  // Two audio frames at least: with one, ffmpeg cannot open the file. A source of one frame
+  // gets a silent frame after it, which the padding leaves out.
+  if (!layout_.reservoir && last == 0) {
+    if (frames_.size() > 1) {
+      last = 1;
+    } else {
+      silentEnd_ = true;
+    }
+  }
   int64_t first = layout_.firstFrame;
   for (const FrameSeam& seam : plan_.seams) {
     spans_.push_back({first, seam.first});
@@ -172,6 +180,7 @@ bool CutFileWriter::Write() {
       if (!AddSource(index)) return false;
     }
   }
+  if (silentEnd_ && !AddMade(MakeSilentFrame(frames_.back().frame.header))) return false;
   TocRecorder toc(lengths_.size());
   uint64_t offset = 0;
   for (size_t frame = 0; frame < lengths_.size(); ++frame) {

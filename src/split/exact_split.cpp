@@ -235,17 +235,26 @@ bool ExactSplitter::RescanToc(const Track& track, std::optional<TocRecorder>& to
   if (frame == frames) return true;
   FrameScanner scanner = source_.ScannerFrom(track.firstPosition);
   MpegFrame next;
-  return ForEachFrame(scanner, next,
-                      [&](const MpegFrame& found) {
-                        toc->Frame(frame, offset);
-                        offset += found.length;
-                        return ++frame < frames;
-                      }) != FrameScanner::Step::kReadFailed ||
-         SourceReadError();
+  if (ForEachFrame(scanner, next, [&](const MpegFrame& found) {
+        toc->Frame(frame, offset);
+        offset += found.length;
+        return ++frame < frames;
+      }) == FrameScanner::Step::kReadFailed) {
+    return SourceReadError();
+  }
+  // The silent frame after a source's only frame.
+  if (frame < frames) toc->Frame(frame, offset);
+  return true;
 }
 
 bool ExactSplitter::FinishTrack() {
   Track& track = *current_;
+  // A source of one frame: a silent frame after it, as a track needs two (see Holds).
+  const FrameRecord* only = source_.Recorded(track.layout.firstFrame);
+  if (track.writer->audioFrames() == 1 && only &&
+      !track.writer->AddMadeFrame(MakeSilentFrame(only->frame.header))) {
+    return WriterFailed(track);
+  }
   const int64_t samples = TrackEnd(track) - track.bounds.start;
   const int64_t frames = static_cast<int64_t>(track.writer->audioFrames());
   std::optional<TocRecorder> toc;

@@ -47,7 +47,8 @@ void ExactTrackWriter::Count(uint32_t header, uint64_t bytes) {
 }
 
 bool ExactTrackWriter::AddMadeFrame(std::vector<unsigned char> frame) {
-  if (!made_.empty() && !Flush()) return false;
+  // The frames before it go out first: a made frame is written ahead of the pending run.
+  if ((!made_.empty() || runEnd_ > runStart_) && !Flush()) return false;
   Count(ReadBigEndian32(frame.data()), frame.size());
   made_ = std::move(frame);
   return true;

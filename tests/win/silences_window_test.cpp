@@ -202,8 +202,7 @@ TEST_F(FindSilences, NeedsASourceRefusesBadInputAndStaysOpen) {
   EXPECT_EQ(ListItems(split_), (std::vector<std::string>{"000:00.00", "000:05.00"}));
 }
 
-// Disabled until the search reports its progress per 64 KiB again (open in the closing note).
-TEST_F(FindSilences, DISABLED_HaltAndFailuresLeaveTheList) {
+TEST_F(FindSilences, HaltAndFailuresLeaveTheList) {
   AddTimes({"0:05", "0:07.50"});
   const std::vector<std::string> list = ListItems(split_);
   // A destination name is not needed to search, nor to halt the search.
