@@ -16,6 +16,8 @@ namespace {
 // The frames before a seam searched for room: enough main data area for the largest
 // reservoir (511 bytes, MPEG-1).
 constexpr int64_t kTailArea = 512;
+// The shortest Layer III frame: 8 kbit/s at 24 kHz.
+constexpr uint64_t kSmallestFrameBytes = 24;
 
 // Source frames [first, end) written one after the other.
 struct Span {
@@ -203,6 +205,12 @@ bool CutFileWriter::Write() {
 bool WholeSource::Open(const std::string& path, JobReport& report) {
   path_ = path;
   if (!source_.Open(path, report)) return false;
+  // Room for the frames the header states, as many as the file can hold at most: the list
+  // then grows without being copied.
+  if (const std::optional<uint64_t> stated = source_.facts().statedFrames) {
+    const uint64_t most = source_.reader().end() / kSmallestFrameBytes;
+    frames_.reserve(static_cast<size_t>(std::min(*stated, most)));
+  }
   for (;;) {
     // The buffer moves on in whole buffers, not in the scan's small reads.
     if (!source_.Holds() && !source_.KeepFrom(std::numeric_limits<uint64_t>::max())) {
