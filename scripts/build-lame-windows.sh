@@ -13,12 +13,7 @@ work=$PWD/build/lame-windows
 prefix=$work/prefix
 mkdir -p "$work"
 
-version=$(cat "$prefix/version" 2>/dev/null || true)
-if [ -n "$version" ] && [ -f "$prefix/lib/libmp3lame.a" ] && [ -f "$prefix/include/lame/lame.h" ]; then
-  # A cached build: reuse it without asking the network again.
-  echo "libmp3lame $version for Windows: $prefix"
-  exit 0
-fi
+cached_build libmp3lame "$prefix" lib/libmp3lame.a include/lame/lame.h && exit 0
 
 debian_source lame "$work"
 version=$source_version

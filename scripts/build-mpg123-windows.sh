@@ -12,12 +12,7 @@ work=$PWD/build/mpg123-windows
 prefix=$work/prefix
 mkdir -p "$work"
 
-version=$(cat "$prefix/version" 2>/dev/null || true)
-if [ -n "$version" ] && [ -f "$prefix/lib/libmpg123.a" ] && [ -f "$prefix/include/mpg123.h" ]; then
-  # A cached build: reuse it without asking the network again.
-  echo "libmpg123 $version for Windows: $prefix"
-  exit 0
-fi
+cached_build libmpg123 "$prefix" lib/libmpg123.a include/mpg123.h && exit 0
 
 debian_source mpg123 "$work"
 version=$source_version

@@ -1,8 +1,22 @@
 # Sourced by the scripts that build a library for Windows from Debian's source package.
+#   cached_build LABEL PREFIX FILE...  true, and says so, when a build kept under PREFIX holds
+#                                      its version and every FILE
 #   debian_source PACKAGE WORK  fetches PACKAGE's source package into WORK/source and unpacks
 #                               it as WORK/source/tree; sets source_version to its version.
 # The source package is fetched through a private apt configuration under WORK (a deb-src
 # copy of the system's Debian entries), so the system's apt setup is not changed.
+
+cached_build() {
+  local label=$1 prefix=$2 version file
+  shift 2
+  version=$(cat "$prefix/version" 2>/dev/null || true)
+  [ -n "$version" ] || return 1
+  for file in "$@"; do
+    [ -f "$prefix/$file" ] || return 1
+  done
+  # A cached build: reused without asking the network again.
+  echo "$label $version for Windows: $prefix"
+}
 
 debian_source() {
   local package=$1 work=$2

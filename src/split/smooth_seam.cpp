@@ -34,6 +34,8 @@ constexpr int64_t kDecoderWarmUpFrames = 2;
 // Times a span is encoded again, a frame wider, to meet the source in matching windows.
 constexpr int kWideningAttempts = 6;
 
+constexpr double kPi = 3.14159265358979323846;
+
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((b - 1 - a) / b); }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
@@ -152,8 +154,8 @@ bool SeamMaker::Place(const CutPlan& plan, std::vector<Span>& spans) {
   return true;
 }
 
-// The windows of source frame `index` where it begins (or ends, `atEnd`): a bit for each
-// channel whose window is long there (side_info.h).
+// The windows of the frame whose first bytes are `frame` where it begins (or ends,
+// `atEnd`): a bit for each channel whose window is long there (side_info.h).
 int Windows(const unsigned char* frame, bool atEnd) {
   const uint32_t header = ReadBigEndian32(frame);
   const int granule = atEnd && HeaderVersion(header) == MpegVersion::kMpeg1 ? 1 : 0;
@@ -196,7 +198,7 @@ double SeamMaker::Weight(int64_t fromCentre) const {
   if (into < 0) return 0;
   if (into >= crossfade_) return 1;
   return 0.5 -
-         0.5 * std::cos(M_PI * (static_cast<double>(into) + 0.5) / static_cast<double>(crossfade_));
+         0.5 * std::cos(kPi * (static_cast<double>(into) + 0.5) / static_cast<double>(crossfade_));
 }
 
 bool SeamMaker::Failed(std::string reason) {
