@@ -167,7 +167,7 @@ int Windows(const unsigned char* frame, bool atEnd) {
   return windows;
 }
 
-// Also what the frame borrows, into `borrows` when given.
+// Windows() of source frame `index`, and what it borrows into `borrows` when given.
 bool SeamMaker::SourceWindows(int64_t index, bool atEnd, int& windows, int* borrows) {
   const MpegFrame& frame = Frame(index);
   const unsigned char* data = source_.stream().Bytes(
@@ -251,6 +251,7 @@ SeamFormat SeamMaker::FormatOf(const Span& span) const {
   format.mode = static_cast<int>((header >> 6) & 3);
   format.crc = HeaderHasCrc(header);
   // The highest bit rate of the source's frames whose sound the span holds.
+  format.kbps = 0;
   const int64_t sourceFrames = span.end - span.first - span.removed();
   for (int64_t index = span.first; index < span.first + sourceFrames; ++index) {
     format.kbps = std::max(format.kbps, Layer3BitRate(Frame(index).header));
