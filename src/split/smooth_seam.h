@@ -11,7 +11,9 @@
 // warm-up frames are left out, so the re-encoded frames decode to the splice on the
 // source's frame grid and the file plays exactly the timeline less the removed samples.
 // Across each end of a span the bit reservoir is repaired as at a frame seam
-// (seam_repair.h).
+// (seam_repair.h). A span grows, a frame at a time, where its frames would meet the
+// source's in other windows (the decoder's overlap would not cancel there) or could not
+// carry the bytes the frame after them borrows.
 //
 // A span that would reach a trim's frames stays a frame seam.
 #pragma once
@@ -30,10 +32,9 @@ constexpr int kDefaultCrossfadeMs = 5;
 constexpr int kMaxCrossfadeMs = 100;
 
 // Makes the seams of `plan` smooth with a crossfade of `crossfadeMs` (0: a plain splice):
-// its seams become the spans of source frames each smooth seam replaces, its samples what
-// the file then plays; `made` gets one span for each seam (no frames
-// for one that stays a frame seam). False with the failure (a read
-// of the source, the codecs) in `report`.
+// its seams become the spans of source frames each smooth seam replaces and its samples
+// what the file then plays; `made` gets one span for each seam, without frames for one that
+// stays a frame seam. False with the failure (a read of the source, the codecs) in `report`.
 bool SmoothSeams(WholeSource& source, int crossfadeMs, CutPlan& plan, std::vector<MadeSpan>& made,
                  JobReport& report);
 
