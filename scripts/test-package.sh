@@ -76,7 +76,8 @@ for licence in LGPL-2.1 LGPL-2; do
   check "the zip holds licenses/$licence.txt" test -f "$unpacked/licenses/$licence.txt"
 done
 for package in mpg123 lame; do
-  check "the zip holds the $package source package" compgen -G "$unpacked/source/${package}_*.orig.tar.*"
+  check "the zip holds the $package source package" \
+    test -n "$(compgen -G "$unpacked/source/${package}_*.orig.tar.*")"
 done
 
 sox -n -r 44100 -c 2 -b 16 "$scratch/tone.wav" synth 5 sine 440
