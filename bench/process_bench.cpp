@@ -3,7 +3,9 @@
 // 12 tracks against `cat` of them, each into a fresh folder, in turns, median of 7 rounds (the
 // split also against coreutils `split -n 12`, which writes the same bytes into as many files);
 // with `split --exact`, when the program has it, on that source and on a VBR (-V 2) encode of
-// the same audio. Prints the medians, their ratios and each process's peak resident memory.
+// the same audio, and a cut of six ranges with frame seams against `cp` and with smooth
+// seams against frame seams. Prints the medians, their ratios and each process's peak resident
+// memory.
 //
 //   partwell_bench [folder]    (default: the system's temporary folder)
 //
@@ -125,14 +127,18 @@ fs::path MakeSource(const fs::path& work, const std::string& name, const std::st
   return path;
 }
 
-bool HasExactSplit() {
+// Whether `mp3partwell COMMAND --help` names `option`.
+bool HasOption(const std::string& command, const std::string& option) {
   std::string help = fs::temp_directory_path() / "partwell-bench-help.txt";
-  RunProcess({PARTWELL_CLI, "split", "--help"}, help);
+  RunProcess({PARTWELL_CLI, command, "--help"}, help);
   std::ifstream in(help);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   fs::remove(help);
-  return text.find("--exact") != std::string::npos;
+  return text.find(option) != std::string::npos;
 }
+
+bool HasExactSplit() { return HasOption("split", "--exact"); }
+bool HasSmoothSeams() { return HasOption("cut", "--smooth"); }
 
 std::string Load() {
   double load[3] = {};
@@ -194,16 +200,25 @@ int main(int argc, char** argv) try {
     const fs::path vbr = MakeSource(work, "hour-v2.mp3", "-V 2");
     Compare(work, {"split --exact (128 kbps)", split(cbr, {"--exact"})}, {"cp", copy(cbr)});
     Compare(work, {"split --exact (VBR -V 2)", split(vbr, {"--exact"})}, {"cp", copy(vbr)});
-    // Six ranges removed, each inside the hour: six frame seams.
-    Compare(work,
-            {"cut, 6 ranges (128 kbps)",
-             [&](const fs::path& folder) {
-               return RunProcess({PARTWELL_CLI, "cut", cbr, "--remove",
-                                  "3:00-4:10,11:20-13:05,19:40.25-21:00,28:00-28:30.50,"
-                                  "40:10-43:20,51:05.75-52:45",
-                                  "--output", folder / "cut.mp3"});
-             }},
-            {"cp", copy(cbr)});
+    // Six ranges removed, each inside the hour: six frame seams, then six smooth seams.
+    auto cut = [&](std::vector<std::string> more) {
+      return [=](const fs::path& folder) {
+        std::vector<std::string> args = {PARTWELL_CLI,
+                                         "cut",
+                                         cbr,
+                                         "--remove",
+                                         "3:00-4:10,11:20-13:05,19:40.25-21:00,28:00-28:30.50,"
+                                         "40:10-43:20,51:05.75-52:45",
+                                         "--output",
+                                         folder / "cut.mp3"};
+        args.insert(args.end(), more.begin(), more.end());
+        return RunProcess(args);
+      };
+    };
+    Compare(work, {"cut, 6 ranges (128 kbps)", cut({})}, {"cp", copy(cbr)});
+    if (HasSmoothSeams()) {
+      Compare(work, {"cut --smooth, 6 ranges", cut({"--smooth"})}, {"cut, 6 ranges", cut({})});
+    }
   } else {
     std::printf("split --exact: not in this program, not timed\n");
   }

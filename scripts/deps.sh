@@ -4,10 +4,11 @@
 #   scripts/deps.sh windows  the window program and its tests under Wine
 #   scripts/deps.sh run      what it takes to start the window program
 #   scripts/deps.sh package  what scripts/package.sh needs to build and check the downloads
-#   scripts/deps.sh windows-decoder  what scripts/build-mpg123-windows.sh needs
+#   scripts/deps.sh windows-decoder  what scripts/build-mpg123-windows.sh and
+#                                    scripts/build-lame-windows.sh need
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libcli11-dev pkg-config libmpg123-dev)
+packages=(cmake g++ make libgtest-dev libcli11-dev pkg-config libmpg123-dev libmp3lame-dev)
 mingw=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 # The native build writes the manual page and bash completion from the program (python3)
 # and checks the page with man.

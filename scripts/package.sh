@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Writes the downloads to dist/:
 #   MP3Partwell-<version>-win64.zip  both Windows programs, README.txt, the licences and the
-#                                    source of a statically linked LGPL library;
+#                                    sources of the statically linked LGPL libraries;
 #   mp3partwell_<version>_amd64.deb  the command-line program, its manual page and bash
 #                                    completion;
 #   SHA256SUMS                       over both.
 # The version is the CMake project version. It builds what it packages (the Windows
 # programs in build/windows, as the tests do; the Debian program in build/package with
 # Debian's hardening flags) and tests nothing: scripts/test-package.sh checks the result.
-# libmpg123's source for the zip is looked for in $MPG123_SOURCE_DIR, else under build/.
+# libmpg123's and libmp3lame's sources for the zip are looked for in $MPG123_SOURCE_DIR and
+# $LAME_SOURCE_DIR, else under build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh package
@@ -32,8 +33,10 @@ cmake --build "$work" -j"$jobs" --target mp3partwell mp3partwell_docs >/dev/null
 version=$(sed -n 's/^#define PARTWELL_VERSION "\(.*\)"$/\1/p' "$work/generated/partwell_version.h")
 [ -n "$version" ] || { echo "package: no version in $work/generated/partwell_version.h" >&2; exit 1; }
 
-# The Windows programs, from the tree the window tests use, with libmpg123 built for them.
+# The Windows programs, from the tree the window tests use, with libmpg123 and libmp3lame
+# built for them.
 scripts/build-mpg123-windows.sh >/dev/null
+scripts/build-lame-windows.sh >/dev/null
 windows=build/windows
 cmake -S . -B "$windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -107,16 +110,37 @@ copy_needed_dlls() {  # EXE FOLDER
   done
 }
 
-# The source of libmpg123 the .exe files were built from: Debian's source package as
-# `apt-get source mpg123` leaves it (.dsc, upstream tarball and signature, Debian changes).
-mpg123_source() {
-  find "${MPG123_SOURCE_DIR:-build}" -maxdepth 4 -type f \
-    \( -name 'mpg123_*.dsc' -o -name 'mpg123_*.orig.tar.*' -o -name 'mpg123_*.debian.tar.*' \) \
+# The source of a library the .exe files were built from, under FOLDER: Debian's source
+# package PACKAGE as `apt-get source PACKAGE` leaves it (.dsc, upstream tarball and
+# signature, Debian changes).
+debian_source_files() {  # PACKAGE FOLDER
+  find "$2" -maxdepth 4 -type f \
+    \( -name "$1_*.dsc" -o -name "$1_*.orig.tar.*" -o -name "$1_*.debian.tar.*" \) \
     2>/dev/null | LC_ALL=C sort
 }
 
 # A text file for Windows: CRLF line ends.
 crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
+
+# When the .exe files hold a statically linked LGPL library (functions named PREFIX...):
+# its source (Debian's PACKAGE, found under FOLDER) goes to source/, its licence LICENCE to
+# licenses/.
+add_linked_source() {  # PREFIX PACKAGE FOLDER LICENCE STAGE
+  # grep reads the whole list: with -q it would stop at the first line, and nm, cut off,
+  # would fail the pipe.
+  x86_64-w64-mingw32-nm "${programs[@]}" 2>/dev/null | grep " T $1" >/dev/null || return 0
+  local sources
+  sources=$(debian_source_files "$2" "$3")
+  if ! grep -q '\.orig\.tar\.' <<<"$sources"; then
+    echo "package: $2 is linked into the .exe files, but its source" \
+         "($2_*.orig.tar.*) is not under $3" >&2
+    exit 1
+  fi
+  mkdir -p "$5/source"
+  # shellcheck disable=SC2086  # one path a line, none with spaces
+  cp $sources "$5/source/"
+  crlf "/usr/share/common-licenses/$4" "$5/licenses/$4.txt"
+}
 
 build_zip() {
   local stage=$work/zip zip=$dist/MP3Partwell-${version}-win64.zip exe
@@ -134,21 +158,8 @@ build_zip() {
   crlf /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-runtime.txt"
   crlf /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime.txt"
 
-  # grep reads the whole list: with -q it would stop at the first line, and nm, cut off,
-  # would fail the pipe.
-  if x86_64-w64-mingw32-nm "${programs[@]}" 2>/dev/null | grep ' T mpg123_' >/dev/null; then
-    local sources
-    sources=$(mpg123_source)
-    if ! grep -q '\.orig\.tar\.' <<<"$sources"; then
-      echo "package: libmpg123 is linked into the .exe files, but its source" \
-           "(mpg123_*.orig.tar.*) is in neither \$MPG123_SOURCE_DIR nor build/" >&2
-      exit 1
-    fi
-    mkdir -p "$stage/source"
-    # shellcheck disable=SC2086  # one path a line, none with spaces
-    cp $sources "$stage/source/"
-    crlf /usr/share/common-licenses/LGPL-2.1 "$stage/licenses/LGPL-2.1.txt"
-  fi
+  add_linked_source mpg123_ mpg123 "${MPG123_SOURCE_DIR:-build}" LGPL-2.1 "$stage"
+  add_linked_source lame_ lame "${LAME_SOURCE_DIR:-build}" LGPL-2 "$stage"
 
   find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
   (cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | zip -X -9 -q "$zip" -@)

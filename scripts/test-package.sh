@@ -71,10 +71,24 @@ for exe in MP3Partwell.exe mp3partwell.exe; do
   check "$exe's product version is $version" grep -q "VALUE \"ProductVersion\", \"$version\"" <<<"$resources"
 done
 
+# The LGPL libraries linked into the .exe files come with their licences and sources.
+for licence in LGPL-2.1 LGPL-2; do
+  check "the zip holds licenses/$licence.txt" test -f "$unpacked/licenses/$licence.txt"
+done
+for package in mpg123 lame; do
+  check "the zip holds the $package source package" \
+    test -n "$(compgen -G "$unpacked/source/${package}_*.orig.tar.*")"
+done
+
 sox -n -r 44100 -c 2 -b 16 "$scratch/tone.wav" synth 5 sine 440
 lame --quiet -b 128 "$scratch/tone.wav" "$scratch/tone.mp3"
 probe=$(cd "$scratch" && "$OLDPWD/tools/wine-run.sh" "$unpacked/mp3partwell.exe" probe tone.mp3 2>&1 || true)
 check "mp3partwell.exe probes a real MP3: $probe" grep -q "^Bit Rate: 128 kbps" <<<"$probe"
+# A smooth seam decodes with libmpg123 and encodes with libmp3lame.
+smooth=$(cd "$scratch" && "$OLDPWD/tools/wine-run.sh" "$unpacked/mp3partwell.exe" cut tone.mp3 \
+  --remove 0:02-0:02.50 --smooth --output smooth.mp3 2>&1 || true)
+check "mp3partwell.exe cuts with a smooth seam: $smooth" \
+  grep -q "Track creation completed successfully." <<<"$smooth"
 
 # The window program: its window appears, and Quit closes it.
 eval "$(tools/wine-run.sh --env)"

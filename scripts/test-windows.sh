@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds MP3Partwell.exe, the command-line program for Windows and the window tests with
-# mingw-w64 (and libmpg123 for them, once), and runs the tests under Wine on a private Xvfb
+# mingw-w64 (and libmpg123 and libmp3lame for them, once), and runs the tests under Wine on a private Xvfb
 # display (no display of the user's is needed or touched).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +12,7 @@ mkdir -p "$WINE_TEST_STATE"
 trap 'tools/wine-run.sh --teardown >/dev/null 2>&1 || true' EXIT
 
 scripts/build-mpg123-windows.sh
+scripts/build-lame-windows.sh
 # The native command-line program, which the Windows one is compared with.
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j"$(nproc)" --target mp3partwell

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "split/cut_job.h"
+#include "split/smooth_seam.h"
 #include "split/track_time.h"
 
 namespace partwell::cli {
@@ -16,6 +17,8 @@ struct CutOptions {
   std::string keep;
   std::string output;
   bool tags = false;
+  bool smooth = false;
+  int crossfadeMs = kDefaultCrossfadeMs;
 };
 
 // "mmm:ss.pp" in hundredths, or nothing for `end` (when `endAllowed`).
@@ -68,10 +71,23 @@ void PrintSeams(const CutResult& result) {
               SampleText(plan.keptEnd, rate).c_str(), static_cast<long long>(plan.samples));
   for (size_t i = 0; i < plan.seams.size(); ++i) {
     const FrameSeam& seam = plan.seams[i];
-    std::printf("Seam %zu: removed %s to %s (frames %lld to %lld)", i + 1,
-                SampleText(FrameStartSample(result.source, seam.first), rate).c_str(),
-                SampleText(FrameStartSample(result.source, seam.end), rate).c_str(),
-                static_cast<long long>(seam.first), static_cast<long long>(seam.end - 1));
+    const bool smooth = i < result.made.size() && !result.made[i].frames.empty();
+    if (smooth) {
+      std::printf("Seam %zu: smooth, removed", i + 1);
+      const char* separator = " ";
+      for (const SampleRange& removed : result.made[i].removed) {
+        std::printf("%s%s to %s", separator, SampleText(removed.start, rate).c_str(),
+                    SampleText(removed.end, rate).c_str());
+        separator = " and ";
+      }
+      std::printf("; frames %lld to %lld re-encoded as %zu", static_cast<long long>(seam.first),
+                  static_cast<long long>(seam.end - 1), result.made[i].frames.size());
+    } else {
+      std::printf("Seam %zu: removed %s to %s (frames %lld to %lld)", i + 1,
+                  SampleText(FrameStartSample(result.source, seam.first), rate).c_str(),
+                  SampleText(FrameStartSample(result.source, seam.end), rate).c_str(),
+                  static_cast<long long>(seam.first), static_cast<long long>(seam.end - 1));
+    }
     if (i < result.repairs.size()) std::printf("; %s", RepairText(result.repairs[i]));
     std::printf(".\n");
   }
@@ -82,6 +98,8 @@ int Cut(const CutOptions& options) {
   job.sourcePath = options.source;
   job.destination = options.output;
   job.tags = options.tags;
+  job.smooth = options.smooth;
+  job.crossfadeMs = options.crossfadeMs;
   if (!options.keep.empty()) {
     job.keep = ReadRange(options.keep, "--keep");
   } else {
@@ -127,6 +145,18 @@ void AddCutCommand(CLI::App& app, int& exitCode) {
   command->add_option("--output", options->output, "The file to write (never FILE itself)")
       ->required();
   command->add_flag("--tags", options->tags, "Keep the source's ID3v2 tag in the file");
+  auto* smooth = command->add_flag(
+      "--smooth", options->smooth,
+      "Make each inner range a smooth seam instead: the whole frames' samples nearest to its "
+      "length are removed, centred on it (each end moves by at most a quarter of a frame), "
+      "and the sound meets in a crossfade in a few frames re-encoded there (a frame "
+      "seam near a trim stays one)");
+  command
+      ->add_option("--crossfade", options->crossfadeMs,
+                   "The crossfade of a smooth seam in milliseconds; 0 for a plain splice")
+      ->default_val(kDefaultCrossfadeMs)
+      ->check(CLI::Range(0, kMaxCrossfadeMs))
+      ->needs(smooth);
   command->footer(
       "Each seam plays the audio before it and after it as decoded from FILE, but for the "
       "first frame after it: the decoder's overlap there comes from another "
@@ -134,7 +164,8 @@ void AddCutCommand(CLI::App& app, int& exitCode) {
       "Examples:\n"
       "  mp3partwell cut show.mp3 --remove 0:00-0:12.40,31:05-34:50 --output show-cut.mp3\n"
       "  mp3partwell cut show.mp3 --remove 12:00-15:30,58:10-end --output show-cut.mp3\n"
-      "  mp3partwell cut take.mp3 --keep 0:03.25-4:41.80 --output song.mp3 --tags");
+      "  mp3partwell cut take.mp3 --keep 0:03.25-4:41.80 --output song.mp3 --tags\n"
+      "  mp3partwell cut talk.mp3 --remove 2:10.31-2:11.02 --smooth --output talk-cut.mp3");
   command->callback([options, remove, keep, &exitCode] {
     if (remove->count() + keep->count() == 0) throw CLI::RequiredError("--remove or --keep");
     exitCode = Cut(*options);

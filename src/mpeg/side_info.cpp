@@ -22,26 +22,53 @@ int MainDataBegin(const unsigned char* frame) {
   return side[0];
 }
 
+namespace {
+
+int SideBits(const unsigned char* side, int at, int count) {
+  int value = 0;
+  for (int bit = at; bit < at + count; ++bit) {
+    value = (value << 1) | ((side[bit / 8] >> (7 - bit % 8)) & 1);
+  }
+  return value;
+}
+
+// The side information of a frame: where each granule's and channel's block begins.
+struct SideLayout {
+  const unsigned char* side;
+  bool mpeg1;
+  int channels;
+  int lead;       // main_data_begin, the private bits and (MPEG-1) scfsi
+  int blockBits;  // one block per granule and channel, part2_3_length first
+  explicit SideLayout(const unsigned char* frame) {
+    const uint32_t header = ReadBigEndian32(frame);
+    side = frame + (HeaderHasCrc(header) ? 6 : 4);
+    mpeg1 = HeaderVersion(header) == MpegVersion::kMpeg1;
+    channels = ChannelCount(header);
+    lead = mpeg1 ? 9 + (channels == 1 ? 5 : 3) + 4 * channels : 8 + channels;
+    blockBits = mpeg1 ? 59 : 63;
+  }
+  int blocks() const { return (mpeg1 ? 2 : 1) * channels; }
+  int Block(int block) const { return lead + block * blockBits; }
+};
+
+}  // namespace
+
 int MainDataLength(const unsigned char* frame) {
-  const uint32_t header = ReadBigEndian32(frame);
-  const unsigned char* side = frame + (HeaderHasCrc(header) ? 6 : 4);
-  const bool mpeg1 = HeaderVersion(header) == MpegVersion::kMpeg1;
-  const int channels = ChannelCount(header);
-  // main_data_begin, the private bits and (MPEG-1) scfsi; then one block per granule and
-  // channel, part2_3_length first.
-  const int lead = mpeg1 ? 9 + (channels == 1 ? 5 : 3) + 4 * channels : 8 + channels;
-  const int blockBits = mpeg1 ? 59 : 63;
-  const int blocks = (mpeg1 ? 2 : 1) * channels;
+  const SideLayout layout(frame);
   int bits = 0;
-  for (int block = 0; block < blocks; ++block) {
-    const int at = lead + block * blockBits;
-    int value = 0;
-    for (int bit = at; bit < at + 12; ++bit) {
-      value = (value << 1) | ((side[bit / 8] >> (7 - bit % 8)) & 1);
-    }
-    bits += value;
+  for (int block = 0; block < layout.blocks(); ++block) {
+    bits += SideBits(layout.side, layout.Block(block), 12);
   }
   return (bits + 7) / 8;
+}
+
+int Layer3BlockType(const unsigned char* frame, int granule, int channel) {
+  const SideLayout layout(frame);
+  // part2_3_length, big_values, global_gain and scalefac_compress come before
+  // window_switching_flag, then block_type.
+  const int flag =
+      layout.Block(granule * layout.channels + channel) + 12 + 9 + 8 + (layout.mpeg1 ? 4 : 9);
+  return SideBits(layout.side, flag, 1) ? SideBits(layout.side, flag + 1, 2) : 0;
 }
 
 uint16_t FrameCrc(const unsigned char* frame) {

@@ -33,6 +33,12 @@ int MainDataBegin(const unsigned char* frame);
 // bits over every granule and channel, rounded up to whole bytes.
 int MainDataLength(const unsigned char* frame);
 
+// The block type (0 normal, 1 start, 2 short, 3 stop) of granule `granule` (0 or 1 in
+// MPEG-1, 0 in MPEG-2 and 2.5) and channel `channel` of the frame whose first bytes are
+// `frame`. A decoder overlaps a granule's transform with the one before it: that granule
+// must end in the window this one begins with (long for 0 and 1, short for 2 and 3).
+int Layer3BlockType(const unsigned char* frame, int granule, int channel);
+
 // The MPEG audio CRC (polynomial 0x8005, initial value 0xFFFF, most significant bit first)
 // that a protected frame carries after its header: over the header's last two bytes and
 // the side information.

@@ -1,6 +1,7 @@
 #include "split/cut_job.h"
 
 #include "split/cut_writer.h"
+#include "split/smooth_seam.h"
 #include "split/track_file.h"
 
 namespace partwell {
@@ -76,12 +77,16 @@ CutResult RunCut(const CutJob& job, JobHost& host) {
     report.outcome = JobOutcome::kCancelled;
     return result;
   }
+  std::vector<MadeSpan>& made = result.made;
+  if (job.smooth && !SmoothSeams(source, job.crossfadeMs, result.plan, made, report)) {
+    return result;
+  }
   CutOutput output;
   if (!CreateOutput(job, source, output, report)) return result;
   host.JobStarted();
   report.jobStarted = true;
   host.UnitStarted(1);
-  if (WriteCutFile(source, result.plan, std::move(output), report, result.repairs)) {
+  if (WriteCutFile(source, result.plan, std::move(output), report, result.repairs, made)) {
     report.outcome = JobOutcome::kCompleted;
     report.unitsDone = 1;
   }

@@ -9,6 +9,7 @@
 #include "job/job_host.h"
 #include "job/job_report.h"
 #include "split/cut_plan.h"
+#include "split/cut_writer.h"
 #include "split/seam_repair.h"
 #include "split/split_job.h"
 
@@ -20,6 +21,8 @@ struct CutJob {
   std::vector<TimeRange> remove;
   std::optional<TimeRange> keep;  // besides `remove`, everything outside this range goes
   bool tags = false;              // the file keeps the source's ID3v2 tag
+  bool smooth = false;            // inner ranges become smooth seams (smooth_seam.h)
+  int crossfadeMs = 5;            // of a smooth seam
 };
 
 struct CutResult {
@@ -28,6 +31,7 @@ struct CutResult {
   CutSource source;
   CutPlan plan;
   std::vector<SeamRepair> repairs;  // one per seam of the plan, once written
+  std::vector<MadeSpan> made;       // with --smooth: one per seam of the plan
 };
 
 // Writes the file. The source is never written; a destination that is the source is refused.

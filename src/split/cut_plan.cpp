@@ -30,10 +30,11 @@ CutPlan PlanCut(const CutSource& source, int64_t length, std::vector<SampleRange
       continue;
     }
     const FrameSeam seam{(range.start + offset + spf / 2) / spf,
-                         (range.end + offset + spf / 2) / spf};
+                         (range.end + offset + spf / 2) / spf, range};
     if (seam.end <= seam.first) continue;
     if (!seams.empty() && seam.first <= seams.back().end) {
       seams.back().end = std::max(seams.back().end, seam.end);
+      seams.back().asked.end = std::max(seams.back().asked.end, range.end);
     } else {
       seams.push_back(seam);
     }

@@ -21,10 +21,12 @@ struct SampleRange {
   int64_t end = 0;
 };
 
-// Source frames [first, end) left out between two kept ones.
+// Source frames [first, end) left out between two kept ones, for the range `asked` (merged
+// with the ranges whose frames touch it).
 struct FrameSeam {
   int64_t first = 0;
   int64_t end = 0;
+  SampleRange asked;
 };
 
 enum class CutRefusal { kNone, kRemovesEverything, kPastEnd };

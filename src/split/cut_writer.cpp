@@ -13,9 +13,6 @@
 namespace partwell {
 namespace {
 
-// The frames before a seam searched for room: enough main data area for the largest
-// reservoir (511 bytes, MPEG-1).
-constexpr int64_t kTailArea = 512;
 // The shortest Layer III frame: 8 kbit/s at 24 kHz.
 constexpr uint64_t kSmallestFrameBytes = 24;
 
@@ -28,14 +25,15 @@ struct Span {
 class CutFileWriter {
  public:
   CutFileWriter(WholeSource& source, const CutPlan& plan, CutOutput output, JobReport& report,
-                std::vector<SeamRepair>& repairs)
+                std::vector<SeamRepair>& repairs, const std::vector<MadeSpan>& made)
       : whole_(source),
         source_(source.stream()),
         frames_(source.frames()),
         plan_(plan),
         output_(std::move(output)),
         report_(report),
-        repairs_(repairs) {}
+        repairs_(repairs),
+        made_(made) {}
   bool Write();
 
  private:
@@ -50,7 +48,9 @@ class CutFileWriter {
   bool AddMade(std::vector<unsigned char> frame);
   bool AddSource(int64_t index);
   bool AddStartReservoir(int64_t first);
-  bool WriteSeam(const Span& before, int64_t after);
+  bool CarryAcross(std::vector<std::vector<unsigned char>>& tail,
+                   const std::vector<unsigned char>& borrowed, uint32_t next, SeamRepair& repair);
+  bool WriteSeam(const Span& before, int64_t after, const MadeSpan* made);
 
   WholeSource& whole_;
   ExactSource& source_;
@@ -59,6 +59,7 @@ class CutFileWriter {
   CutOutput output_;
   JobReport& report_;
   std::vector<SeamRepair>& repairs_;
+  const std::vector<MadeSpan>& made_;
   TrackLayout layout_;
   std::vector<Span> spans_;
   std::optional<ExactTrackWriter> writer_;
@@ -135,10 +136,11 @@ bool CutFileWriter::AddStartReservoir(int64_t first) {
 }
 
 // The last frames of `before` (those from `tailStart` on) go out as copies, repaired for
-// frame `after`, the first after the seam.
-bool CutFileWriter::WriteSeam(const Span& before, int64_t after) {
+// `made`'s frames when there are any, then those, repaired for frame `after`, the first
+// after the seam.
+bool CutFileWriter::WriteSeam(const Span& before, int64_t after, const MadeSpan* made) {
   int64_t tailStart = before.end;
-  for (int64_t area = 0; tailStart > before.first && area < kTailArea;) {
+  for (int64_t area = 0; tailStart > before.first && area < kSeamTailArea;) {
     --tailStart;
     area += Layer3MainDataBytes(frames_[tailStart].frame.header);
   }
@@ -156,13 +158,29 @@ bool CutFileWriter::WriteSeam(const Span& before, int64_t after) {
   }
   std::vector<unsigned char> borrowed;
   if (!Borrowed(after, borrowed)) return false;
-  const SeamRepair repair = RepairSeam(tail, borrowed);
+  if (made && !made->frames.empty()) {
+    SeamRepair into;
+    if (!CarryAcross(tail, made->borrowed, ReadBigEndian32(made->frames.front().data()), into)) {
+      return false;
+    }
+    tail = made->frames;
+  }
+  SeamRepair repair;
+  if (!CarryAcross(tail, borrowed, frames_[after].frame.header, repair)) return false;
   repairs_.push_back(repair);
+  return true;
+}
+
+// Carries `borrowed` (what the frame of header `next` borrows) in `tail` and writes it, with a
+// reservoir frame after it when the tail cannot hold the bytes.
+bool CutFileWriter::CarryAcross(std::vector<std::vector<unsigned char>>& tail,
+                                const std::vector<unsigned char>& borrowed, uint32_t next,
+                                SeamRepair& repair) {
+  repair = RepairSeam(tail, borrowed);
   for (std::vector<unsigned char>& frame : tail) {
     if (!AddMade(std::move(frame))) return false;
   }
   if (repair != SeamRepair::kReservoirFrame) return true;
-  const uint32_t next = frames_[after].frame.header;
   addedSilence_ += source_.facts().cut.samplesPerFrame;
   return AddMade(MakeReservoirFrame(next, SmallestIndexHolding(next, borrowed.size() + 1),
                                     borrowed.data(), borrowed.size()));
@@ -175,7 +193,9 @@ bool CutFileWriter::Write() {
   if (layout_.reservoir && !AddStartReservoir(layout_.firstFrame)) return false;
   for (size_t i = 0; i < spans_.size(); ++i) {
     if (i + 1 < spans_.size()) {
-      if (!WriteSeam(spans_[i], spans_[i + 1].first)) return false;
+      if (!WriteSeam(spans_[i], spans_[i + 1].first, i < made_.size() ? &made_[i] : nullptr)) {
+        return false;
+      }
       continue;
     }
     for (int64_t index = spans_[i].first; index < spans_[i].end; ++index) {
@@ -229,8 +249,8 @@ bool WholeSource::ReadError(JobReport& report) {
 }
 
 bool WriteCutFile(WholeSource& source, const CutPlan& plan, CutOutput output, JobReport& report,
-                  std::vector<SeamRepair>& repairs) {
-  return CutFileWriter(source, plan, std::move(output), report, repairs).Write();
+                  std::vector<SeamRepair>& repairs, const std::vector<MadeSpan>& made) {
+  return CutFileWriter(source, plan, std::move(output), report, repairs, made).Write();
 }
 
 }  // namespace partwell

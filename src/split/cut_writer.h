@@ -48,9 +48,20 @@ struct CutOutput {
   Trailer trailer;
 };
 
-// Writes the file of `plan` (one without a refusal) and closes it. False with the file error
-// in `report`. Each seam's repair is appended to `repairs`.
+// Frames made to stand in a seam (smooth_seam.h), what the first of them borrows from the
+// frames before it, and the timeline samples each splice in them removes; none for a frame
+// seam.
+struct MadeSpan {
+  std::vector<std::vector<unsigned char>> frames;
+  std::vector<unsigned char> borrowed;
+  std::vector<SampleRange> removed;
+};
+
+// Writes the file of `plan` (one without a refusal) and closes it, with `made[i]` (when
+// given) between the frames before seam i and those after it. False with the file error in
+// `report`. Each seam's repair (of the junction before the frames after it) is appended to
+// `repairs`.
 bool WriteCutFile(WholeSource& source, const CutPlan& plan, CutOutput output, JobReport& report,
-                  std::vector<SeamRepair>& repairs);
+                  std::vector<SeamRepair>& repairs, const std::vector<MadeSpan>& made = {});
 
 }  // namespace partwell

@@ -43,7 +43,27 @@ void WriteAtEnd(std::vector<std::vector<unsigned char>>& tail,
   }
 }
 
+// The bit rate index the last frame of `tail` takes to carry `missing` bytes more; 0 when
+// none holds them.
+int LargerIndex(const std::vector<std::vector<unsigned char>>& tail, int64_t missing) {
+  const std::vector<unsigned char>& last = tail.back();
+  const uint32_t header = ReadBigEndian32(last.data());
+  for (int index = HeaderBitRateIndex(header) + 1; index <= 14; ++index) {
+    if (Layer3MainDataBytes(ReframedHeader(header, index)) >= AreaBytes(last) + missing) {
+      return index;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
+
+bool SeamHolds(const std::vector<std::vector<unsigned char>>& tail, size_t borrowed) {
+  if (borrowed == 0) return true;
+  if (tail.empty()) return false;
+  const int64_t missing = static_cast<int64_t>(borrowed) - Room(tail);
+  return missing <= 0 || LargerIndex(tail, missing) > 0;
+}
 
 SeamRepair RepairSeam(std::vector<std::vector<unsigned char>>& tail,
                       const std::vector<unsigned char>& borrowed) {
@@ -57,10 +77,9 @@ SeamRepair RepairSeam(std::vector<std::vector<unsigned char>>& tail,
   }
   std::vector<unsigned char>& last = tail.back();
   const uint32_t header = ReadBigEndian32(last.data());
-  const int64_t area = AreaBytes(last);
-  for (int index = HeaderBitRateIndex(header) + 1; index <= 14; ++index) {
+  const int index = LargerIndex(tail, missing);
+  if (index > 0) {
     const uint32_t larger = ReframedHeader(header, index);
-    if (Layer3MainDataBytes(larger) < area + missing) continue;
     last.resize(static_cast<size_t>(Layer3FrameLength(larger)), kFill);
     WriteFrameHeader(last.data(), larger);
     WriteAtEnd(tail, borrowed);

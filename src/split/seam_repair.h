@@ -15,9 +15,15 @@
 //    exact track starts with) stands between the two: one frame of silence more.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace partwell {
+
+// The frames before a seam searched for room: enough main data area for the largest
+// reservoir (511 bytes, MPEG-1).
+constexpr int64_t kSeamTailArea = 512;
 
 enum class SeamRepair { kNothingBorrowed, kRoom, kLargerFrame, kReservoirFrame };
 
@@ -28,5 +34,8 @@ enum class SeamRepair { kNothingBorrowed, kRoom, kLargerFrame, kReservoirFrame }
 // kReservoirFrame, `tail` is left alone.
 SeamRepair RepairSeam(std::vector<std::vector<unsigned char>>& tail,
                       const std::vector<unsigned char>& borrowed);
+
+// Whether RepairSeam carries `borrowed` bytes in `tail` without a reservoir frame.
+bool SeamHolds(const std::vector<std::vector<unsigned char>>& tail, size_t borrowed);
 
 }  // namespace partwell
