@@ -63,7 +63,7 @@ Printed ReadPrinted(const std::string& out) {
   EXPECT_TRUE(std::regex_search(out, m, kept)) << out;
   printed.keptStart = std::stoll(m[1]);
   printed.keptEnd = std::stoll(m[2]);
-  std::regex seam(R"(Seam \d+: removed .*?\(sample (\d+)\) to .*?\(sample (\d+)\))");
+  std::regex seam(R"(Seam \d+: (?:smooth, )?removed .*?\(sample (\d+)\) to .*?\(sample (\d+)\))");
   for (auto it = std::sregex_iterator(out.begin(), out.end(), seam); it != std::sregex_iterator();
        ++it) {
     printed.seams.emplace_back(std::stoll((*it)[1]), std::stoll((*it)[2]));
@@ -88,6 +88,7 @@ TEST(RemovedCutPreview, PlaysTheSeamAsTheCutOutFileHasIt) {
     const Recipe& recipe;
     std::vector<TimeRange> removed;
     size_t index;
+    bool smooth = false;
   };
   const Case cases[] = {
       {cbr, {{800, 1100}}, 0},
@@ -100,19 +101,24 @@ TEST(RemovedCutPreview, PlaysTheSeamAsTheCutOutFileHasIt) {
       {vbr, {{800, 1100}}, 0},
       {vbr, {{700, 710}, {900, 1000}}, 0},
       {mono, {{800, 1100}}, 0},
+      {cbr, {{800, 1100}}, 0, true},
+      {vbr, {{700, 710}, {900, 1000}}, 1, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.recipe.name) + " " + RangeText(c.removed) + " #" +
-                 std::to_string(c.index));
+                 std::to_string(c.index) + (c.smooth ? " smooth" : ""));
     fs::path source = MakeSource(c.recipe);
     fs::path folder = Workspace::NewFolder("preview");
-    Outcome o =
-        Cli({"cut", source, "--remove", RangeText(c.removed), "--output", folder / "cut.mp3"});
+    std::vector<std::string> args = {
+        "cut", source, "--remove", RangeText(c.removed), "--output", folder / "cut.mp3"};
+    if (c.smooth) args.push_back("--smooth");
+    Outcome o = Cli(args);
     ASSERT_EQ(o.exit, 0) << o;
     const Printed printed = ReadPrinted(o.out);
     const std::vector<int16_t> file = Decode(folder / "cut.mp3", Decoder::kMpg123);
 
-    CutPreview preview = RemovedCutPreview(source.string(), c.removed, c.index, folder.string());
+    CutPreview preview =
+        RemovedCutPreview(source.string(), c.removed, c.index, c.smooth, folder.string());
     ASSERT_TRUE(preview.made) << preview.failure;
     const TimeRange& range = c.removed[c.index];
     auto sample = [&](int64_t h) { return HundredthsToSample(h, c.recipe.rate); };

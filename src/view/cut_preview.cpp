@@ -121,7 +121,7 @@ CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
 }
 
 CutPreview RemovedCutPreview(const std::string& sourcePath, const std::vector<TimeRange>& removed,
-                             size_t index, const std::string& scratchParent) {
+                             size_t index, bool smooth, const std::string& scratchParent) {
   CutPreview preview;
   if (index >= removed.size()) {
     preview.failure = "Put the cursor in a removed part to hear its seam.";
@@ -132,6 +132,7 @@ CutPreview RemovedCutPreview(const std::string& sourcePath, const std::vector<Ti
   CutJob job;
   job.sourcePath = sourcePath;
   job.remove = removed;
+  job.smooth = smooth;
   job.keep = TimeRange{std::max<int64_t>(range.start - kAround, 0), std::nullopt};
   if (range.end) job.keep->end = *range.end + kAround;
   ScratchFolder scratch;

@@ -34,8 +34,8 @@ CutPreview BlockCutPreview(const SplitJob& job, size_t index, long rate,
 // The 3 s of the source before range `index` of `removed` and the 3 s after it, less the
 // ranges of `removed` among them, as the cut-out of `removed` writes them (cut_job.h): the
 // same seams, written into a new folder under `scratchParent`, removed again, and read back
-// on the file's own timeline.
+// on the file's own timeline; with `smooth`, the seams are smooth ones.
 CutPreview RemovedCutPreview(const std::string& sourcePath, const std::vector<TimeRange>& removed,
-                             size_t index, const std::string& scratchParent);
+                             size_t index, bool smooth, const std::string& scratchParent);
 
 }  // namespace partwell

@@ -38,7 +38,7 @@ DWORD WINAPI CutWorker(void* parameter) {
 }  // namespace
 
 void SaveWithoutRemovedParts(HWND owner, HWND page, const std::string& sourcePath,
-                             const std::vector<TimeRange>& removed) {
+                             const std::vector<TimeRange>& removed, bool smooth) {
   if (!PageIsFree(page)) {
     MessageBeep(MB_ICONWARNING);
     return;
@@ -65,6 +65,7 @@ void SaveWithoutRemovedParts(HWND owner, HWND page, const std::string& sourcePat
     work->job.sourcePath = sourcePath;
     work->job.destination = path;
     work->job.remove = removed;
+    work->job.smooth = smooth;
     work->job.tags = IsDlgButtonChecked(shown, IDC_TAG_TRACKS) == BST_CHECKED;
     return work;
   };

@@ -16,9 +16,9 @@ namespace partwell {
 extern const char kSaveCutTitle[];  // "Save Without Removed Parts"
 
 // Asks for the file (`owner` owns the dialog) and starts the job of `page`; with "Tag tracks"
-// ticked the file keeps the source's ID3v2 tag. Nothing while the page runs a job, and only
-// a warning without a removed part.
+// ticked the file keeps the source's ID3v2 tag, with `smooth` its seams are smooth ones.
+// Nothing while the page runs a job, and only a warning without a removed part.
 void SaveWithoutRemovedParts(HWND owner, HWND page, const std::string& sourcePath,
-                             const std::vector<TimeRange>& removed);
+                             const std::vector<TimeRange>& removed, bool smooth);
 
 }  // namespace partwell

@@ -88,11 +88,14 @@ PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, HWND 
 }
 
 PcmReader RemovedCutReader(const std::string& path, const std::vector<TimeRange>& removed,
-                           size_t index, int channels, HWND player, std::string& failure) {
+                           size_t index, bool smooth, int channels, HWND player,
+                           std::string& failure) {
   std::string scratch;
   if (!ScratchParent(scratch, failure)) return nullptr;
   return PreviewReader(
-      [path, removed, index, scratch] { return RemovedCutPreview(path, removed, index, scratch); },
+      [path, removed, index, smooth, scratch] {
+        return RemovedCutPreview(path, removed, index, smooth, scratch);
+      },
       channels, player);
 }
 

@@ -25,9 +25,11 @@ PcmReader TimelineReader(const std::string& path, int64_t from, int64_t to);
 // the words to show, when that mode does not take the source.
 PcmReader BlockCutReader(HWND page, size_t index, long rate, int channels, HWND player,
                          std::string& failure);
-// The cut-out file around range `index` of `removed`, played by `player`; an empty reader,
-// with the words to show, when the system names no folder for temporary files.
+// The cut-out file around range `index` of `removed` (with smooth seams when `smooth`),
+// played by `player`; an empty reader, with the words to show, when the system names no
+// folder for temporary files.
 PcmReader RemovedCutReader(const std::string& path, const std::vector<TimeRange>& removed,
-                           size_t index, int channels, HWND player, std::string& failure);
+                           size_t index, bool smooth, int channels, HWND player,
+                           std::string& failure);
 
 }  // namespace partwell

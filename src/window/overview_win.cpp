@@ -425,7 +425,7 @@ void PlaySeam(Overview& o, size_t range) {
   const TimeRange& removed = Removed(o).ranges()[range];
   std::string failure;
   PcmReader reader =
-      RemovedCutReader(o.path, Removed(o).ranges(), range, o.channels, o.window, failure);
+      RemovedCutReader(o.path, Removed(o).ranges(), range, o.smooth, o.channels, o.window, failure);
   o.playingFromCursor = false;
   int64_t first =
       std::max<int64_t>(HundredthsToSample(removed.start - kCutPreviewSeconds * 100, o.rate), 0);
@@ -726,7 +726,7 @@ void CreateControls(Overview& o) {
       {"STATIC", "000:00.00", SS_LEFT | SS_CENTERIMAGE, IDC_OVERVIEW_POSITION},
       {"SCROLLBAR", "", SBS_HORZ, IDC_OVERVIEW_SCROLL},
       {"BUTTON", "Save Without Removed Parts...", BS_PUSHBUTTON, IDC_OVERVIEW_SAVE},
-      {"BUTTON", "Smooth seams", BS_AUTOCHECKBOX | WS_DISABLED, IDC_OVERVIEW_SMOOTH},
+      {"BUTTON", "Smooth seams", BS_AUTOCHECKBOX, IDC_OVERVIEW_SMOOTH},
   };
   for (const Control& c : controls) {
     CreateWindowExA(0, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, o.window,
@@ -746,7 +746,7 @@ void Command(Overview& o, int id) {
       PlayCut(o);
       break;
     case IDC_OVERVIEW_SAVE:
-      SaveWithoutRemovedParts(o.window, o.page, o.path, Removed(o).ranges());
+      SaveWithoutRemovedParts(o.window, o.page, o.path, Removed(o).ranges(), o.smooth);
       break;
     case IDC_OVERVIEW_SMOOTH:
       o.smooth = IsDlgButtonChecked(o.window, IDC_OVERVIEW_SMOOTH) == BST_CHECKED;

@@ -260,7 +260,7 @@ TEST_F(OverviewWindow, DroppedFilesBecomeTheSourceOrJoinTheList) {
 TEST_F(OverviewWindow, RemovedPartsAreSavedAsTheCommandLineCutsThem) {
   HWND window = Open();
   ASSERT_NE(window, nullptr);
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_OVERVIEW_SMOOTH)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_OVERVIEW_SMOOTH)));
   double pixel = kAlbumSeconds / ZoomedWidth(window);
   // Shift+click from the cursor at 0:30: from there to the click, hatched once removed.
   for (int i = 0; i < 3; ++i) Key(window, VK_RIGHT, VK_SHIFT);
@@ -293,22 +293,29 @@ TEST_F(OverviewWindow, RemovedPartsAreSavedAsTheCommandLineCutsThem) {
   ASSERT_EQ(removed.size(), 3u);
   EXPECT_FALSE(removed[2].end);
 
+  // Frame seams, then smooth ones: the bytes of the command line's cut, with --smooth.
   std::string folder = MakeTempFolder("overview-save");
-  std::string ours = folder + "\\ours.mp3", theirs = folder + "\\theirs.mp3";
-  MessageBoxAnswerer boxes;
-  wt::DialogAnswerer answer(kSaveCutTitle, [&](HWND dialog) { TypeFileName(dialog, ours); });
-  Click(window, IDC_OVERVIEW_SAVE);
-  EXPECT_TRUE(answer.Wait());
-  ASSERT_TRUE(boxes.WaitFor(1, 30000));
-  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Track creation completed successfully."}));
-  EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
-  ASSERT_EQ(
-      RunCli("cut \"" + album_ + "\" --remove " + RemovedText() + " --output \"" + theirs + "\""),
-      0)
-      << RemovedText();
-  EXPECT_TRUE(ReadBytes(ours) == ReadBytes(theirs)) << RemovedText();
-  // 16 s removed: more than 15 s at 128 kbps less.
-  EXPECT_LT(ReadBytes(ours).size() + 15 * 16000, ReadBytes(album_).size());
+  for (const char* smooth : {"", " --smooth"}) {
+    SCOPED_TRACE(smooth);
+    if (*smooth) Click(window, IDC_OVERVIEW_SMOOTH);
+    std::string ours = folder + "\\ours" + smooth + ".mp3";
+    std::string theirs = folder + "\\theirs" + smooth + ".mp3";
+    MessageBoxAnswerer boxes;
+    wt::DialogAnswerer answer(kSaveCutTitle, [&](HWND dialog) { TypeFileName(dialog, ours); });
+    Click(window, IDC_OVERVIEW_SAVE);
+    EXPECT_TRUE(answer.Wait());
+    ASSERT_TRUE(boxes.WaitFor(1, 30000));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Track creation completed successfully."}));
+    EXPECT_TRUE(PageIsIdle(split_, "Create Tracks"));
+    ASSERT_EQ(RunCli("cut \"" + album_ + "\" --remove " + RemovedText() + smooth + " --output \"" +
+                     theirs + "\""),
+              0)
+        << RemovedText();
+    EXPECT_TRUE(ReadBytes(ours) == ReadBytes(theirs)) << RemovedText();
+    // 16 s removed: more than 15 s at 128 kbps less.
+    EXPECT_LT(ReadBytes(ours).size() + 15 * 16000, ReadBytes(album_).size());
+  }
+  EXPECT_NE(ReadBytes(folder + "\\ours.mp3"), ReadBytes(folder + "\\ours --smooth.mp3"));
 }
 
 TEST_F(OverviewWindow, CreateTracksLeavesTheRemovedPartsOutOfExactTracksAlone) {
