@@ -13,7 +13,7 @@ set_source_files_properties(resources/partwell.rc PROPERTIES OBJECT_DEPENDS
 
 # The window code, apart from the entry point, so that the tests can create the real windows.
 # The programs link the core (with its file backend) themselves, after the window code.
-partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_view partwell_split partwell_join
+partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_view partwell_join partwell_split
                partwell_analysis)
 target_include_directories(partwell_window PUBLIC resources)
 target_link_libraries(partwell_window PUBLIC comctl32 comdlg32 shell32 ole32 gdi32 winmm)
