@@ -55,7 +55,6 @@ if(PARTWELL_WINDOW_TESTS)
 
   partwell_window_test(shell_window_test GTest::gtest_main)
   partwell_window_test(split_page_window_test GTest::gtest_main)
-  partwell_window_test(join_page_window_test GTest::gtest_main)
   partwell_window_test(job_window_test GTest::gtest_main)
   partwell_window_test(cue_buttons_window_test GTest::gtest_main)
   partwell_window_test(chapters_window_test GTest::gtest_main)
@@ -68,6 +67,10 @@ if(PARTWELL_WINDOW_TESTS)
     --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
   set_tests_properties(program_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
   add_dependencies(program_window_test MP3Partwell mp3partwell)
+  partwell_window_test(join_page_window_test GTest::gtest
+    --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
+  set_tests_properties(join_page_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
+  add_dependencies(join_page_window_test mp3partwell)
   partwell_window_test(silences_window_test GTest::gtest
     --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
   set_tests_properties(silences_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
