@@ -57,12 +57,7 @@ void AddJoinCommand(CLI::App& app, int& exitCode) {
       "sources' to within half a frame per junction, the sound meets in a crossfade, and only "
       "the few frames around it are re-encoded; DEST's header states the first source's delay "
       "and the last one's padding. Other sources are refused");
-  command
-      ->add_option("--crossfade", options->crossfadeMs,
-                   "The crossfade of a smooth join in milliseconds; 0 for a plain splice")
-      ->default_val(kDefaultCrossfadeMs)
-      ->check(CLI::Range(0, kMaxCrossfadeMs))
-      ->needs(smooth);
+  AddCrossfadeOption(*command, smooth, options->crossfadeMs, "a smooth join");
   command->footer(
       "Examples:\n  mp3partwell join whole.mp3 \"part 01.mp3\" \"part 02.mp3\"\n"
       "  mp3partwell join book.mp3 chapter*.mp3 --chapters\n"
