@@ -1424,7 +1424,8 @@ TEST(Join, SmoothJoinsPlayTheAlbumWithoutGaps) {
       sources.push_back(ReadBytes(tracks.back()));
       argv.push_back(tracks.back().string());
     }
-    argv.insert(argv.end(), {"--smooth", "--crossfade", std::to_string(album.crossfadeMs)});
+    argv.insert(argv.end(),
+                {"--smooth", "--crossfade", std::to_string(album.crossfadeMs), "--chapters"});
     Outcome o = Cli(argv);
     ASSERT_EQ(o.exit, 0) << o;
     // The tracks' frames one after another, on the timeline of the first: each junction
@@ -1432,6 +1433,10 @@ TEST(Join, SmoothJoinsPlayTheAlbumWithoutGaps) {
     const int64_t spf = infos[0].first.samples, start = infos[0].rawStart;
     SmoothCut cut;
     int64_t frames = 0, albumLength = 0;
+    // Each chapter starts where its track's first sample plays (`shift` from the album's), as
+    // ffprobe reads them (in ms).
+    std::string chapters;
+    int64_t shift = 0;
     for (size_t i = 0; i < infos.size(); ++i) {
       if (i > 0) {
         const int64_t end = (frames - infos[i - 1].frames) * spf + infos[i - 1].rawStart +
@@ -1439,12 +1444,18 @@ TEST(Join, SmoothJoinsPlayTheAlbumWithoutGaps) {
         const int64_t length = frames * spf + infos[i].rawStart - start - end;
         const int64_t removed = std::max<int64_t>(1, (length + spf / 2) / spf) * spf;
         cut.splices.push_back({end + FloorHalf(length - removed), removed});
+        shift += length - removed;
       }
+      chapters += std::to_string(Milliseconds(albumLength + shift, album.rate)) + "\n";
       frames += infos[i].frames;
       albumLength += infos[i].length;
     }
     cut.hi =
         (frames - infos.back().frames) * spf + infos.back().rawStart + infos.back().length - start;
+    EXPECT_EQ(MustRun({"ffprobe", "-v", "error", "-show_entries", "chapter=start", "-of", "csv=p=0",
+                       out.string()})
+                  .out,
+              chapters);
     EXPECT_LE(std::abs(cut.length() - albumLength),
               static_cast<int64_t>(infos.size() - 1) * spf / 2);
     CheckSmoothFile(

@@ -1,8 +1,10 @@
 #include "join/smooth_join.h"
 
+#include <cstdlib>
 #include <optional>
 
 #include "io/file.h"
+#include "join/join_chapters.h"
 #include "join/join_engine.h"
 #include "mpeg/frame_header.h"
 #include "split/cut_plan.h"
@@ -71,9 +73,66 @@ bool ReadSources(const std::vector<std::string>& sources, std::vector<Junction>&
   return true;
 }
 
-// Splices the stream of `joined` at `junctions` into `destination`, which gets its leading tag.
-bool Splice(const std::string& destination, WholeSource& joined,
-            const std::vector<Junction>& junctions, int crossfadeMs, JobReport& report) {
+// The samples the splices of `plan` (with `made`) remove at each of the junctions whose
+// gaps are `ranges`: each removed stretch counts for the junction nearest to it.
+std::vector<int64_t> RemovedAtJunctions(const std::vector<SampleRange>& ranges, const CutPlan& plan,
+                                        const std::vector<MadeSpan>& made, const CutSource& cut) {
+  std::vector<SampleRange> removed;
+  for (size_t i = 0; i < plan.seams.size(); ++i) {
+    if (i < made.size() && !made[i].frames.empty()) {
+      removed.insert(removed.end(), made[i].removed.begin(), made[i].removed.end());
+    } else {
+      removed.push_back(
+          {FrameStartSample(cut, plan.seams[i].first), FrameStartSample(cut, plan.seams[i].end)});
+    }
+  }
+  std::vector<int64_t> samples(ranges.size(), 0);
+  for (const SampleRange& stretch : removed) {
+    size_t nearest = 0;
+    for (size_t j = 1; j < ranges.size(); ++j) {
+      const auto distance = [&stretch](const SampleRange& range) {
+        return std::abs(stretch.start + stretch.end - range.start - range.end);
+      };
+      if (distance(ranges[j]) < distance(ranges[nearest])) nearest = j;
+    }
+    samples[nearest] += stretch.end - stretch.start;
+  }
+  return samples;
+}
+
+// Begins `output` with the leading bytes of `joined`; with `chapters`, its chapter tag anew,
+// each later source's chapter starting `removed` samples earlier than in the plain join.
+bool WriteLeadingTag(WholeSource& joined, const std::vector<std::string>& sources, bool chapters,
+                     const std::vector<int64_t>& removed, CutOutput& output, JobReport& report) {
+  output.leadingTag = joined.stream().facts().audioStart;
+  std::vector<unsigned char> tag;
+  if (chapters) {
+    JoinChapterTag made = MakeJoinChapterTag(sources);
+    if (!made.failedPath.empty()) return report.FailFile(made.failedPath, made.failureReason);
+    for (size_t i = 0; i < removed.size() && i + 1 < made.sources.size(); ++i) {
+      made.sources[i + 1].leftOut = static_cast<uint64_t>(removed[i]);
+    }
+    tag = JoinChapterTagBytes(made);
+    if (tag.size() > output.leadingTag) tag.clear();
+  }
+  if (!output.out.Write(tag.data(), tag.size())) {
+    return report.FailFile(output.name, SystemErrorText(output.out.LastError()));
+  }
+  switch (joined.stream().reader().CopyTo(output.out, tag.size(), output.leadingTag)) {
+    case CopyStatus::kDone:
+      return true;
+    case CopyStatus::kReadFailed:
+      return joined.ReadError(report);
+    case CopyStatus::kWriteFailed:
+      break;
+  }
+  return report.FailFile(output.name, SystemErrorText(output.out.LastError()));
+}
+
+// Splices the stream of `joined` (of `sources`) at `junctions` into `destination`.
+bool Splice(const std::string& destination, const std::vector<std::string>& sources, bool chapters,
+            WholeSource& joined, const std::vector<Junction>& junctions, int crossfadeMs,
+            JobReport& report) {
   const CutSource& cut = joined.stream().facts().cut;
   std::vector<SampleRange> ranges;
   std::vector<int64_t> starts;
@@ -91,16 +150,12 @@ bool Splice(const std::string& destination, WholeSource& joined,
   CutOutput output;
   output.name = destination;
   output.out = File::CreateAlways(destination);
-  if (!output.out.IsOpen())
+  if (!output.out.IsOpen()) {
     return report.FailFile(destination, SystemErrorText(output.out.LastError()));
-  output.leadingTag = joined.stream().facts().audioStart;
-  switch (joined.stream().reader().CopyTo(output.out, 0, output.leadingTag)) {
-    case CopyStatus::kDone:
-      break;
-    case CopyStatus::kReadFailed:
-      return joined.ReadError(report);
-    case CopyStatus::kWriteFailed:
-      return report.FailFile(destination, SystemErrorText(output.out.LastError()));
+  }
+  if (!WriteLeadingTag(joined, sources, chapters, RemovedAtJunctions(ranges, plan, made, cut),
+                       output, report)) {
+    return false;
   }
   output.trailer = joined.stream().trailer();
   std::vector<SeamRepair> repairs;
@@ -145,7 +200,7 @@ JobReport RunSmoothJoin(const std::string& destination, const std::vector<std::s
     return report;
   }
   report.outcome = JobOutcome::kFileError;
-  if (Splice(destination, joined, junctions, crossfadeMs, report)) {
+  if (Splice(destination, sources, chapters, joined, junctions, crossfadeMs, report)) {
     report.outcome = JobOutcome::kCompleted;
   }
   return report;
