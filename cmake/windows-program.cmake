@@ -13,7 +13,7 @@ set_source_files_properties(resources/partwell.rc PROPERTIES OBJECT_DEPENDS
 
 # The window code, apart from the entry point, so that the tests can create the real windows.
 # The programs link the core (with its file backend) themselves, after the window code.
-partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_view partwell_split partwell_join
+partwell_layer(window EXCLUDE main_win.cpp BELOW partwell_view partwell_join partwell_split
                partwell_analysis)
 target_include_directories(partwell_window PUBLIC resources)
 target_link_libraries(partwell_window PUBLIC comctl32 comdlg32 shell32 ole32 gdi32 winmm)
@@ -55,7 +55,6 @@ if(PARTWELL_WINDOW_TESTS)
 
   partwell_window_test(shell_window_test GTest::gtest_main)
   partwell_window_test(split_page_window_test GTest::gtest_main)
-  partwell_window_test(join_page_window_test GTest::gtest_main)
   partwell_window_test(job_window_test GTest::gtest_main)
   partwell_window_test(cue_buttons_window_test GTest::gtest_main)
   partwell_window_test(chapters_window_test GTest::gtest_main)
@@ -68,6 +67,10 @@ if(PARTWELL_WINDOW_TESTS)
     --program=$<TARGET_FILE:MP3Partwell> --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
   set_tests_properties(program_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
   add_dependencies(program_window_test MP3Partwell mp3partwell)
+  partwell_window_test(join_page_window_test GTest::gtest
+    --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
+  set_tests_properties(join_page_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")
+  add_dependencies(join_page_window_test mp3partwell)
   partwell_window_test(silences_window_test GTest::gtest
     --cli=$<TARGET_FILE:mp3partwell> --real-mp3s=${real_mp3s})
   set_tests_properties(silences_window_test PROPERTIES FIXTURES_REQUIRED "wine;real_mp3s")

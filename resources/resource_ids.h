@@ -49,6 +49,7 @@
 #define IDC_CHOOSE_DESTINATION 1003
 #define IDC_MOVE 1040
 #define IDC_ONE_CHAPTER_PER_FILE 1041
+#define IDC_SMOOTH_JOINS 1042 /* "Smooth joins": no padding and delay between the sources */
 
 /* Help and About pages. */
 #define IDC_HELP_TEXT 1046

@@ -1168,7 +1168,7 @@ struct MadeStretch {
              // at a higher one)
 };
 
-std::vector<MadeStretch> MadeStretches(const Bytes& source, const Bytes& file,
+std::vector<MadeStretch> MadeStretches(const std::vector<Bytes>& sources, const Bytes& file,
                                        std::vector<int64_t>& runs) {
   auto side = [](const Bytes& bytes, size_t at) {
     const unsigned char* p = &bytes[at];
@@ -1178,8 +1178,9 @@ std::vector<MadeStretch> MadeStretches(const Bytes& source, const Bytes& file,
     return std::string(bytes.begin() + from, bytes.begin() + from + length);
   };
   std::set<std::string> sourceSides;
-  const WalkedFile walkedSource = WalkAudio(source);
-  for (size_t at : walkedSource.frames) sourceSides.insert(side(source, at));
+  for (const Bytes& source : sources) {
+    for (size_t at : WalkAudio(source).frames) sourceSides.insert(side(source, at));
+  }
   const WalkedFile walked = WalkAudio(file);
   const Frame first = FrameOf(file, walked.firstFrame, walked.firstFrameBytes);
   const int64_t spf = first.samples, start = ReadInfoTag(file, first).delay + kDecoderDelay;
@@ -1213,20 +1214,18 @@ struct SmoothCheck {
   double worst = 1e9;
 };
 
-void CheckSmoothCut(const SourceRecipe& recipe, const std::vector<Cut>& cuts, int crossfadeMs,
-                    SmoothCheck& check) {
-  const fs::path source = MakeSource(recipe);
-  const SourceInfo info = ReadSource(source);
-  fs::path folder = Workspace::NewFolder("smooth");
-  fs::path out = folder / "cut.mp3";
-  Outcome o = Cli({"cut", source, "--remove", RangeText(cuts), "--output", out, "--smooth",
-                   "--crossfade", std::to_string(crossfadeMs)});
-  ASSERT_EQ(o.exit, 0) << o;
-  const SmoothCut cut = ExpectSmooth(info, cuts);
+// Checks the smooth file `out` (in `folder`) against the ideal splices `cut` of a timeline
+// (the source's of `info`, as `timelineOf` a decoder gives it) whose frames are those of
+// `sources`: both decoders play it without a warning, to the ideal file's length; it differs
+// from the ideal file only in the frames made and the frames beside them; the splices' SNR
+// is near that of the ideal file re-encoded alone.
+void CheckSmoothFile(const fs::path& out, const std::vector<Bytes>& sources, const SourceInfo& info,
+                     const SmoothCut& cut, int crossfadeMs,
+                     const std::function<std::vector<int16_t>(Decoder)>& timelineOf,
+                     const fs::path& folder, SmoothCheck& check) {
   const int64_t spf = info.first.samples, crossfade = crossfadeMs * info.first.rate / 1000;
   // What may differ: the frames the program made and the frames on either side.
-  const std::vector<MadeStretch> made =
-      MadeStretches(ReadBytes(source), ReadBytes(out), check.runs);
+  const std::vector<MadeStretch> made = MadeStretches(sources, ReadBytes(out), check.runs);
   const int ch = info.channels;
   std::vector<std::string> commands;
   for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
@@ -1237,13 +1236,12 @@ void CheckSmoothCut(const SourceRecipe& recipe, const std::vector<Cut>& cuts, in
   EXPECT_FALSE(Contains(ReadText(folder / "mp3val.txt"), "WARNING: MPEG stream error"));
   for (Decoder decoder : {Decoder::kFfmpeg, Decoder::kMpg123}) {
     SCOPED_TRACE(DecoderName(decoder));
-    const std::vector<int16_t> timeline =
-        Slice(RawSource(source, decoder), info.rawStart, info.rawStart + info.length, ch);
+    const std::vector<int16_t> timeline = timelineOf(decoder);
     std::vector<int64_t> centres;
     const std::vector<double> ideal = IdealSmooth(timeline, cut, ch, crossfade, centres);
     Decoded got = ReadDecoded(folder / DecoderName(decoder), decoder);
     EXPECT_EQ(got.warnings, "");
-    ASSERT_EQ(static_cast<int64_t>(got.samples.size()), cut.length() * ch) << o;
+    ASSERT_EQ(static_cast<int64_t>(got.samples.size()), cut.length() * ch);
     const bool rounds = decoder == Decoder::kMpg123 && (ch == 1 || spf != 1152);
     int64_t wrong = 0;
     for (int64_t u = 0; u < cut.length(); ++u) {
@@ -1286,6 +1284,40 @@ void CheckSmoothCut(const SourceRecipe& recipe, const std::vector<Cut>& cuts, in
   }
 }
 
+void PrintSmoothCheck(const SmoothCheck& check) {
+  std::map<int64_t, int> runs;
+  for (int64_t run : check.runs) ++runs[run];
+  std::string spans;
+  for (auto [frames, count] : runs) {
+    spans += " " + std::to_string(count) + "x" + std::to_string(frames);
+  }
+  std::printf(
+      "%lld splices: SNR against the ideal splice %.1f dB on average (worst %.1f), the "
+      "stretch re-encoded alone %.1f dB; worst margin %.1f dB; differences reach %lld "
+      "samples from a splice; spans of re-encoded frames (count x frames):%s\n",
+      static_cast<long long>(check.seams), check.snr / std::max<int64_t>(1, check.seams),
+      check.worst, check.alone / std::max<int64_t>(1, check.seams), check.worstMargin,
+      static_cast<long long>(check.farthest), spans.c_str());
+}
+
+void CheckSmoothCut(const SourceRecipe& recipe, const std::vector<Cut>& cuts, int crossfadeMs,
+                    SmoothCheck& check) {
+  const fs::path source = MakeSource(recipe);
+  const SourceInfo info = ReadSource(source);
+  fs::path folder = Workspace::NewFolder("smooth");
+  fs::path out = folder / "cut.mp3";
+  Outcome o = Cli({"cut", source, "--remove", RangeText(cuts), "--output", out, "--smooth",
+                   "--crossfade", std::to_string(crossfadeMs)});
+  ASSERT_EQ(o.exit, 0) << o;
+  CheckSmoothFile(
+      out, {ReadBytes(source)}, info, ExpectSmooth(info, cuts), crossfadeMs,
+      [&](Decoder decoder) {
+        return Slice(RawSource(source, decoder), info.rawStart, info.rawStart + info.length,
+                     info.channels);
+      },
+      folder, check);
+}
+
 TEST(Cut, SmoothSeamsSpliceAtTheSamples) {
   SmoothCheck check;
   for (const SourceRecipe& recipe : kSources) {
@@ -1307,19 +1339,139 @@ TEST(Cut, SmoothSeamsSpliceAtTheSamples) {
       CheckSmoothCut(recipe, pattern.cuts, pattern.crossfadeMs, check);
     }
   }
-  std::map<int64_t, int> runs;
-  for (int64_t run : check.runs) ++runs[run];
-  std::string spans;
-  for (auto [frames, count] : runs) {
-    spans += " " + std::to_string(count) + "x" + std::to_string(frames);
+  PrintSmoothCheck(check);
+}
+
+// ---------------------------------------------------------------------------------------
+// mp3partwell join --smooth: an album encoded track by track, joined without the padding
+// and delay between its tracks. The ideal file is the smooth cut, at each junction, of the
+// tracks' raw decodes (each track decoded alone) one after another.
+
+struct AlbumTrack {
+  std::string seconds;
+  std::vector<std::string> synth;  // sox's
+  std::vector<std::string> lame;
+};
+struct Album {
+  const char* name;
+  int rate, channels, crossfadeMs;
+  std::vector<AlbumTrack> tracks;
+};
+
+fs::path MakeTrack(const Album& album, size_t index) {
+  const AlbumTrack& track = album.tracks[index];
+  const std::string name = std::string(album.name) + " " + std::to_string(index + 1);
+  const fs::path wave = Made(name + ".wav", [&](const fs::path& path) {
+    std::vector<std::string> argv = {"sox",
+                                     "-R",
+                                     "-n",
+                                     "-r",
+                                     std::to_string(album.rate),
+                                     "-c",
+                                     std::to_string(album.channels),
+                                     path.string(),
+                                     "synth",
+                                     track.seconds};
+    argv.insert(argv.end(), track.synth.begin(), track.synth.end());
+    argv.insert(argv.end(), {"gain", "-6"});
+    MustRun(argv);
+  });
+  return Made(name + ".mp3", [&](const fs::path& path) {
+    std::vector<std::string> argv = {"lame", "--quiet"};
+    argv.insert(argv.end(), track.lame.begin(), track.lame.end());
+    argv.insert(argv.end(), {wave.string(), path.string()});
+    MustRun(argv);
+  });
+}
+
+TEST(Join, SmoothJoinsPlayTheAlbumWithoutGaps) {
+  const Album albums[] = {
+      {"album 44k",
+       44100,
+       2,
+       5,
+       {{"3.1234", {"sine", "440"}, {"-b", "128"}},
+        {"2.7771", {"pinknoise"}, {"-V", "2"}},
+        {"4.0101", {"sine", "300-3000"}, {"-b", "192"}},
+        {"1.9003", {"whitenoise"}, {"-V", "5"}}}},
+      {"album 48k",
+       48000,
+       2,
+       0,
+       {{"2.5013", {"pinknoise"}, {"-V", "4"}},
+        {"3.3331", {"sine", "523"}, {"-b", "256"}},
+        {"2.0007", {"sine", "100-5000"}, {"-V", "0"}}}},
+      {"album mono",
+       44100,
+       1,
+       20,
+       {{"2.2222", {"sine", "200-2000"}, {"-b", "96", "-m", "m"}},
+        {"3.0303", {"whitenoise"}, {"-V", "6", "-m", "m"}},
+        {"2.7101", {"sine", "330"}, {"-b", "128", "-m", "m"}}}},
+  };
+  SmoothCheck check;
+  for (const Album& album : albums) {
+    SCOPED_TRACE(album.name);
+    const fs::path folder = Workspace::NewFolder("smooth join");
+    const fs::path out = folder / "album.mp3";
+    std::vector<std::string> argv = {"join", out.string()};
+    std::vector<fs::path> tracks;
+    std::vector<SourceInfo> infos;
+    std::vector<Bytes> sources;
+    for (size_t i = 0; i < album.tracks.size(); ++i) {
+      tracks.push_back(MakeTrack(album, i));
+      infos.push_back(ReadSource(tracks.back()));
+      sources.push_back(ReadBytes(tracks.back()));
+      argv.push_back(tracks.back().string());
+    }
+    argv.insert(argv.end(),
+                {"--smooth", "--crossfade", std::to_string(album.crossfadeMs), "--chapters"});
+    Outcome o = Cli(argv);
+    ASSERT_EQ(o.exit, 0) << o;
+    // The tracks' frames one after another, on the timeline of the first: each junction
+    // removes the whole frames nearest to the padding and delay there, centred on them.
+    const int64_t spf = infos[0].first.samples, start = infos[0].rawStart;
+    SmoothCut cut;
+    int64_t frames = 0, albumLength = 0;
+    // Each chapter starts where its track's first sample plays (`shift` from the album's), as
+    // ffprobe reads them (in ms).
+    std::string chapters;
+    int64_t shift = 0;
+    for (size_t i = 0; i < infos.size(); ++i) {
+      if (i > 0) {
+        const int64_t end = (frames - infos[i - 1].frames) * spf + infos[i - 1].rawStart +
+                            infos[i - 1].length - start;
+        const int64_t length = frames * spf + infos[i].rawStart - start - end;
+        const int64_t removed = std::max<int64_t>(1, (length + spf / 2) / spf) * spf;
+        cut.splices.push_back({end + FloorHalf(length - removed), removed});
+        shift += length - removed;
+      }
+      chapters += std::to_string(Milliseconds(albumLength + shift, album.rate)) + "\n";
+      frames += infos[i].frames;
+      albumLength += infos[i].length;
+    }
+    cut.hi =
+        (frames - infos.back().frames) * spf + infos.back().rawStart + infos.back().length - start;
+    EXPECT_EQ(MustRun({"ffprobe", "-v", "error", "-show_entries", "chapter=start", "-of", "csv=p=0",
+                       out.string()})
+                  .out,
+              chapters);
+    EXPECT_LE(std::abs(cut.length() - albumLength),
+              static_cast<int64_t>(infos.size() - 1) * spf / 2);
+    CheckSmoothFile(
+        out, sources, infos[0], cut, album.crossfadeMs,
+        [&](Decoder decoder) {
+          std::vector<int16_t> raw;
+          for (size_t i = 0; i < tracks.size(); ++i) {
+            const std::vector<int16_t>& track = RawSource(tracks[i], decoder);
+            EXPECT_EQ(static_cast<int64_t>(track.size()), infos[i].frames * spf * album.channels);
+            raw.insert(raw.end(), track.begin(), track.end());
+          }
+          return Slice(raw, start, start + cut.hi, album.channels);
+        },
+        folder, check);
   }
-  std::printf(
-      "%lld splices: SNR against the ideal splice %.1f dB on average (worst %.1f), the "
-      "stretch re-encoded alone %.1f dB; worst margin %.1f dB; differences reach %lld "
-      "samples from a splice; spans of re-encoded frames (count x frames):%s\n",
-      static_cast<long long>(check.seams), check.snr / std::max<int64_t>(1, check.seams),
-      check.worst, check.alone / std::max<int64_t>(1, check.seams), check.worstMargin,
-      static_cast<long long>(check.farthest), spans.c_str());
+  PrintSmoothCheck(check);
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ void PrintChapters(const ChapterList& list);
 // throws CLI::ValidationError for "--times" on a time that is not valid.
 void AddTimes(const std::string& list, TrackTimeList& times);
 
+// Adds "--crossfade MS" (the crossfade of a smooth seam or join, `what`), which needs `smooth`.
+void AddCrossfadeOption(CLI::App& command, CLI::Option* smooth, int& crossfadeMs,
+                        const std::string& what);
+
 // Reads comma-separated ranges START-END of "mmm:ss.pp" times ("end" for the end); throws
 // CLI::ValidationError for `option` on one that is not valid or ends before it starts.
 std::vector<TimeRange> ReadTimeRanges(const std::string& list, const char* option);

@@ -125,6 +125,16 @@ std::vector<TimeRange> ReadTimeRanges(const std::string& list, const char* optio
   return ranges;
 }
 
+void AddCrossfadeOption(CLI::App& command, CLI::Option* smooth, int& crossfadeMs,
+                        const std::string& what) {
+  command
+      .add_option("--crossfade", crossfadeMs,
+                  "The crossfade of " + what + " in milliseconds; 0 for a plain splice")
+      ->default_val(kDefaultCrossfadeMs)
+      ->check(CLI::Range(0, kMaxCrossfadeMs))
+      ->needs(smooth);
+}
+
 void AddCutCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand(
       "cut",
@@ -151,12 +161,7 @@ void AddCutCommand(CLI::App& app, int& exitCode) {
       "length are removed, centred on it (each end moves by at most a quarter of a frame), "
       "and the sound meets in a crossfade in a few frames re-encoded there (a frame "
       "seam near a trim stays one)");
-  command
-      ->add_option("--crossfade", options->crossfadeMs,
-                   "The crossfade of a smooth seam in milliseconds; 0 for a plain splice")
-      ->default_val(kDefaultCrossfadeMs)
-      ->check(CLI::Range(0, kMaxCrossfadeMs))
-      ->needs(smooth);
+  AddCrossfadeOption(*command, smooth, options->crossfadeMs, "a smooth seam");
   command->footer(
       "Each seam plays the audio before it and after it as decoded from FILE, but for the "
       "first frame after it: the decoder's overlap there comes from another "

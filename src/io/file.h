@@ -72,6 +72,9 @@ class File {
 CopyStatus CopyFileRange(File& from, uint64_t position, uint64_t length, File& to,
                          std::vector<unsigned char>& scratch);
 
+// Deletes the file at `path` (one the program made for itself); false when it cannot.
+bool RemoveFile(const std::string& path);
+
 // The identity of the file at `path`, or nothing when there is no such file.
 std::optional<FileIdentity> IdentifyPath(const std::string& path);
 // Whether creating a file at `path` would replace the file at `other`, whose identity is

@@ -96,6 +96,8 @@ File File::CreateAlways(const std::string& path) {
 
 void File::Fail() { lastError_ = EIO; }
 
+bool RemoveFile(const std::string& path) { return State().byPath.erase(path) > 0; }
+
 bool File::Read(void* buffer, size_t size, size_t& got) {
   got = 0;
   Fate fate = State().Count(Call::kRead, handle_);

@@ -31,6 +31,8 @@ File File::CreateAlways(const std::string& path) {
 
 void File::Fail() { lastError_ = LastErrorCode(); }
 
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
 bool File::Read(void* buffer, size_t size, size_t& got) {
   got = 0;
   auto* out = static_cast<unsigned char*>(buffer);

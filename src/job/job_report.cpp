@@ -63,6 +63,9 @@ const char* JobOutcomeText(JobKind kind, JobOutcome outcome) {
       return "The ranges to remove cover the whole file: nothing would be left.";
     case JobOutcome::kRangePastEnd:
       return "A range to remove starts at or after the end of the file's audio.";
+    case JobOutcome::kCannotSmooth:
+      return "Smooth joins need Layer III sources of one sampling rate and channel mode that "
+             "each state their encoder delay and padding in a LAME tag.";
     case JobOutcome::kDecoderFailed:
     case JobOutcome::kCannotOpen:
     case JobOutcome::kFileError:

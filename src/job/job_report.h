@@ -25,6 +25,7 @@ enum class JobOutcome {
   kCannotOpen,               // levels: the source could not be opened
   kRemovesEverything,        // cut: the ranges leave no sample
   kRangePastEnd,             // cut: a range starts at or after the end of the audio
+  kCannotSmooth,             // smooth join: a source that cannot be spliced (failedPath: why)
   // A file could not be opened, read, written or closed:
   kFileError,
 };

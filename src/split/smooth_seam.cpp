@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -66,12 +67,14 @@ struct Span {
 
 class SeamMaker {
  public:
-  SeamMaker(WholeSource& source, int crossfadeMs, JobReport& report)
+  SeamMaker(WholeSource& source, int crossfadeMs, const std::vector<int64_t>& streamStarts,
+            JobReport& report)
       : source_(source),
         frames_(source.frames()),
         cut_(source.stream().facts().cut),
         spf_(cut_.samplesPerFrame),
         crossfade_(static_cast<int64_t>(crossfadeMs) * source.stream().facts().sampleRate / 1000),
+        streamStarts_(streamStarts),
         report_(report) {}
 
   bool Place(const CutPlan& plan, std::vector<Span>& spans);
@@ -82,6 +85,7 @@ class SeamMaker {
   int64_t frameCount() const { return static_cast<int64_t>(frames_.size()); }
   double Weight(int64_t fromCentre) const;
   bool DecodeSource(int64_t from, int64_t to, std::vector<float>& pcm);
+  bool DecodeStream(int64_t from, int64_t to, std::vector<float>& pcm);
   bool Failed(std::string reason);
   SeamFormat FormatOf(const Span& span) const;
   bool SourceWindows(int64_t index, bool atEnd, int& windows, int* borrows = nullptr);
@@ -94,6 +98,7 @@ class SeamMaker {
   const CutSource& cut_;
   int64_t spf_;
   int64_t crossfade_;
+  const std::vector<int64_t>& streamStarts_;
   JobReport& report_;
 };
 
@@ -207,10 +212,24 @@ bool SeamMaker::Failed(std::string reason) {
   return false;
 }
 
-// The source's raw samples [from, to) as decoded from the file: the frames that hold them,
-// after the frames the decoder needs to decode the first of them as it did in the file.
-// Samples outside the stream are silent.
+// The source's raw samples [from, to) as decoded from the file, each stream's (from a
+// stream start on) as that stream alone decodes.
 bool SeamMaker::DecodeSource(int64_t from, int64_t to, std::vector<float>& pcm) {
+  const auto start =
+      std::upper_bound(streamStarts_.begin(), streamStarts_.end(), FloorDiv(from, spf_));
+  if (start == streamStarts_.end() || *start * spf_ >= to) return DecodeStream(from, to, pcm);
+  std::vector<float> later;
+  if (!DecodeStream(from, *start * spf_, pcm) || !DecodeSource(*start * spf_, to, later)) {
+    return false;
+  }
+  pcm.insert(pcm.end(), later.begin(), later.end());
+  return true;
+}
+
+// The source's raw samples [from, to), within one stream, as decoded from the file: the
+// frames that hold them, after the frames the decoder needs to decode the first of them as
+// it did in the file. Samples outside the stream are silent.
+bool SeamMaker::DecodeStream(int64_t from, int64_t to, std::vector<float>& pcm) {
   const size_t channels = static_cast<size_t>(ChannelCount(source_.stream().facts().stream));
   pcm.assign(static_cast<size_t>(to - from) * channels, 0.0f);
   const int64_t first = std::max<int64_t>(0, FloorDiv(from, spf_));
@@ -221,6 +240,9 @@ bool SeamMaker::DecodeSource(int64_t from, int64_t to, std::vector<float>& pcm) 
     area += Layer3MainDataBytes(Frame(--fed).header);
   }
   fed = std::max<int64_t>(0, fed - kDecoderWarmUpFrames);
+  // The decoder starts afresh where the stream that holds frame `first` begins.
+  const auto start = std::upper_bound(streamStarts_.begin(), streamStarts_.end(), first);
+  if (start != streamStarts_.begin()) fed = std::max(fed, *std::prev(start));
   // One frame more: the decoder reads the next frame's header before it decodes a frame.
   const int64_t feedEnd = std::min(frameCount(), end + 1);
   std::vector<unsigned char> bytes;
@@ -383,8 +405,8 @@ bool SeamMaker::EncodeOnce(const Span& span, MadeSpan& made) {
 }  // namespace
 
 bool SmoothSeams(WholeSource& source, int crossfadeMs, CutPlan& plan, std::vector<MadeSpan>& made,
-                 JobReport& report) {
-  SeamMaker maker(source, crossfadeMs, report);
+                 JobReport& report, const std::vector<int64_t>& streamStarts) {
+  SeamMaker maker(source, crossfadeMs, streamStarts, report);
   std::vector<Span> spans;
   if (!maker.Place(plan, spans)) return false;
   std::vector<FrameSeam> seams;

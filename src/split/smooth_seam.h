@@ -35,7 +35,9 @@ constexpr int kMaxCrossfadeMs = 100;
 // its seams become the spans of source frames each smooth seam replaces and its samples
 // what the file then plays; `made` gets one span for each seam, without frames for one that
 // stays a frame seam. False with the failure (a read of the source, the codecs) in `report`.
+// `streamStarts` (ascending) are the frames where a stream of its own begins, as in a join
+// of encodings: the sound from such a frame on is decoded as that stream alone decodes it.
 bool SmoothSeams(WholeSource& source, int crossfadeMs, CutPlan& plan, std::vector<MadeSpan>& made,
-                 JobReport& report);
+                 JobReport& report, const std::vector<int64_t>& streamStarts = {});
 
 }  // namespace partwell

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "join/join_engine.h"
+#include "join/smooth_join.h"
 #include "join/source_paths.h"
 #include "resource_ids.h"
+#include "split/smooth_seam.h"
 #include "window/file_dialog_win.h"
 #include "window/job_control_win.h"
 #include "window/message_box_win.h"
@@ -96,12 +98,15 @@ struct JoinWorkerJob {
   std::string destination;
   std::vector<std::string> sources;
   bool chapters = false;  // "One chapter per file"
+  bool smooth = false;    // "Smooth joins"
 };
 
 DWORD WINAPI JoinWorker(void* parameter) {
   std::unique_ptr<JoinWorkerJob> work(static_cast<JoinWorkerJob*>(parameter));
   PageJobHost host(work->page, kJoinJobTexts);
-  JobReport report = RunJoin(work->destination, work->sources, host, work->chapters);
+  JobReport report = work->smooth ? RunSmoothJoin(work->destination, work->sources, host,
+                                                  kDefaultCrossfadeMs, work->chapters)
+                                  : RunJoin(work->destination, work->sources, host, work->chapters);
   EndJob(work->page, kJoinJobTexts, report);
   return report.completed() ? 1 : 0;
 }
@@ -115,6 +120,7 @@ std::unique_ptr<JoinWorkerJob> ReadJoinJob(HWND page) {
   GetDlgItemTextA(page, IDC_DESTINATION_NAME, text, sizeof text);
   work->destination = text;
   work->chapters = IsDlgButtonChecked(page, IDC_ONE_CHAPTER_PER_FILE) == BST_CHECKED;
+  work->smooth = IsDlgButtonChecked(page, IDC_SMOOTH_JOINS) == BST_CHECKED;
   HWND list = ListBox(page);
   LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {

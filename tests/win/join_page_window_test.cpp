@@ -1,11 +1,15 @@
 // The Join page's list and destination: adding through the real multiple-selection dialog,
-// moving with the up-down control, removing, clearing, and the save dialog.
+// moving with the up-down control, removing, clearing, and the save dialog; "Smooth joins"
+// writes what the command-line program's join --smooth writes.
 #include "test_media.h"  // first: <windows.h> before the other system headers
 
 #include <commctrl.h>
 
 namespace partwell::test {
 namespace {
+
+std::string gCli;       // mp3partwell.exe
+std::string gRealMp3s;  // the folder of lame's vbr.mp3 and cbr.mp3
 
 class JoinPage : public ProgramWindows {
  protected:
@@ -115,5 +119,34 @@ TEST_F(JoinPage, SaveDialogSetsTheDestinationWithoutAsking) {
   EXPECT_EQ(Text(join_, IDC_DESTINATION_NAME), Path("a.mp3"));
 }
 
+TEST_F(JoinPage, SmoothJoinsWritesTheCommandLinesSmoothJoin) {
+  const std::string folder = WinePath(gRealMp3s);
+  const std::vector<std::string> sources = {folder + "\\vbr.mp3", folder + "\\cbr.mp3"};
+  std::string listed;
+  for (const std::string& source : sources) {
+    SendDlgItemMessageA(join_, IDC_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(source.c_str()));
+    listed += " \"" + source + "\"";
+  }
+  for (bool smooth : {false, true}) {
+    SCOPED_TRACE(smooth ? "ticked" : "not ticked");
+    CheckDlgButton(join_, IDC_SMOOTH_JOINS, smooth ? BST_CHECKED : BST_UNCHECKED);
+    const std::string ours = Path(smooth ? "ours smooth.mp3" : "ours.mp3");
+    const std::string theirs = Path(smooth ? "theirs smooth.mp3" : "theirs.mp3");
+    SetText(join_, IDC_DESTINATION_NAME, ours);
+    EXPECT_EQ(RunJob(join_), "Track joining completed successfully.");
+    ASSERT_EQ(RunProgram(gCli, "join \"" + theirs + "\"" + listed + (smooth ? " --smooth" : "")),
+              0);
+    EXPECT_TRUE(ReadBytes(ours) == ReadBytes(theirs));
+  }
+  EXPECT_NE(ReadBytes(Path("ours.mp3")), ReadBytes(Path("ours smooth.mp3")));
+  EXPECT_EQ(FilesIn(folder_).size(), 7u) << "the smooth join's own file is gone";
+}
+
 }  // namespace
 }  // namespace partwell::test
+
+int main(int argc, char** argv) {
+  using namespace partwell::test;
+  return RunTestsWith(
+      argc, argv, {{"--cli=", "mp3partwell.exe", &gCli}, {"--real-mp3s=", "FOLDER", &gRealMp3s}});
+}

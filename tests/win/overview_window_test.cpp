@@ -129,11 +129,7 @@ class OverviewWindow : public ProgramWindows {
     }
     return text;
   }
-  static int RunCli(const std::string& arguments) {
-    Process cli;
-    if (!cli.Start("\"" + WinePath(gCli) + "\" " + arguments)) return -1;
-    return static_cast<int>(cli.Wait(60000));
-  }
+  static int RunCli(const std::string& arguments) { return RunProgram(gCli, arguments); }
 
   std::string album_;
 };

@@ -99,6 +99,14 @@ struct Process {
   }
 };
 
+// Runs the program at `path` (of the build machine) with `arguments`: its exit code, or -1
+// when it did not start or end within a minute.
+inline int RunProgram(const std::string& path, const std::string& arguments) {
+  Process program;
+  if (!program.Start("\"" + WinePath(path) + "\" " + arguments)) return -1;
+  return static_cast<int>(program.Wait(60000));
+}
+
 // Sends `window` the key, with `modifier` (VK_SHIFT, VK_CONTROL) held if it is not 0.
 void PressKey(HWND window, WPARAM key, BYTE modifier = 0);
 
