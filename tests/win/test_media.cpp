@@ -226,6 +226,13 @@ MessageBoxAnswerer::MessageBoxAnswerer() : state_(new State) {
 MessageBoxAnswerer::~MessageBoxAnswerer() {
   state_->stop = true;
   state_->thread.join();
+  // A box answered may still be closing: the next answerer would take it for a new one.
+  wt::PumpUntil([&] {
+    for (HWND box : state_->answered) {
+      if (IsWindow(box)) return false;
+    }
+    return true;
+  });
   delete state_;
 }
 
