@@ -19,4 +19,4 @@ if [ -x scripts/test-windows.sh ]; then
   scripts/test-windows.sh
 fi
 scripts/test-package.sh
-scripts/fuzz.sh 20
+scripts/fuzz.sh 10
